@@ -1,0 +1,80 @@
+#pragma once
+// File system operations: folders, files and the text files the system writes.
+// Every operation passes one fault-injection counter, so tests can make the
+// k-th operation fail.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vendrel::fs {
+
+// The user's temporary folder: TMPDIR when set, else the system's.
+std::string TemporaryFolder();
+
+// parent + "/" + name; a trailing "/" on the parent is kept.
+std::string JoinPath(std::string_view parent, std::string_view name);
+
+// Makes exactly this folder (the parent must exist; anything already there
+// fails with 58) and returns the folder's full, normalised path.
+std::string CreateFolder(const std::string& path, unsigned mode = 0777);
+// Deletes the folder with all its contents; with force, read-only ones too.
+void DeleteFolder(const std::string& path, bool force = true);
+// A regular file (not a folder) exists at the path.
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+bool PathExists(const std::string& path);
+// Copies one file, keeping its permissions; a missing source raises 53.
+void CopyFile(const std::string& source, const std::string& destination, bool overwrite = true);
+void DeleteFile(const std::string& path);
+// The whole file; a missing one raises 53.
+std::string ReadFile(const std::string& path);
+
+// A file open for writing, closed when it goes out of scope.
+class OutputFile {
+ public:
+  enum class Mode { Create, Append };
+  OutputFile() = default;
+  OutputFile(const std::string& path, Mode mode, unsigned permissions = 0666);
+  OutputFile(OutputFile&& other) noexcept;
+  OutputFile& operator=(OutputFile&& other) noexcept;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile();
+
+  bool IsOpen() const noexcept { return fd_ >= 0; }
+  void Write(std::string_view bytes);
+  void Close();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+// A file mapped read-only into memory, unmapped when it goes out of scope.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string& path);  // a missing file raises 53
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  ~MappedFile();
+
+  std::string_view Contents() const noexcept { return {data_, size_}; }
+
+ private:
+  const char* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+// Fault injection for tests: after Arm(k) the k-th operation from then on
+// fails with error 75 (path/file access error), once.
+namespace faults {
+void Arm(long k);
+void Disarm();
+long OperationsSinceArm();  // how many operations ran since Arm
+bool Fired();
+// Called by every operation; exposed so other file readers can take part.
+void Check(std::string_view operation);
+}  // namespace faults
+
+}  // namespace vendrel::fs

@@ -1,0 +1,770 @@
+#include "vendrel/dataaccess/convert.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "vendrel/dataaccess/error.h"
+
+namespace vendrel {
+
+const RegionalSettings& Regional() {
+  static const RegionalSettings us;
+  return us;
+}
+
+// ---------------------------------------------------------------- dates
+
+namespace {
+constexpr int64_t kSecondsPerDay = 86400;
+constexpr double kMinDateSerial = -657434.0;  // 1 January 100
+constexpr double kMaxDateSerial = 2958465.99999;  // 31 December 9999, end of day
+
+int64_t DaysFromEpoch(int64_t y, unsigned m, unsigned d) {  // days since 1970-01-01
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+void CivilFromEpoch(int64_t z, int& year, int& month, int& day) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t y = static_cast<int64_t>(yoe) + era * 400;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  year = static_cast<int>(y + (month <= 2));
+}
+
+const int64_t kDayZero = DaysFromEpoch(1899, 12, 30);
+
+bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+int DaysInMonth(int y, int m) {
+  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeap(y) ? 29 : days[m - 1];
+}
+
+// Calendar day number and seconds since its midnight, rounded to the second.
+void SplitSerial(double serial, int64_t& day, int64_t& seconds) {
+  const double whole = std::trunc(serial);
+  day = static_cast<int64_t>(whole);
+  seconds = std::llround(std::fabs(serial - whole) * kSecondsPerDay);
+  if (seconds >= kSecondsPerDay) {
+    seconds -= kSecondsPerDay;
+    day += 1;
+  }
+}
+}  // namespace
+
+int64_t DaysFromCivil(int year, int month, int day) {
+  return DaysFromEpoch(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kDayZero;
+}
+
+CivilDateTime SplitDate(DateValue d) {
+  int64_t day, seconds;
+  SplitSerial(d.serial, day, seconds);
+  CivilDateTime c;
+  CivilFromEpoch(day + kDayZero, c.year, c.month, c.day);
+  c.hour = static_cast<int>(seconds / 3600);
+  c.minute = static_cast<int>(seconds / 60 % 60);
+  c.second = static_cast<int>(seconds % 60);
+  return c;
+}
+
+std::optional<DateValue> MakeDate(int year, int month, int day, int hour, int minute, int second) {
+  if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
+    return std::nullopt;
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return std::nullopt;
+  const double days = static_cast<double>(DaysFromCivil(year, month, day));
+  const double time = (hour * 3600.0 + minute * 60.0 + second) / kSecondsPerDay;
+  return DateValue{days < 0 ? days - time : days + time};
+}
+
+int Weekday(DateValue d) {
+  int64_t day, seconds;
+  SplitSerial(d.serial, day, seconds);
+  return static_cast<int>(((day % 7 + 7) % 7 + 6) % 7 + 1);
+}
+
+std::string FormatShortDate(DateValue d) {
+  const CivilDateTime c = SplitDate(d);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%d%c%d%c%04d", c.month, Regional().dateSeparator, c.day,
+                Regional().dateSeparator, c.year);
+  return buf;
+}
+
+std::string FormatTime24(DateValue d) {
+  const CivilDateTime c = SplitDate(d);
+  const char sep = Regional().timeSeparator;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d%c%02d%c%02d", c.hour, sep, c.minute, sep, c.second);
+  return buf;
+}
+
+std::string FormatShortDateTime(DateValue d) { return FormatShortDate(d) + " " + FormatTime24(d); }
+
+std::string FormatGeneralDate(DateValue d) {
+  int64_t day, seconds;
+  SplitSerial(d.serial, day, seconds);
+  const CivilDateTime c = SplitDate(d);
+  const char sep = Regional().timeSeparator;
+  char time[32];
+  const int hour12 = c.hour % 12 == 0 ? 12 : c.hour % 12;
+  std::snprintf(time, sizeof time, "%d%c%02d%c%02d %s", hour12, sep, c.minute, sep, c.second,
+                std::string(c.hour < 12 ? Regional().amDesignator : Regional().pmDesignator).c_str());
+  if (day == 0) return time;
+  if (seconds == 0) return FormatShortDate(d);
+  return FormatShortDate(d) + " " + time;
+}
+
+// ---------------------------------------------------------------- numbers
+
+namespace {
+
+// Decimal digits (no leading or trailing zeros) and the exponent of the first one.
+struct Decimal {
+  bool negative = false;
+  std::string digits;
+  int exponent = 0;
+};
+
+Decimal ParseScientific(const char* text) {
+  Decimal d;
+  const char* p = text;
+  if (*p == '-') {
+    d.negative = true;
+    ++p;
+  }
+  for (; *p && *p != 'e' && *p != 'E'; ++p)
+    if (std::isdigit(static_cast<unsigned char>(*p))) d.digits += *p;
+  if (*p) d.exponent = std::atoi(p + 1);
+  while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+  return d;
+}
+
+// Rounds to `precision` significant digits, halves away from zero, as the
+// platform's conversion does (an exact tie 654322.25 gives 654322.3).
+Decimal Significant(double v, int precision) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "%.40e", v);  // exact enough to see ties
+  Decimal d = ParseScientific(buf);
+  if (static_cast<int>(d.digits.size()) > precision) {
+    const bool up = d.digits[precision] >= '5';
+    d.digits.resize(precision);
+    if (up) {
+      int i = precision - 1;
+      while (i >= 0 && d.digits[i] == '9') d.digits[i--] = '0';
+      if (i < 0) {
+        d.digits.insert(d.digits.begin(), '1');
+        d.digits.pop_back();
+        d.exponent += 1;
+      } else {
+        d.digits[i] += 1;
+      }
+    }
+    while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+  }
+  return d;
+}
+
+template <class T>
+Decimal Shortest(T v) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::scientific);
+  *r.ptr = '\0';
+  return ParseScientific(buf);
+}
+
+std::string Layout(const Decimal& d, int precision) {
+  if (d.digits.empty()) return "0";
+  std::string out = d.negative ? "-" : "";
+  const int n = static_cast<int>(d.digits.size());
+  const int e = d.exponent;
+  const bool scientific = e >= precision || (e < 0 && (-e - 1) + std::min(n, precision) > precision);
+  if (scientific) {
+    out += d.digits[0];
+    if (n > 1) out += Regional().decimalSeparator + d.digits.substr(1);
+    char exp[16];
+    std::snprintf(exp, sizeof exp, "E%c%02d", e < 0 ? '-' : '+', std::abs(e));
+    return out + exp;
+  }
+  if (e < 0) {
+    out += '0';
+    out += Regional().decimalSeparator;
+    out.append(static_cast<size_t>(-e - 1), '0');
+    return out + d.digits;
+  }
+  if (n <= e + 1) return out + d.digits + std::string(static_cast<size_t>(e + 1 - n), '0');
+  return out + d.digits.substr(0, e + 1) + Regional().decimalSeparator + d.digits.substr(e + 1);
+}
+
+std::string SpecialValue(double v) {
+  if (std::isnan(v)) return "NaN";
+  return v < 0 ? "-Infinity" : "Infinity";
+}
+
+}  // namespace
+
+std::string FormatDouble(double v) {
+  if (!std::isfinite(v)) return SpecialValue(v);
+  return Layout(Significant(v, 15), 15);
+}
+
+std::string FormatSingle(float f) {
+  if (!std::isfinite(f)) return SpecialValue(f);
+  return Layout(Significant(static_cast<double>(f), 7), 7);
+}
+
+std::string FormatDoubleRoundTrip(double v) {
+  if (!std::isfinite(v)) return SpecialValue(v);
+  return Layout(Shortest(v), 15);
+}
+
+std::string FormatSingleRoundTrip(float f) {
+  if (!std::isfinite(f)) return SpecialValue(f);
+  return Layout(Shortest(f), 7);
+}
+
+std::string FormatCurrency(Currency c) {
+  const uint64_t magnitude = c.scaled < 0 ? 0 - static_cast<uint64_t>(c.scaled) : static_cast<uint64_t>(c.scaled);
+  std::string out = c.scaled < 0 ? "-" : "";
+  out += std::to_string(magnitude / Currency::kScale);
+  uint64_t fraction = magnitude % Currency::kScale;
+  if (fraction != 0) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04u", static_cast<unsigned>(fraction));
+    std::string digits = buf;
+    while (digits.back() == '0') digits.pop_back();
+    out += Regional().decimalSeparator + digits;
+  }
+  return out;
+}
+
+double RoundHalfEven(double d) { return std::nearbyint(d); }
+
+// ---------------------------------------------------------------- parsing
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+// Normalises "[+-][$]1,234.5E3" to "-1234.5E3" for from_chars; empty when not a number.
+std::string CleanNumber(std::string_view text) {
+  std::string_view s = Trim(text);
+  std::string out;
+  if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+    if (s.front() == '-') out += '-';
+    s.remove_prefix(1);
+  }
+  if (!s.empty() && s.front() == '$') s.remove_prefix(1);
+  bool digits = false, point = false, exponent = false, lastWasDigit = false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    if (std::isdigit(static_cast<unsigned char>(c))) {
+      out += c;
+      digits = true;
+      lastWasDigit = true;
+    } else if (c == Regional().thousandsSeparator && !point && !exponent && lastWasDigit && i + 1 < s.size() &&
+               std::isdigit(static_cast<unsigned char>(s[i + 1]))) {
+      lastWasDigit = false;
+    } else if (c == Regional().decimalSeparator && !point && !exponent) {
+      out += '.';
+      point = true;
+      lastWasDigit = false;
+    } else if ((c == 'e' || c == 'E') && digits && !exponent) {
+      out += 'e';
+      exponent = true;
+      lastWasDigit = false;
+      if (i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-')) out += s[++i];
+      if (i + 1 >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i + 1]))) return {};
+    } else {
+      return {};
+    }
+  }
+  return digits ? out : std::string();
+}
+
+}  // namespace
+
+std::optional<double> ParseNumber(std::string_view text) {
+  const std::string clean = CleanNumber(text);
+  if (clean.empty()) return std::nullopt;
+  double value = 0;
+  auto r = std::from_chars(clean.data(), clean.data() + clean.size(), value);
+  if (r.ec != std::errc() || r.ptr != clean.data() + clean.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<int64_t> ParseWholeNumber(std::string_view text) {
+  std::string_view s = Trim(text);
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  if (s.empty()) return std::nullopt;
+  int64_t value = 0;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), value);
+  if (r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<Currency> ParseCurrency(std::string_view text) {
+  const std::string clean = CleanNumber(text);
+  if (clean.empty()) return std::nullopt;
+  if (clean.find('e') != std::string::npos) {
+    auto d = ParseNumber(text);
+    if (!d) return std::nullopt;
+    const double scaled = RoundHalfEven(*d * Currency::kScale);
+    if (!(std::fabs(scaled) < 9.2233720368547758e18)) return std::nullopt;
+    return Currency{static_cast<int64_t>(scaled)};
+  }
+  std::string_view s = clean;
+  const bool negative = !s.empty() && s.front() == '-';
+  if (negative) s.remove_prefix(1);
+  const size_t point = s.find('.');
+  std::string_view whole = s.substr(0, point);
+  std::string_view fraction = point == std::string_view::npos ? std::string_view() : s.substr(point + 1);
+  unsigned __int128 value = 0;
+  for (char c : whole) {
+    value = value * 10 + static_cast<unsigned>(c - '0');
+    if (value > (static_cast<unsigned __int128>(1) << 64)) return std::nullopt;
+  }
+  int64_t frac = 0;
+  for (size_t i = 0; i < 4; ++i) frac = frac * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+  value = value * Currency::kScale + static_cast<unsigned>(frac);
+  if (fraction.size() > 4) {  // round the rest half to even
+    const std::string_view rest = fraction.substr(4);
+    const bool moreThanHalf = rest[0] > '5' || (rest[0] == '5' && rest.find_first_not_of('0', 1) != std::string_view::npos);
+    const bool half = rest[0] == '5' && !moreThanHalf;
+    if (moreThanHalf || (half && (value & 1))) value += 1;
+  }
+  const unsigned __int128 limit = negative ? (static_cast<unsigned __int128>(1) << 63)
+                                           : (static_cast<unsigned __int128>(1) << 63) - 1;
+  if (value > limit) return std::nullopt;
+  const int64_t scaled = negative ? static_cast<int64_t>(0 - static_cast<uint64_t>(value)) : static_cast<int64_t>(value);
+  return Currency{scaled};
+}
+
+std::optional<bool> ParseBoolean(std::string_view text) {
+  std::string_view s = Trim(text);
+  auto equals = [&](std::string_view word) {
+    return s.size() == word.size() && std::equal(s.begin(), s.end(), word.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+  };
+  if (equals("true")) return true;
+  if (equals("false")) return false;
+  if (auto n = ParseNumber(s)) return *n != 0;
+  return std::nullopt;
+}
+
+namespace {
+
+struct DateToken {
+  enum Kind { Number, Month, Meridiem, Separator } kind;
+  int value = 0;       // number, month 1..12, or 0 (AM) / 12 (PM)
+  int digits = 0;      // digits of a number
+  char separator = 0;  // for separators
+};
+
+int MonthFromName(std::string_view word) {
+  static const char* names[] = {"january", "february", "march",     "april",   "may",      "june",
+                                "july",    "august",   "september", "october", "november", "december"};
+  std::string lower;
+  for (char c : word) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (int i = 0; i < 12; ++i) {
+    const std::string_view full = names[i];
+    if (lower == full || (lower.size() == 3 && full.substr(0, 3) == lower) || (lower == "sept" && i == 8))
+      return i + 1;
+  }
+  return 0;
+}
+
+std::optional<std::vector<DateToken>> TokenizeDate(std::string_view s) {
+  std::vector<DateToken> tokens;
+  size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (std::isdigit(c)) {
+      DateToken t{DateToken::Number};
+      while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
+        if (t.digits >= 5) return std::nullopt;
+        t.value = t.value * 10 + (s[i] - '0');
+        ++t.digits;
+        ++i;
+      }
+      tokens.push_back(t);
+    } else if (std::isalpha(c)) {
+      size_t start = i;
+      while (i < s.size() && std::isalpha(static_cast<unsigned char>(s[i]))) ++i;
+      std::string_view word = s.substr(start, i - start);
+      if (word.size() == 1 && (word[0] == 'T' || word[0] == 't') && !tokens.empty()) {
+        tokens.push_back({DateToken::Separator, 0, 0, ' '});
+        continue;
+      }
+      std::string lower;
+      for (char ch : word) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+      if (lower == "am" || lower == "pm") {
+        tokens.push_back({DateToken::Meridiem, lower == "pm" ? 12 : 0});
+      } else if (int m = MonthFromName(word)) {
+        tokens.push_back({DateToken::Month, m});
+      } else {
+        return std::nullopt;
+      }
+    } else if (c == '/' || c == '-' || c == ':' || c == ',' || c == ' ' || c == '.') {
+      if (c == '.' && (tokens.empty() || tokens.back().kind != DateToken::Number)) return std::nullopt;
+      if (c == ' ' || c == ',') {
+        if (!tokens.empty() && tokens.back().kind == DateToken::Separator && tokens.back().separator == ' ') {
+          ++i;
+          continue;
+        }
+        tokens.push_back({DateToken::Separator, 0, 0, ' '});
+      } else {
+        tokens.push_back({DateToken::Separator, 0, 0, static_cast<char>(c)});
+      }
+      ++i;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return tokens;
+}
+
+int ExpandYear(const DateToken& t) {
+  if (t.digits <= 2) return t.value < 30 ? 2000 + t.value : 1900 + t.value;
+  return t.value;
+}
+
+}  // namespace
+
+std::optional<DateValue> ParseDate(std::string_view text) {
+  const std::string_view s = Trim(text);
+  if (s.empty()) return std::nullopt;
+  auto tokens = TokenizeDate(s);
+  if (!tokens) return std::nullopt;
+  std::vector<DateToken>& t = *tokens;
+
+  // The time: h:mm[:ss] [AM|PM], or h AM|PM, at the end.
+  int hour = 0, minute = 0, second = 0;
+  bool hasTime = false;
+  size_t end = t.size();
+  while (end > 0 && t[end - 1].kind == DateToken::Separator && t[end - 1].separator == ' ') --end;
+  int meridiem = -1;
+  if (end > 0 && t[end - 1].kind == DateToken::Meridiem) {
+    meridiem = t[end - 1].value;
+    --end;
+    while (end > 0 && t[end - 1].kind == DateToken::Separator && t[end - 1].separator == ' ') --end;
+  }
+  // Find the first ':' and take the time from the number before it.
+  size_t colon = end;
+  for (size_t i = 0; i < end; ++i)
+    if (t[i].kind == DateToken::Separator && t[i].separator == ':') {
+      colon = i;
+      break;
+    }
+  size_t dateEnd = end;
+  if (colon < end) {
+    if (colon == 0 || t[colon - 1].kind != DateToken::Number) return std::nullopt;
+    std::vector<int> parts;
+    size_t i = colon - 1;
+    dateEnd = i;
+    parts.push_back(t[i].value);
+    ++i;
+    while (i + 1 < end && t[i].kind == DateToken::Separator && t[i].separator == ':' &&
+           t[i + 1].kind == DateToken::Number) {
+      parts.push_back(t[i + 1].value);
+      i += 2;
+    }
+    if (i != end || parts.size() < 2 || parts.size() > 3) return std::nullopt;
+    hour = parts[0];
+    minute = parts[1];
+    second = parts.size() == 3 ? parts[2] : 0;
+    hasTime = true;
+  } else if (meridiem >= 0 && end > 0 && t[end - 1].kind == DateToken::Number) {
+    hour = t[end - 1].value;
+    dateEnd = end - 1;
+    hasTime = true;
+  }
+  if (meridiem >= 0) {
+    if (!hasTime || hour < 1 || hour > 12) return std::nullopt;
+    hour = hour % 12 + meridiem;
+  }
+  while (dateEnd > 0 && t[dateEnd - 1].kind == DateToken::Separator) --dateEnd;
+
+  // The date: numbers and at most one month name, separated by / - space.
+  std::vector<DateToken> parts;
+  char separator = 0;
+  for (size_t i = 0; i < dateEnd; ++i) {
+    if (t[i].kind == DateToken::Separator) {
+      if (t[i].separator == ':' || t[i].separator == '.') return std::nullopt;
+      if (t[i].separator != ' ') separator = t[i].separator;
+      continue;
+    }
+    if (t[i].kind == DateToken::Meridiem) return std::nullopt;
+    parts.push_back(t[i]);
+  }
+  int year = 1899, month = 12, day = 30;
+  if (!parts.empty()) {
+    if (parts.size() != 3) return std::nullopt;
+    int monthAt = -1;
+    for (int i = 0; i < 3; ++i)
+      if (parts[i].kind == DateToken::Month) {
+        if (monthAt >= 0) return std::nullopt;
+        monthAt = i;
+      }
+    if (monthAt >= 0) {
+      month = parts[monthAt].value;
+      std::vector<DateToken> numbers;
+      for (int i = 0; i < 3; ++i)
+        if (i != monthAt) numbers.push_back(parts[i]);
+      if (numbers[0].digits >= 3) {  // 1970 Jan 2
+        year = numbers[0].value;
+        day = numbers[1].value;
+      } else {  // 2 Jan 1970, Jan 2 1970
+        day = numbers[0].value;
+        year = ExpandYear(numbers[1]);
+      }
+    } else if (parts[0].digits >= 3) {  // ISO order
+      year = parts[0].value;
+      month = parts[1].value;
+      day = parts[2].value;
+    } else {
+      const int a = parts[0].value, b = parts[1].value;
+      year = ExpandYear(parts[2]);
+      if (a <= 12) {
+        month = a;
+        day = b;
+      } else if (b <= 12) {
+        day = a;
+        month = b;
+      } else {
+        return std::nullopt;
+      }
+    }
+    (void)separator;
+  } else if (!hasTime) {
+    return std::nullopt;
+  }
+  if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
+  if (parts.empty()) return DateValue{(hour * 3600.0 + minute * 60.0 + second) / kSecondsPerDay};
+  return MakeDate(year, month, day, hour, minute, second);
+}
+
+// ---------------------------------------------------------------- coercion
+
+namespace {
+
+[[noreturn]] void Mismatch() { RaisePlatform(err::kTypeMismatch, source::kRuntime); }
+[[noreturn]] void Overflow() { RaisePlatform(err::kOverflow, source::kRuntime); }
+[[noreturn]] void NullUse() { RaisePlatform(err::kInvalidUseOfNull, source::kRuntime); }
+
+// A whole-number conversion: rounds half to even and checks the range.
+int64_t ToWhole(const Variant& v, int64_t lo, int64_t hi) {
+  int64_t n = 0;
+  switch (v.Type()) {
+    case VarType::Empty: return 0;
+    case VarType::Null: NullUse();
+    case VarType::Integer: n = v.AsInteger(); break;
+    case VarType::Long: n = v.AsLong(); break;
+    case VarType::BigInt: n = v.AsBigInt(); break;
+    case VarType::Byte: n = v.AsByte(); break;
+    case VarType::Boolean: n = v.AsBoolean() ? -1 : 0; break;
+    case VarType::Currency: {
+      const int64_t s = v.AsCurrency().scaled;
+      int64_t q = s / Currency::kScale, r = s % Currency::kScale;
+      if (r > 5000 || (r == 5000 && (q & 1))) ++q;
+      if (r < -5000 || (r == -5000 && (q & 1))) --q;
+      n = q;
+      break;
+    }
+    case VarType::String: {
+      if (auto whole = ParseWholeNumber(v.AsString())) {
+        n = *whole;
+        break;
+      }
+      auto d = ParseNumber(v.AsString());
+      if (!d) Mismatch();
+      return ToWhole(Variant::Double(*d), lo, hi);
+    }
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Date: {
+      const double d = RoundHalfEven(ToDouble(v));
+      if (!(d >= static_cast<double>(lo) && d <= static_cast<double>(hi))) Overflow();
+      if (d >= 9.2233720368547758e18) Overflow();
+      n = static_cast<int64_t>(d);
+      break;
+    }
+    default: Mismatch();
+  }
+  if (n < lo || n > hi) Overflow();
+  return n;
+}
+
+}  // namespace
+
+double ToDouble(const Variant& v) {
+  switch (v.Type()) {
+    case VarType::Empty: return 0;
+    case VarType::Null: NullUse();
+    case VarType::Integer: return v.AsInteger();
+    case VarType::Long: return v.AsLong();
+    case VarType::BigInt: return static_cast<double>(v.AsBigInt());
+    case VarType::Byte: return v.AsByte();
+    case VarType::Single: return v.AsSingle();
+    case VarType::Double: return v.AsDouble();
+    case VarType::Currency: return static_cast<double>(v.AsCurrency().scaled) / Currency::kScale;
+    case VarType::Date: return v.AsDate().serial;
+    case VarType::Boolean: return v.AsBoolean() ? -1 : 0;
+    case VarType::String: {
+      auto d = ParseNumber(v.AsString());
+      if (!d) Mismatch();
+      return *d;
+    }
+    default: Mismatch();
+  }
+}
+
+int16_t ToInteger(const Variant& v) { return static_cast<int16_t>(ToWhole(v, INT16_MIN, INT16_MAX)); }
+int32_t ToLong(const Variant& v) { return static_cast<int32_t>(ToWhole(v, INT32_MIN, INT32_MAX)); }
+int64_t ToBigInt(const Variant& v) { return ToWhole(v, INT64_MIN, INT64_MAX); }
+uint8_t ToByte(const Variant& v) { return static_cast<uint8_t>(ToWhole(v, 0, 255)); }
+
+float ToSingle(const Variant& v) {
+  const double d = ToDouble(v);
+  if (std::isfinite(d) && std::fabs(d) > FLT_MAX) Overflow();
+  return static_cast<float>(d);
+}
+
+Currency ToCurrency(const Variant& v) {
+  switch (v.Type()) {
+    case VarType::Currency: return v.AsCurrency();
+    case VarType::Null: NullUse();
+    case VarType::Empty: return {};
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::Byte:
+    case VarType::Boolean: return Currency{ToBigInt(v) * Currency::kScale};
+    case VarType::BigInt: {
+      const int64_t n = v.AsBigInt();
+      if (n > INT64_MAX / Currency::kScale || n < INT64_MIN / Currency::kScale) Overflow();
+      return Currency{n * Currency::kScale};
+    }
+    case VarType::String: {
+      auto c = ParseCurrency(v.AsString());
+      if (!c) {
+        if (!ParseNumber(v.AsString())) Mismatch();
+        Overflow();
+      }
+      return *c;
+    }
+    default: {
+      const double scaled = RoundHalfEven(ToDouble(v) * Currency::kScale);
+      if (!(std::fabs(scaled) < 9.2233720368547758e18)) Overflow();
+      return Currency{static_cast<int64_t>(scaled)};
+    }
+  }
+}
+
+DateValue ToDate(const Variant& v) {
+  switch (v.Type()) {
+    case VarType::Date: return v.AsDate();
+    case VarType::Null: NullUse();
+    case VarType::String: {
+      if (auto d = ParseDate(v.AsString())) return *d;
+      if (auto n = ParseNumber(v.AsString())) return ToDate(Variant::Double(*n));
+      Mismatch();
+    }
+    case VarType::Object:
+    case VarType::Bytes: Mismatch();
+    default: {
+      const double d = ToDouble(v);
+      if (!(d >= kMinDateSerial && d <= kMaxDateSerial)) Overflow();
+      return DateValue{d};
+    }
+  }
+}
+
+bool ToBoolean(const Variant& v) {
+  switch (v.Type()) {
+    case VarType::Boolean: return v.AsBoolean();
+    case VarType::Null: NullUse();
+    case VarType::String: {
+      auto b = ParseBoolean(v.AsString());
+      if (!b) Mismatch();
+      return *b;
+    }
+    case VarType::Object:
+    case VarType::Bytes: Mismatch();
+    default: return ToDouble(v) != 0;
+  }
+}
+
+namespace {
+std::string HexBytes(const Bytes& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (uint8_t b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+std::string TextOf(const Variant& v, bool roundTrip) {
+  switch (v.Type()) {
+    case VarType::Empty: return "";
+    case VarType::Null: NullUse();
+    case VarType::Integer: return std::to_string(v.AsInteger());
+    case VarType::Long: return std::to_string(v.AsLong());
+    case VarType::BigInt: return std::to_string(v.AsBigInt());
+    case VarType::Byte: return std::to_string(v.AsByte());
+    case VarType::Single: return roundTrip ? FormatSingleRoundTrip(v.AsSingle()) : FormatSingle(v.AsSingle());
+    case VarType::Double: return roundTrip ? FormatDoubleRoundTrip(v.AsDouble()) : FormatDouble(v.AsDouble());
+    case VarType::Currency: return FormatCurrency(v.AsCurrency());
+    case VarType::Date: return FormatGeneralDate(v.AsDate());
+    case VarType::String: return v.AsString();
+    case VarType::Boolean: return v.AsBoolean() ? "True" : "False";
+    case VarType::Bytes: return HexBytes(v.AsBytes());
+    default: Mismatch();
+  }
+}
+}  // namespace
+
+std::string ToText(const Variant& v) { return TextOf(v, false); }
+std::string ToRoundTripText(const Variant& v) { return TextOf(v, true); }
+
+Variant ChangeType(const Variant& v, VarType type) {
+  if (v.IsNull() || v.IsEmpty() || v.Type() == type) return v;
+  switch (type) {
+    case VarType::Integer: return Variant::Integer(ToInteger(v));
+    case VarType::Long: return Variant::Long(ToLong(v));
+    case VarType::BigInt: return Variant::BigInt(ToBigInt(v));
+    case VarType::Byte: return Variant::Byte(ToByte(v));
+    case VarType::Single: return Variant::Single(ToSingle(v));
+    case VarType::Double: return Variant::Double(ToDouble(v));
+    case VarType::Currency: return Variant(ToCurrency(v));
+    case VarType::Date: return Variant(ToDate(v));
+    case VarType::Boolean: return Variant::Boolean(ToBoolean(v));
+    case VarType::String: return Variant(ToText(v));
+    case VarType::Empty: return Variant();
+    case VarType::Null: return Variant::Null();
+    default: Mismatch();
+  }
+}
+
+}  // namespace vendrel

@@ -1,0 +1,238 @@
+#include "vendrel/dataaccess/filesystem.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "vendrel/dataaccess/error.h"
+
+namespace stdfs = std::filesystem;
+
+namespace vendrel::fs {
+
+// ---------------------------------------------------------------- faults
+
+namespace faults {
+namespace {
+std::atomic<bool> armed{false};
+std::atomic<long> target{0};
+std::atomic<long> count{0};
+std::atomic<bool> fired{false};
+}  // namespace
+
+void Arm(long k) {
+  count = 0;
+  fired = false;
+  target = k;
+  armed = true;
+}
+void Disarm() { armed = false; }
+long OperationsSinceArm() { return count; }
+bool Fired() { return fired; }
+
+void Check(std::string_view operation) {
+  if (!armed.load(std::memory_order_relaxed)) return;
+  if (++count == target) {
+    fired = true;
+    Raise(err::kPathFileAccessError, source::kFileSystem,
+          std::string(PlatformErrorText(err::kPathFileAccessError)) + " (injected in " + std::string(operation) + ")");
+  }
+}
+}  // namespace faults
+
+// ---------------------------------------------------------------- helpers
+
+namespace {
+
+[[noreturn]] void RaiseErrno(int error, long notFound = err::kPathNotFound) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: RaisePlatform(notFound, source::kFileSystem);
+    case EEXIST: RaisePlatform(err::kFileAlreadyExists, source::kFileSystem);
+    case EACCES:
+    case EPERM:
+    case EROFS: RaisePlatform(err::kPermissionDenied, source::kFileSystem);
+    case ENOSPC:
+    case EDQUOT: RaisePlatform(err::kDiskFull, source::kFileSystem);
+    default: RaisePlatform(err::kPathFileAccessError, source::kFileSystem);
+  }
+}
+
+std::string WithoutTrailingSlash(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// Lets the owner into every folder below, so a forced delete can remove read-only contents.
+void OpenUpForDeletion(const stdfs::path& root) {
+  std::error_code ec;
+  stdfs::permissions(root, stdfs::perms::owner_all, stdfs::perm_options::add, ec);
+  for (auto it = stdfs::recursive_directory_iterator(root, stdfs::directory_options::skip_permission_denied, ec);
+       !ec && it != stdfs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec))
+      stdfs::permissions(it->path(), stdfs::perms::owner_all, stdfs::perm_options::add, ec);
+  }
+}
+
+}  // namespace
+
+std::string TemporaryFolder() {
+  faults::Check("TemporaryFolder");
+  if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) return WithoutTrailingSlash(tmp);
+  std::error_code ec;
+  stdfs::path p = stdfs::temp_directory_path(ec);
+  if (ec) return "/tmp";
+  return WithoutTrailingSlash(p.string());
+}
+
+std::string JoinPath(std::string_view parent, std::string_view name) {
+  std::string out(parent);
+  out += '/';
+  out += name;
+  return out;
+}
+
+std::string CreateFolder(const std::string& path, unsigned mode) {
+  faults::Check("CreateFolder");
+  if (path.empty()) RaisePlatform(err::kPathNotFound, source::kFileSystem);
+  if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) != 0) RaiseErrno(errno);
+  std::error_code ec;
+  stdfs::path full = stdfs::absolute(path, ec);
+  if (ec) full = path;
+  return WithoutTrailingSlash(full.lexically_normal().string());
+}
+
+void DeleteFolder(const std::string& path, bool force) {
+  faults::Check("DeleteFolder");
+  struct stat st;
+  if (path.empty() || ::lstat(path.c_str(), &st) != 0) RaisePlatform(err::kPathNotFound, source::kFileSystem);
+  if (!S_ISDIR(st.st_mode)) RaisePlatform(err::kPathNotFound, source::kFileSystem);
+  if (force) OpenUpForDeletion(path);
+  std::error_code ec;
+  stdfs::remove_all(path, ec);
+  if (ec) RaiseErrno(ec.value());
+}
+
+bool FileExists(const std::string& path) {
+  faults::Check("FileExists");
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FolderExists(const std::string& path) {
+  faults::Check("FolderExists");
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(const std::string& path) {
+  faults::Check("PathExists");
+  struct stat st;
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+void CopyFile(const std::string& source, const std::string& destination, bool overwrite) {
+  faults::Check("CopyFile");
+  struct stat st;
+  if (::stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
+  std::error_code ec;
+  const auto options = overwrite ? stdfs::copy_options::overwrite_existing : stdfs::copy_options::none;
+  stdfs::copy_file(source, destination, options, ec);
+  if (ec) RaiseErrno(ec.value());
+}
+
+void DeleteFile(const std::string& path) {
+  faults::Check("DeleteFile");
+  if (::unlink(path.c_str()) != 0) RaiseErrno(errno, err::kFileNotFound);
+}
+
+std::string ReadFile(const std::string& path) {
+  MappedFile file(path);
+  return std::string(file.Contents());
+}
+
+// ---------------------------------------------------------------- OutputFile
+
+OutputFile::OutputFile(const std::string& path, Mode mode, unsigned permissions) : path_(path) {
+  faults::Check("OpenFile");
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (mode == Mode::Create ? O_TRUNC : O_APPEND);
+  fd_ = ::open(path.c_str(), flags, static_cast<mode_t>(permissions));
+  if (fd_ < 0) RaiseErrno(errno);
+}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void OutputFile::Write(std::string_view bytes) {
+  if (fd_ < 0) RaisePlatform(err::kPathFileAccessError, source::kFileSystem);
+  faults::Check("WriteFile");
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseErrno(errno);
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+}
+
+void OutputFile::Close() {
+  if (fd_ < 0) return;
+  const int fd = std::exchange(fd_, -1);
+  const int rc = ::close(fd);
+  const int error = errno;
+  faults::Check("CloseFile");
+  if (rc != 0) RaiseErrno(error);
+}
+
+// ---------------------------------------------------------------- MappedFile
+
+MappedFile::MappedFile(const std::string& path) {
+  faults::Check("ReadFile");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) RaiseErrno(errno, err::kFileNotFound);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    RaisePlatform(err::kFileNotFound, source::kFileSystem);
+  }
+  size_ = static_cast<size_t>(st.st_size);
+  if (size_ > 0) {
+    void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (p == MAP_FAILED) {
+      const int error = errno;
+      ::close(fd);
+      size_ = 0;
+      RaiseErrno(error);
+    }
+    data_ = static_cast<const char*>(p);
+  }
+  ::close(fd);
+}
+
+MappedFile::~MappedFile() {
+  if (data_) ::munmap(const_cast<char*>(data_), size_);
+}
+
+}  // namespace vendrel::fs

@@ -1,0 +1,54 @@
+#include "vendrel/dataaccess/text.h"
+
+#include <unicode/unistr.h>
+
+namespace vendrel {
+
+namespace {
+bool IsAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+}  // namespace
+
+std::string FoldCase(std::string_view utf8) {
+  if (IsAscii(utf8)) {  // the common case, without a round trip through UTF-16
+    std::string out(utf8);
+    for (char& c : out)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+  }
+  icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+  u.foldCase();
+  std::string out;
+  u.toUTF8String(out);
+  return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (IsAscii(a) && IsAscii(b)) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      char x = a[i], y = b[i];
+      if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+      if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+      if (x != y) return false;
+    }
+    return true;
+  }
+  return FoldCase(a) == FoldCase(b);
+}
+
+bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
+  return FoldCase(haystack).find(FoldCase(needle)) != std::string::npos;
+}
+
+size_t CodePointCount(std::string_view utf8) {
+  size_t n = 0;
+  for (unsigned char c : utf8)
+    if ((c & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+}  // namespace vendrel

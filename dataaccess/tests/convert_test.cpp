@@ -1,0 +1,145 @@
+#include "vendrel/dataaccess/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "vendrel/dataaccess/error.h"
+
+namespace vendrel {
+namespace {
+
+long ErrorNumberOf(auto&& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+TEST(FormatDouble, FifteenSignificantDigitsAsThePlatformWritesThem) {
+  const std::pair<double, const char*> cases[] = {
+      {999999999999999.0, "999999999999999"},
+      {1e15, "1E+15"},
+      {1.2e15, "1.2E+15"},
+      {1e14, "100000000000000"},
+      {5.6789e-11, "0.000000000056789"},
+      {5.6789e-12, "5.6789E-12"},
+      {3.14159265358979323846, "3.14159265358979"},
+      {12.345678901234567, "12.3456789012346"},
+      {-0.0, "0"},
+      {0.5, "0.5"},
+      {-2.25, "-2.25"},
+      {123456.0, "123456"},
+      {1e-300, "1E-300"},
+  };
+  for (const auto& [value, text] : cases) EXPECT_EQ(FormatDouble(value), text) << value;
+}
+
+TEST(FormatSingle, SevenSignificantDigitsRoundingTiesAwayFromZero) {
+  EXPECT_EQ(FormatSingle(1e8f), "1E+08");
+  EXPECT_EQ(FormatSingle(1234.56789f), "1234.568");
+  EXPECT_EQ(FormatSingle(654322.23456f), "654322.3");
+  EXPECT_EQ(FormatSingle(0.1f), "0.1");
+}
+
+TEST(FormatRoundTrip, ReadsBackToTheSameValue) {
+  const double values[] = {0.1 + 0.2, 1.0 / 3, 123456789.123456789, 1e300, 5e-324, -7.5, 1e15, 2.5e-7};
+  for (double v : values) {
+    const std::string text = FormatDoubleRoundTrip(v);
+    auto back = ParseNumber(text);
+    ASSERT_TRUE(back.has_value()) << text;
+    EXPECT_EQ(*back, v) << text;
+  }
+  EXPECT_EQ(FormatDoubleRoundTrip(0.5), "0.5");  // ordinary values keep the ordinary text
+  EXPECT_EQ(FormatDoubleRoundTrip(1e15), "1E+15");
+  const float f = 654322.23456f;
+  EXPECT_EQ(ParseNumber(FormatSingleRoundTrip(f)).value(), static_cast<double>(f));
+}
+
+TEST(FormatCurrency, UpToFourDecimalsWithoutSymbol) {
+  EXPECT_EQ(FormatCurrency({15000}), "1.5");
+  EXPECT_EQ(FormatCurrency({-15000}), "-1.5");
+  EXPECT_EQ(FormatCurrency({9}), "0.0009");
+  EXPECT_EQ(FormatCurrency({INT64_MAX}), "922337203685477.5807");
+  EXPECT_EQ(FormatCurrency({INT64_MIN}), "-922337203685477.5808");
+  EXPECT_EQ(FormatCurrency({0}), "0");
+}
+
+TEST(ParseCurrency, ExactToFourDecimals) {
+  EXPECT_EQ(ParseCurrency("922337203685477.5807")->scaled, INT64_MAX);
+  EXPECT_EQ(ParseCurrency("-1.5")->scaled, -15000);
+  EXPECT_EQ(ParseCurrency("0.00005")->scaled, 0);   // half to even
+  EXPECT_EQ(ParseCurrency("0.00015")->scaled, 2);
+  EXPECT_FALSE(ParseCurrency("922337203685477.5808").has_value());
+  EXPECT_FALSE(ParseCurrency("abc").has_value());
+}
+
+TEST(Dates, ShortDateTimeAndGeneralForms) {
+  const DateValue d = MakeDate(2003, 1, 2, 13, 4, 5).value();
+  EXPECT_EQ(FormatShortDateTime(d), "1/2/2003 13:04:05");
+  EXPECT_EQ(FormatShortDateTime(MakeDate(2003, 1, 2).value()), "1/2/2003 00:00:00");
+  EXPECT_EQ(FormatShortDateTime(DateValue{0.5}), "12/30/1899 12:00:00");
+  EXPECT_EQ(FormatGeneralDate(MakeDate(1900, 12, 30).value()), "12/30/1900");
+  EXPECT_EQ(FormatGeneralDate(DateValue{0}), "12:00:00 AM");
+  EXPECT_EQ(FormatGeneralDate(MakeDate(1900, 1, 2, 8, 9, 36).value()), "1/2/1900 8:09:36 AM");
+  // Negative dates count days back but the time forward from midnight.
+  EXPECT_EQ(FormatShortDateTime(DateValue{-1.25}), "12/29/1899 06:00:00");
+  EXPECT_EQ(Weekday(MakeDate(2003, 1, 2).value()), 5);  // a Thursday
+  EXPECT_FALSE(MakeDate(2003, 2, 29).has_value());
+}
+
+TEST(ParseDate, AcceptsThePlatformsForms) {
+  const double jan2 = MakeDate(1970, 1, 2).value().serial;
+  const char* forms[] = {"1/2/1970", "1-2-1970", "2 Jan 1970", "2-Jan-1970", "2 January, 1970",
+                         "1970-01-02", "Jan 2, 1970", "1/2/70"};
+  for (const char* f : forms) {
+    auto d = ParseDate(f);
+    ASSERT_TRUE(d.has_value()) << f;
+    EXPECT_EQ(d->serial, jan2) << f;
+  }
+  EXPECT_EQ(ParseDate("13/1/2000")->serial, MakeDate(2000, 1, 13)->serial);  // day first when it must be
+  EXPECT_EQ(ParseDate("1/2/29")->serial, MakeDate(2029, 1, 2)->serial);
+  EXPECT_EQ(ParseDate("1/2/30")->serial, MakeDate(1930, 1, 2)->serial);
+  EXPECT_EQ(ParseDate("1/2/2003 13:04:05")->serial, MakeDate(2003, 1, 2, 13, 4, 5)->serial);
+  EXPECT_EQ(ParseDate("1970-01-02T13:04:05")->serial, MakeDate(1970, 1, 2, 13, 4, 5)->serial);
+  EXPECT_EQ(ParseDate("1/2/1900 8:09:36 PM")->serial, MakeDate(1900, 1, 2, 20, 9, 36)->serial);
+  EXPECT_EQ(ParseDate("12:00:00 AM")->serial, 0.0);
+  const char* refused[] = {"", "hello", "13/13/2000", "1/2/2003 12:00:00.5", "2/30/2003", "1/2", "25:00"};
+  for (const char* r : refused) EXPECT_FALSE(ParseDate(r).has_value()) << r;
+}
+
+TEST(Conversions, WholeNumbersRoundHalfToEven) {
+  const std::pair<double, int32_t> cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {2.6, 3}};
+  for (const auto& [in, out] : cases) EXPECT_EQ(ToLong(Variant::Double(in)), out) << in;
+  EXPECT_EQ(ToLong(Variant(Currency{25000})), 2);
+  EXPECT_EQ(ToInteger(Variant("12")), 12);
+  EXPECT_EQ(ToLong(Variant::Boolean(true)), -1);
+}
+
+TEST(Conversions, ErrorsForNullMismatchAndOverflow) {
+  EXPECT_EQ(ErrorNumberOf([] { ToText(Variant::Null()); }), err::kInvalidUseOfNull);
+  EXPECT_EQ(ErrorNumberOf([] { ToLong(Variant::Null()); }), err::kInvalidUseOfNull);
+  EXPECT_EQ(ErrorNumberOf([] { ToLong(Variant("abc")); }), err::kTypeMismatch);
+  EXPECT_EQ(ErrorNumberOf([] { ToInteger(Variant::Long(40000)); }), err::kOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { ToByte(Variant::Long(-1)); }), err::kOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { ToCurrency(Variant::Double(1e20)); }), err::kOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { ToDate(Variant("not a date")); }), err::kTypeMismatch);
+}
+
+TEST(Conversions, TextOfEachType) {
+  EXPECT_EQ(ToText(Variant()), "");
+  EXPECT_EQ(ToText(Variant::Boolean(true)), "True");
+  EXPECT_EQ(ToText(Variant::Boolean(false)), "False");
+  EXPECT_EQ(ToText(Variant::BigInt(-9007199254740993LL)), "-9007199254740993");
+  EXPECT_EQ(ToText(Variant::Integer(-32768)), "-32768");
+  EXPECT_EQ(ToText(Variant(Currency{12345})), "1.2345");
+  EXPECT_EQ(ToText(Variant::FromBytes({0x01, 0xAB})), "01AB");
+  EXPECT_EQ(ToBoolean(Variant("TRUE")), true);
+  EXPECT_EQ(ToBoolean(Variant("0")), false);
+  EXPECT_EQ(ToDouble(Variant("1,234.5")), 1234.5);
+}
+
+}  // namespace
+}  // namespace vendrel

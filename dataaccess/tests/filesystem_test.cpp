@@ -1,0 +1,97 @@
+#include "vendrel/dataaccess/filesystem.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "vendrel/dataaccess/error.h"
+
+namespace vendrel::fs {
+namespace {
+
+long ErrorNumberOf(auto&& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+class FileSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = std::filesystem::temp_directory_path() / ("vdl-fs-test-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directory(root_);
+  }
+  void TearDown() override {
+    faults::Disarm();
+    std::filesystem::permissions(root_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+    std::filesystem::remove_all(root_);
+  }
+  std::string Path(const char* name) const { return (root_ / name).string(); }
+  std::filesystem::path root_;
+};
+
+TEST_F(FileSystemTest, TemporaryFolderFollowsTmpdir) {
+  const char* old = std::getenv("TMPDIR");
+  std::string saved = old ? old : "";
+  ::setenv("TMPDIR", (root_.string() + "/").c_str(), 1);
+  EXPECT_EQ(TemporaryFolder(), root_.string());
+  if (old) ::setenv("TMPDIR", saved.c_str(), 1); else ::unsetenv("TMPDIR");
+}
+
+TEST_F(FileSystemTest, CreateFolderMakesExactlyThatFolder) {
+  const std::string made = CreateFolder(JoinPath(root_.string() + "/", "VDL1"), 0700);
+  EXPECT_EQ(made, Path("VDL1"));  // the doubled separator is normalised away
+  struct stat st;
+  ASSERT_EQ(::stat(made.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(ErrorNumberOf([&] { CreateFolder(made); }), err::kFileAlreadyExists);
+  EXPECT_EQ(ErrorNumberOf([&] { CreateFolder(Path("missing/VDL2")); }), err::kPathNotFound);
+}
+
+TEST_F(FileSystemTest, DeleteFolderTakesReadOnlyContentsToo) {
+  const std::string folder = CreateFolder(Path("VDL3"));
+  const std::string inner = CreateFolder(JoinPath(folder, "inner"));
+  { OutputFile(JoinPath(inner, "a.txt"), OutputFile::Mode::Create, 0400).Write("x"); }
+  ::chmod(inner.c_str(), 0500);
+  DeleteFolder(folder, true);
+  EXPECT_FALSE(PathExists(folder));
+  EXPECT_EQ(ErrorNumberOf([&] { DeleteFolder(folder); }), err::kPathNotFound);
+}
+
+TEST_F(FileSystemTest, FilesWriteAppendCopyAndDelete) {
+  const std::string a = Path("a.txt");
+  {
+    OutputFile out(a, OutputFile::Mode::Create, 0600);
+    out.Write("one\r\n");
+    out.Close();
+  }
+  { OutputFile(a, OutputFile::Mode::Append).Write("two\r\n"); }
+  EXPECT_EQ(ReadFile(a), "one\r\ntwo\r\n");
+  CopyFile(a, Path("b.txt"));
+  EXPECT_TRUE(FileExists(Path("b.txt")));
+  EXPECT_FALSE(FileExists(root_.string()));  // a folder is not a file
+  EXPECT_EQ(ErrorNumberOf([&] { CopyFile(Path("none.txt"), Path("c.txt")); }), err::kFileNotFound);
+  DeleteFile(a);
+  EXPECT_EQ(ErrorNumberOf([&] { DeleteFile(a); }), err::kFileNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { ReadFile(a); }), err::kFileNotFound);
+}
+
+TEST_F(FileSystemTest, FaultInjectionFailsTheKthOperationOnce) {
+  faults::Arm(2);
+  EXPECT_NO_THROW(FileExists(Path("x")));
+  EXPECT_EQ(ErrorNumberOf([&] { CreateFolder(Path("VDL4")); }), err::kPathFileAccessError);
+  EXPECT_TRUE(faults::Fired());
+  EXPECT_FALSE(FolderExists(Path("VDL4")));  // the failing operation did nothing
+  EXPECT_NO_THROW(CreateFolder(Path("VDL4")));
+  EXPECT_EQ(faults::OperationsSinceArm(), 4);
+  faults::Disarm();
+}
+
+}  // namespace
+}  // namespace vendrel::fs
