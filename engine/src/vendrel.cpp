@@ -1,0 +1,1 @@
+// The query object arrives with the engine.
