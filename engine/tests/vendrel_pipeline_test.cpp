@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <regex>
 
@@ -297,8 +298,20 @@ TEST_F(PipelineTest, AFailingFileOperationAnywhereIsAComponentErrorAndTheNextQue
     source->RecordsetCollection()->Add(nullptr, "rs3", true);
     Run(*query, source, "SELECT * FROM rs1, rs3");
   };
-  const std::set<long> componentErrors = {-2147220503, -2147220502, -2147220498, -2147220494, -2147220493,
-                                          -2147220492};
+  // What each error that a failing file operation can cause says.
+  const std::string folder = queries_ + "/VDL[0-9]+";
+  const std::string unknownCause =
+      "An error has occured but the component is unable to establish the cause\\. Unable to continue\\.";
+  const std::map<long, std::string> componentErrors = {
+      {-2147220503, "\\[Vendrel\\] " + unknownCause},  // 1001, drawing the data file names
+      {-2147220502, unknownCause},                     // 1002, an error no step translates
+      {-2147220498, "\\[Vendrel\\] " + unknownCause},  // 1006, writing the data files
+      {-2147220494, "\\[Vendrel\\] Unable to create temporary folder: " + folder +
+                        "\r\nCheck that the user has permission to create this folder\\."},
+      {-2147220493, "\\[Vendrel\\] Unable to delete temporary folder: " + folder +
+                        "\r\nCheck that the user has permission to Delete this folder\\."},
+      {-2147220492, "\\[Vendrel\\] " + unknownCause},  // 1012, writing schema.ini
+  };
   std::set<long> seen;
   for (const auto& step : {std::function<void()>(keep), std::function<void()>(reuse)}) {
     step();
@@ -311,7 +324,9 @@ TEST_F(PipelineTest, AFailingFileOperationAnywhereIsAComponentErrorAndTheNextQue
       if (!fired) break;
       if (caught.thrown) {
         EXPECT_EQ(caught.source, "Vendrel") << "operation " << operation;
-        EXPECT_TRUE(componentErrors.contains(caught.number)) << "operation " << operation << ": " << caught.number;
+        ASSERT_TRUE(componentErrors.contains(caught.number)) << "operation " << operation << ": " << caught.number;
+        EXPECT_TRUE(std::regex_match(caught.description, std::regex(componentErrors.at(caught.number))))
+            << "operation " << operation << ": " << caught.description;
         seen.insert(caught.number);
       }
       EXPECT_TRUE(Entries(queries_).empty()) << "operation " << operation;
@@ -324,7 +339,9 @@ TEST_F(PipelineTest, AFailingFileOperationAnywhereIsAComponentErrorAndTheNextQue
     }
     EXPECT_GT(operation, 10);
   }
-  EXPECT_EQ(seen, componentErrors);
+  std::set<long> expected;
+  for (const auto& [number, description] : componentErrors) expected.insert(number);
+  EXPECT_EQ(seen, expected);
 }
 
 }  // namespace
