@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "sql/errors.h"
+#include "sql/functions.h"
 #include "sql/tokenizer.h"
 
 namespace vendrel::driver::sql {
@@ -92,8 +93,8 @@ class Parser {
     if (t.kind == TokenKind::End || t.kind == TokenKind::Invalid) return true;
     if (t.IsOperator(";") || t.IsOperator(",")) return true;
     return t.Is(Keyword::From) || t.Is(Keyword::Where) || t.Is(Keyword::Group) || t.Is(Keyword::Having) ||
-           t.Is(Keyword::Order) || t.Is(Keyword::Union) || t.Is(Keyword::As) || t.Is(Keyword::Asc) ||
-           t.Is(Keyword::Desc) || t.Is(Keyword::Inner) || t.Is(Keyword::Join) || t.Is(Keyword::Full);
+           t.Is(Keyword::Order) || t.Is(Keyword::Union) || t.Is(Keyword::As) || t.Is(Keyword::Inner) ||
+           t.Is(Keyword::Join) || t.Is(Keyword::Full);
   }
 
   // The text of the expression being parsed, to the end of its item.
@@ -113,7 +114,8 @@ class Parser {
         --depth;
       } else if (depth == 0 && EndsClause(t)) {
         break;
-      } else if (depth == 0 && (t.Is(Keyword::Left) || t.Is(Keyword::Right)) && !tokens_[i + 1].IsOperator("(")) {
+      } else if (depth == 0 && (t.Is(Keyword::Left) || t.Is(Keyword::Right) || t.Is(Keyword::Asc) || t.Is(Keyword::Desc)) &&
+                 !tokens_[i + 1].IsOperator("(")) {
         break;
       }
       end = t.end;
@@ -671,11 +673,10 @@ class Parser {
             e->subquery = ParseParenthesizedQuery();
             return WithChildren(std::move(e));
           }
-          case Keyword::Left:
-          case Keyword::Right:
-            if (Peek(1).IsOperator("(")) break;
+          default:
+            // Left, Right and Asc are functions as well as keywords.
+            if (Peek(1).IsOperator("(") && FindFunction(t.text)) break;
             FailExpression();
-          default: FailExpression();
         }
         [[fallthrough]];
       case TokenKind::QuotedIdentifier: return ParseName();
