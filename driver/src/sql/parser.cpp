@@ -237,7 +237,7 @@ class Parser {
         if (EndsClause(Peek()) || Peek().IsOperator(")")) FailClause("GROUP BY clause");
         ExpressionScope scope(*this);
         core.groupBy.push_back(ParseExpression());
-        if (!Peek().IsOperator(",") && !AtCoreEnd()) FailExpression();
+        if (!Peek().IsOperator(",") && !Peek().Is(Keyword::Having) && !AtCoreEnd()) FailExpression();
       } while (AcceptOperator(","));
     }
     if (AcceptKeyword(Keyword::Having)) core.having = ParseClauseExpression("HAVING clause");
