@@ -494,16 +494,12 @@ class Binder {
 
   void BindBinary(Expr& e, Context& ctx) {
     BindAll(e, ctx);
+    if (IsComparison(e.op)) {
+      RequireComparable(*e.args[0], *e.args[1]);
+      e.type = JetType::Boolean;
+      return;
+    }
     switch (e.op) {
-      case Op::Eq:
-      case Op::Ne:
-      case Op::Lt:
-      case Op::Gt:
-      case Op::Le:
-      case Op::Ge:
-        RequireComparable(*e.args[0], *e.args[1]);
-        e.type = JetType::Boolean;
-        return;
       case Op::And:
       case Op::Or:
       case Op::Xor:

@@ -376,13 +376,8 @@ class Generator {
 
   Sql BinaryValue(const Expr& e) {
     const Expr& a = *e.args[0];
+    if (IsComparison(e.op)) return FromCondition(Condition(e));
     switch (e.op) {
-      case Op::Eq:
-      case Op::Ne:
-      case Op::Lt:
-      case Op::Gt:
-      case Op::Le:
-      case Op::Ge: return FromCondition(Condition(e));
       case Op::And:
       case Op::Or:
       case Op::Xor:
@@ -540,11 +535,7 @@ class Generator {
 
   Sql Compare(std::string_view op, const Expr& a, const Expr& b) {
     const JetType domain = CompareDomain(a.type, b.type);
-    const int precedence = op == "=" || op == "<>" ? kEquality : kRelational;
-    Sql left = As(a, domain);
-    Sql right = As(b, domain);
-    if (IsText(domain)) right = Collate(right);
-    return Infix(left, op, right, precedence);
+    return CompareSql(op, As(a, domain), As(b, domain), domain);
   }
 
   Sql CompareSql(std::string_view op, const Sql& left, const Sql& right, JetType domain) {
@@ -594,13 +585,8 @@ class Generator {
   Sql Condition(const Expr& e) {
     switch (e.kind) {
       case ExprKind::Binary:
+        if (IsComparison(e.op)) return Compare(OpText(e.op), *e.args[0], *e.args[1]);
         switch (e.op) {
-          case Op::Eq:
-          case Op::Ne:
-          case Op::Lt:
-          case Op::Gt:
-          case Op::Le:
-          case Op::Ge: return Compare(OpText(e.op), *e.args[0], *e.args[1]);
           case Op::And:
           case Op::Or: {
             if (e.type != JetType::Boolean) break;
