@@ -310,7 +310,6 @@ class Generator {
       return value;
     if ((IsInteger(from) || from == JetType::Date) && (IsFloat(to) || to == JetType::Date)) return value;
     if (IsFloat(from) && (to == JetType::Double || to == JetType::Date)) return value;
-    if (from == JetType::Date && IsFloat(to)) return value;
     if (from == JetType::Currency && (IsFloat(to) || to == JetType::Date))
       return Infix(value, "/", {"10000.0", kAtom}, kMultiplicative);
     if (AtMostLong(from) && to == JetType::Currency) return Infix(value, "*", {"10000", kAtom}, kMultiplicative);
@@ -318,10 +317,9 @@ class Generator {
   }
 
   Sql As(const Expr& e, JetType to) {
-    if (e.kind == ExprKind::Literal && to != JetType::Null && e.type != to) {
+    if (e.kind == ExprKind::Literal && to != JetType::Null && to != JetType::Binary && e.type != to) {
       try {
-        const Variant v = to == JetType::Binary ? e.value : ChangeType(e.value, VarTypeOf(to));
-        return StoredLiteral(v);
+        return StoredLiteral(ChangeType(e.value, VarTypeOf(to)));
       } catch (const Error&) {
         // left to the conversion at run time, which raises only if it is evaluated
       }
