@@ -122,6 +122,11 @@ constexpr ErrorCase kMeaningErrors[] = {
     {"SELECT PRODUCT FROM TEMP1234.txt GROUP BY PRODUCT ORDER BY n", kSyntax,
      "You tried to execute a query that does not include the specified expression 'n' as part of an aggregate "
      "function."},
+    {"SELECT PRODUCT, (SELECT Count(*) FROM TEMP5678.txt b WHERE b.SUPPLIER = a.SUPPLIER) FROM TEMP1234.txt a "
+     "GROUP BY PRODUCT",
+     kSyntax,
+     "You tried to execute a query that does not include the specified expression '(SELECT Count(*) FROM "
+     "TEMP5678.txt b WHERE b.SUPPLIER = a.SUPPLIER)' as part of an aggregate function."},
     {"SELECT n FROM TEMP1234.txt WHERE Sum(n) > 1", kSyntax, "Cannot have aggregate function in WHERE clause (Sum(n))."},
     {"SELECT Sum(Max(n)) FROM TEMP1234.txt", kSyntax, "Cannot have aggregate function in expression (Max(n))."},
     {"SELECT (SELECT Max(a.n) FROM TEMP5678.txt) FROM TEMP1234.txt a", kSyntax,

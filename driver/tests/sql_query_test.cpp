@@ -199,6 +199,11 @@ TEST_F(QueryTest, DistinctRowDropsRepeatedSourceRowsOnly) {
   EXPECT_EQ(Run("SELECT DISTINCT k FROM money.txt").rows.size(), 3u);
 }
 
+TEST_F(QueryTest, SubqueriesOfGroupedQueriesSeeGroupedColumns) {
+  EXPECT_EQ(Run("SELECT a.id, (SELECT Count(*) FROM b.txt WHERE b.txt.id = a.id) FROM a.txt a GROUP BY a.id").Lines(),
+            Texts({"1|2", "2|0", "3|0"}));
+}
+
 TEST_F(QueryTest, HavingFiltersGroups) {
   EXPECT_EQ(Run("SELECT k FROM money.txt GROUP BY k HAVING Count(*) > 1").Lines(), Texts({"p"}));
   EXPECT_EQ(Run("SELECT Count(*) FROM money.txt HAVING Sum(x) > 100").Lines(), Texts({}));

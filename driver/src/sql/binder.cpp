@@ -334,7 +334,19 @@ class Binder {
       case ExprKind::Column:
         return std::find(core.tables.begin(), core.tables.end(), e.table) == core.tables.end();
       case ExprKind::Exists:
-      case ExprKind::ScalarSubquery: return true;
+      case ExprKind::ScalarSubquery:
+      case ExprKind::InSubquery:
+      case ExprKind::Quantified: {
+        for (const auto& a : e.args)
+          if (!IsGrouped(core, *a)) return false;
+        // A subquery sees one value of each group: its columns of this query must be grouped.
+        TableUse use;
+        use.Visit(*e.subquery);
+        for (const Expr* c : use.columns)
+          if (std::find(core.tables.begin(), core.tables.end(), c->table) != core.tables.end() && !IsGrouped(core, *c))
+            return false;
+        return true;
+      }
       default:
         for (const auto& a : e.args)
           if (!IsGrouped(core, *a)) return false;
@@ -574,12 +586,13 @@ class Binder {
     e.type = ResultType(*f, types);
   }
 
-  // Tables an expression's columns come from, and tables its subqueries declare.
+  // The columns an expression names, and the tables its subqueries declare.
   struct TableUse {
-    std::vector<const TableInstance*> used, declared;
+    std::vector<const Expr*> columns;
+    std::vector<const TableInstance*> declared;
 
     void Visit(const Expr& e) {
-      if (e.kind == ExprKind::Column && e.table) used.push_back(e.table);
+      if (e.kind == ExprKind::Column && e.table) columns.push_back(&e);
       for (const auto& a : e.args) Visit(*a);
       if (e.subquery) Visit(*e.subquery);
     }
@@ -611,9 +624,9 @@ class Binder {
       return std::find(v.begin(), v.end(), t) != v.end();
     };
     bool inner = false, outer = false;
-    for (const TableInstance* t : use.used) {
-      if (in(scope.tables, t)) inner = true;
-      else if (!in(use.declared, t)) outer = true;
+    for (const Expr* c : use.columns) {
+      if (in(scope.tables, c->table)) inner = true;
+      else if (!in(use.declared, c->table)) outer = true;
     }
     return outer && !inner;
   }
