@@ -268,14 +268,15 @@ class Generator {
     const std::string window = order.empty()     ? "row_number() OVER ()"
                                : keys.empty()    ? "rank() OVER ()"
                                                  : "rank() OVER (" + orderText.substr(1) + ")";
+    std::string numbered = "SELECT *, " + window + " AS \"_rank\"";
     std::string limit;
     if (core.top.percent) {
+      numbered += ", count(*) OVER () AS \"_count\"";
       limit = "(\"_rank\" - 1) * 100.0 < " + RealText(core.top.count) + " * \"_count\"";
     } else {
       limit = "\"_rank\" <= " + std::to_string(static_cast<int64_t>(core.top.count));
     }
-    return "SELECT " + outputs + " FROM (SELECT *, " + window + " AS \"_rank\", count(*) OVER () AS \"_count\" FROM (" +
-           select + ")) WHERE " + limit + " ORDER BY \"_rank\"";
+    return "SELECT " + outputs + " FROM (" + numbered + " FROM (" + select + ")) WHERE " + limit + " ORDER BY \"_rank\"";
   }
 
   Sql From(const FromNode& node) {
