@@ -22,6 +22,11 @@ inline int32_t LongArg(std::span<const Variant> a, size_t i, int32_t fallback) {
   return Given(a, i) ? ToLong(a[i]) : fallback;
 }
 
+inline constexpr const char* kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                          "July",    "August",   "September", "October", "November", "December"};
+inline constexpr const char* kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                            "Thursday", "Friday", "Saturday"};
+
 // Text compared by code points, case-insensitively unless compare is 0 (binary).
 bool TextCompare(std::span<const Variant> a, size_t compareIndex);
 
