@@ -195,8 +195,8 @@ class ColumnBuilder {
     }
     const std::string_view text = field->text;
     if (guessed_) {
-      if (!IsBlank(text)) guess_ &= cx.reader.Guess(text);
-      maxChars_ = std::max(maxChars_, CodePointCount(text));
+      if (guess_ != 0 && !IsBlank(text)) guess_ &= cx.reader.Guess(text);
+      if (maxChars_ <= 255) maxChars_ = std::max(maxChars_, CodePointCount(text));
       values_.emplace_back(text);
       return;
     }
