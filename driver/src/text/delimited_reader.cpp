@@ -157,17 +157,6 @@ bool IsTextual(JetType t) {
   return t == JetType::Text || t == JetType::Memo || t == JetType::Guid || t == JetType::Binary;
 }
 
-// The narrowest whole-number type at least as wide as `at` that holds n.
-JetType WholeTypeFor(int64_t n, JetType at) {
-  auto rank = [](JetType t) { return t == JetType::Byte ? 0 : t == JetType::Short ? 1 : t == JetType::Long ? 2 : 3; };
-  const int need = (n >= 0 && n <= 255)                ? 0
-                   : (n >= INT16_MIN && n <= INT16_MAX) ? 1
-                   : (n >= INT32_MIN && n <= INT32_MAX) ? 2
-                                                        : 3;
-  static constexpr JetType kTypes[] = {JetType::Byte, JetType::Short, JetType::Long, JetType::BigInt};
-  return kTypes[std::max(need, rank(at))];
-}
-
 struct Context {
   std::string_view fileName;
   const ValueReader& reader;
