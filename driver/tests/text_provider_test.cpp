@@ -172,6 +172,18 @@ TEST_F(TextProviderTest, TablesAreReadWhenNamedAndAgainWhenTheirFilesChange) {
   EXPECT_EQ(Query(cn, "SELECT * FROM good.txt")->Fields()[0].Type(), adDouble);
 }
 
+TEST_F(TextProviderTest, RuntimeErrorsOfTheStatementBecomeDriverErrors) {
+  WriteEngineFiles(folder_);
+  Ref<Connection> cn = Open(folder_.TextConnectionString());
+  const Error overflow = ErrorOf([&] { Query(cn, "SELECT CInt(OrderID) FROM TEMP4711.txt"); });
+  EXPECT_EQ(overflow.Source(), kDriverSource);
+  EXPECT_EQ(overflow.Description(), "Overflow");
+  const Error zero = ErrorOf([&] { Query(cn, "SELECT OrderID \\ 0 FROM TEMP4711.txt"); });
+  EXPECT_EQ(zero.Source(), kDriverSource);
+  EXPECT_EQ(zero.Description(), "Division by zero");
+  EXPECT_EQ(Query(cn, "SELECT * FROM TEMP4711.txt")->RecordCount(), 3) << "the connection stays usable";
+}
+
 TEST_F(TextProviderTest, AFileWiderThanATableIsRefusedNamingIt) {
   std::string header = "C1";
   for (int i = 2; i <= 2001; ++i) header += ",C" + std::to_string(i);
