@@ -184,6 +184,15 @@ TEST_F(TextProviderTest, RuntimeErrorsOfTheStatementBecomeDriverErrors) {
   EXPECT_EQ(Query(cn, "SELECT * FROM TEMP4711.txt")->RecordCount(), 3) << "the connection stays usable";
 }
 
+TEST_F(TextProviderTest, AnEmptyFileIsATableWithoutRows) {
+  folder_.Write("empty.txt", "");
+  Ref<Recordset> rs = Query(Open(folder_.TextConnectionString()), "SELECT * FROM empty.txt");
+  ASSERT_EQ(rs->Fields().Count(), 1);
+  EXPECT_EQ(rs->Fields()[0].Name(), "F1");
+  EXPECT_EQ(rs->RecordCount(), 0);
+  EXPECT_TRUE(rs->Eof());
+}
+
 TEST_F(TextProviderTest, AFileWiderThanATableIsRefusedNamingIt) {
   std::string header = "C1";
   for (int i = 2; i <= 2001; ++i) header += ",C" + std::to_string(i);

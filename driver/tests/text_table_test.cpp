@@ -243,10 +243,17 @@ TEST(TextTable, ColumnNamesFromHeaderOrPosition) {
   EXPECT_EQ(t.columns[0].def.name, "First");
   EXPECT_EQ(t.rowCount, 1u);
 
-  // A file without any column still counts its rows.
+  // An empty header line names one column; an empty file is one column without rows.
   t = ParseDelimitedText("\r\n\r\n\r\n", Guessed(), "t.txt");
-  EXPECT_EQ(t.columns.size(), 1u) << "the empty header names one column";
+  ASSERT_EQ(t.columns.size(), 1u);
+  EXPECT_EQ(t.columns[0].def.name, "F1");
   EXPECT_EQ(t.rowCount, 2u);
+  for (const bool header : {true, false}) {
+    t = ParseDelimitedText("", Guessed('\t', header), "t.txt");
+    ASSERT_EQ(t.columns.size(), 1u);
+    EXPECT_EQ(t.columns[0].def.name, "F1");
+    EXPECT_EQ(t.rowCount, 0u);
+  }
 }
 
 TEST(SchemaIni, SectionsMatchWithoutCaseAndTheLastOfAFileHolds) {

@@ -380,6 +380,8 @@ ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout,
     ++table.rowCount;
   }
   if (splitter.Error()) failUnterminated();
+  // An empty file is a table of one column without rows, as its empty header line names it.
+  if (columns.empty()) columns.emplace_back("F1", JetType::Text, 0, true);
 
   table.columns.reserve(columns.size());
   for (ColumnBuilder& c : columns) table.columns.push_back(c.Finish(cx));
