@@ -59,10 +59,6 @@ std::string ReadOnlyUri(std::string_view path) {
   return out;
 }
 
-bool IsWhole(JetType t) {
-  return t == JetType::Byte || t == JetType::Short || t == JetType::Long || t == JetType::BigInt;
-}
-
 std::string_view ValueText(sqlite3_value* v) {
   const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
   return p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string_view();
@@ -105,8 +101,8 @@ std::optional<JetType> TypeToHold(sqlite3_value* v, JetType current, bool guesse
   const int kind = sqlite3_value_type(v);
   if (kind == SQLITE_NULL) return current;
   if (guessed) {
-    const bool numeric = current == JetType::Null || IsWhole(current) || current == JetType::Double;
-    if (kind == SQLITE_INTEGER && (current == JetType::Null || IsWhole(current)))
+    const bool numeric = current == JetType::Null || text::IsWholeNumberType(current) || current == JetType::Double;
+    if (kind == SQLITE_INTEGER && (current == JetType::Null || text::IsWholeNumberType(current)))
       return text::WholeTypeFor(sqlite3_value_int64(v), current == JetType::Null ? JetType::Long : current);
     if (IsNumber(v) && numeric) return JetType::Double;
     if (kind == SQLITE_BLOB && (current == JetType::Null || current == JetType::Binary)) return JetType::Binary;
@@ -426,7 +422,7 @@ std::unique_ptr<TableDef> DatabaseFileCatalog::Describe(const std::string& table
       view += "CAST(" + column + " AS TEXT) COLLATE JETTEXT";
     } else if (t == JetType::Binary) {
       view += "CAST(" + column + " AS BLOB)";
-    } else if ((plan.plain || plan.guessed) && (IsWhole(t) || t == JetType::Boolean)) {
+    } else if ((plan.plain || plan.guessed) && (text::IsWholeNumberType(t) || t == JetType::Boolean)) {
       view += column;
     } else if ((plan.plain || plan.guessed) && t != JetType::Currency) {
       view += "CAST(" + column + " AS REAL)";  // Single, Double, Date

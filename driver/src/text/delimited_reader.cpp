@@ -149,10 +149,6 @@ class RowSplitter {
 
 bool IsBlank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
 
-bool IsWholeType(JetType t) {
-  return t == JetType::Byte || t == JetType::Short || t == JetType::Long || t == JetType::BigInt;
-}
-
 bool IsTextual(JetType t) {
   return t == JetType::Text || t == JetType::Memo || t == JetType::Guid || t == JetType::Binary;
 }
@@ -293,7 +289,7 @@ class ColumnBuilder {
         v = std::monostate{};
       } else if (type_ == JetType::Boolean) {
         v = int64_t{reader.Boolean(*s).value_or(false) ? -1 : 0};
-      } else if (IsWholeType(type_)) {
+      } else if (IsWholeNumberType(type_)) {
         v = reader.Number(*s).whole;
       } else if (type_ == JetType::Double) {
         v = reader.Number(*s).real;

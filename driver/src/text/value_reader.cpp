@@ -177,6 +177,10 @@ unsigned ValueReader::Guess(std::string_view text) const {
   return 0;
 }
 
+bool IsWholeNumberType(JetType type) {
+  return type == JetType::Byte || type == JetType::Short || type == JetType::Long || type == JetType::BigInt;
+}
+
 JetType WholeTypeFor(int64_t n, JetType atLeast) {
   static constexpr JetType kTypes[] = {JetType::Byte, JetType::Short, JetType::Long, JetType::BigInt};
   const int need = (n >= 0 && n <= 255)                ? 0

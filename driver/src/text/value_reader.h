@@ -50,6 +50,8 @@ class ValueReader {
   const TextFormat& format_;
 };
 
+// Byte, Short, Long or BigInt.
+bool IsWholeNumberType(JetType type);
 // The narrowest whole-number type, at least as wide as `atLeast`, that holds n.
 JetType WholeTypeFor(int64_t n, JetType atLeast);
 
