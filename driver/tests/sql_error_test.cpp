@@ -124,6 +124,8 @@ constexpr ErrorCase kMeaningErrors[] = {
      "function."},
     {"SELECT n FROM TEMP1234.txt WHERE Sum(n) > 1", kSyntax, "Cannot have aggregate function in WHERE clause (Sum(n))."},
     {"SELECT Sum(Max(n)) FROM TEMP1234.txt", kSyntax, "Cannot have aggregate function in expression (Max(n))."},
+    {"SELECT (SELECT Max(a.n) FROM TEMP5678.txt) FROM TEMP1234.txt a", kSyntax,
+     "Cannot have aggregate function in expression (Max(a.n))."},
     {"SELECT n FROM TEMP1234.txt WHERE PRODUCT = 1", hr::kTypeMismatch, "Data type mismatch in criteria expression."},
     {"SELECT n FROM TEMP1234.txt WHERE n IN ('a', 'b')", hr::kTypeMismatch, "Data type mismatch in criteria expression."},
     {"SELECT Sum(PRODUCT) FROM TEMP1234.txt", hr::kTypeMismatch, "Data type mismatch in criteria expression."},

@@ -124,6 +124,7 @@ constexpr ExpressionCase kComparisons[] = {
     {"5 OR 3", "7", JetType::Long},
     {"5 XOR 3", "6", JetType::Long},
     {"NOT 0", "-1", JetType::Long},
+    {"5 - NOT 3", "9", JetType::BigInt},
     {"t LIKE 'a%'", "True", JetType::Boolean},
     {"t LIKE '_b_'", "True", JetType::Boolean},
     {"t LIKE '[a-c]BC'", "True", JetType::Boolean},

@@ -555,6 +555,8 @@ class Binder {
       Context inner = ctx;
       inner.insideAggregate = true;
       BindExpression(e.args[0], inner);
+      // An aggregate over columns of outer queries only would be theirs in the executor.
+      if (ReferencesOnlyOuterColumns(*e.args[0], *ctx.scope)) RaiseAggregateMisplaced("expression", Text(e.span));
       e.type = AggregateType(agg, *e.args[0]);
       e.width = e.type == e.args[0]->type ? e.args[0]->width : 0;
       return;
@@ -574,6 +576,50 @@ class Binder {
     }
     e.function = f;
     e.type = ResultType(*f, types);
+  }
+
+  // Tables an expression's columns come from, and tables its subqueries declare.
+  struct TableUse {
+    std::vector<const TableInstance*> used, declared;
+
+    void Visit(const Expr& e) {
+      if (e.kind == ExprKind::Column && e.table) used.push_back(e.table);
+      for (const auto& a : e.args) Visit(*a);
+      if (e.subquery) Visit(*e.subquery);
+    }
+    void Visit(const Query& q) {
+      for (const auto& core : q.cores) {
+        declared.insert(declared.end(), core.tables.begin(), core.tables.end());
+        for (const auto& item : core.items) Visit(*item.expr);
+        for (const auto* clause : {core.where.get(), core.having.get()})
+          if (clause) Visit(*clause);
+        for (const auto& key : core.groupBy) Visit(*key);
+        if (core.from) Visit(*core.from);
+      }
+      for (const auto& item : q.orderBy) Visit(*item.expr);
+    }
+    void Visit(const FromNode& node) {
+      if (node.on) Visit(*node.on);
+      if (node.derived) Visit(*node.derived);
+      if (node.left) Visit(*node.left);
+      if (node.right) Visit(*node.right);
+    }
+  };
+
+  // Whether e names columns of outer queries and none of the scope's own
+  // tables (the executor would give such an aggregate to the outer query).
+  static bool ReferencesOnlyOuterColumns(const Expr& e, const Scope& scope) {
+    TableUse use;
+    use.Visit(e);
+    auto in = [](const std::vector<const TableInstance*>& v, const TableInstance* t) {
+      return std::find(v.begin(), v.end(), t) != v.end();
+    };
+    bool inner = false, outer = false;
+    for (const TableInstance* t : use.used) {
+      if (in(scope.tables, t)) inner = true;
+      else if (!in(use.declared, t)) outer = true;
+    }
+    return outer && !inner;
   }
 
   JetType AggregateType(Aggregate agg, const Expr& arg) const {

@@ -180,13 +180,12 @@ class Generator {
     return key.text + Direction(item.descending);
   }
 
-  // Tables whose rows DISTINCTROW keeps apart: those that give output columns,
-  // when some table of FROM gives none.
+  // DISTINCTROW drops rows whose records are the same in every field of the
+  // tables that give output columns: those tables' fields join the DISTINCT.
   static std::vector<const TableInstance*> DistinctRowTables(const SelectCore& core) {
     if (core.quantifier != Quantifier::DistinctRow || core.aggregateQuery) return {};
     std::vector<const TableInstance*> used;
     for (const auto& item : core.items) CollectTables(*item.expr, core, used);
-    if (used.size() == core.tables.size()) return {};
     return used;
   }
 
@@ -232,14 +231,9 @@ class Generator {
       if (IsText(item.expr->type)) key = Collate(key);
       keys.push_back(key.text + Direction(item.descending));
     }
-    for (size_t r = 0; r < rowTables.size(); ++r) {
-      const TableInstance* t = rowTables[r];
-      if (t->table) {
-        select += ", " + t->sqlAlias + ".rowid AS \"r" + std::to_string(r) + "\"";
-      } else {
-        for (const auto& c : t->columns) select += ", " + t->sqlAlias + "." + c.sql;
-      }
-    }
+    size_t hidden = 0;
+    for (const TableInstance* t : rowTables)
+      for (const auto& c : t->columns) select += ", " + t->sqlAlias + "." + c.sql + " AS \"r" + std::to_string(hidden++) + "\"";
     if (core.from) select += " FROM " + From(*core.from).text;
     if (core.where) select += " WHERE " + Condition(*core.where).text;
     if (!core.groupBy.empty()) {

@@ -679,6 +679,14 @@ class Parser {
           case Keyword::True: Advance(); return Literal(begin, Variant::Boolean(true));
           case Keyword::False: Advance(); return Literal(begin, Variant::Boolean(false));
           case Keyword::Null: Advance(); return Literal(begin, Variant::Null());
+          case Keyword::Not: {  // as an operand: a - Not b
+            NestingGuard guard(*this);
+            Advance();
+            auto e = Node(ExprKind::Unary, begin);
+            e->op = Op::Not;
+            e->args.push_back(ParseComparison());
+            return WithChildren(std::move(e));
+          }
           case Keyword::Exists: {
             Advance();
             auto e = Node(ExprKind::Exists, begin);
