@@ -9,7 +9,7 @@
 #include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/variant.h"
 
-namespace vendrel::driver::sql::vba {
+namespace vendrel::driver::sql::builtin {
 
 [[noreturn]] inline void Fail(long number) { RaisePlatform(number, source::kRuntime); }
 inline void Require(bool condition, long number = err::kInvalidProcedureCall) {
@@ -30,4 +30,4 @@ inline constexpr const char* kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "We
 // Text compared by code points, case-insensitively unless compare is 0 (binary).
 bool TextCompare(std::span<const Variant> a, size_t compareIndex);
 
-}  // namespace vendrel::driver::sql::vba
+}  // namespace vendrel::driver::sql::builtin

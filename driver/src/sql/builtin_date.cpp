@@ -2,10 +2,10 @@
 #include <ctime>
 #include <string>
 
-#include "sql/vba.h"
-#include "sql/vba_util.h"
+#include "sql/builtin.h"
+#include "sql/builtin_util.h"
 
-namespace vendrel::driver::sql::vba {
+namespace vendrel::driver::sql::builtin {
 
 namespace {
 
@@ -239,4 +239,4 @@ Variant WeekdayName(Args a) {
   return Variant::String(std::move(name));
 }
 
-}  // namespace vendrel::driver::sql::vba
+}  // namespace vendrel::driver::sql::builtin

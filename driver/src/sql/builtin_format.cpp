@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "sql/utf8.h"
-#include "sql/vba.h"
-#include "sql/vba_util.h"
+#include "sql/builtin.h"
+#include "sql/builtin_util.h"
 #include "vendrel/dataaccess/text.h"
 
-namespace vendrel::driver::sql::vba {
+namespace vendrel::driver::sql::builtin {
 
 namespace {
 
@@ -531,4 +531,4 @@ Variant Format(Args a) {
   return Variant::String(FormatNumberPicture(Number(v), format));
 }
 
-}  // namespace vendrel::driver::sql::vba
+}  // namespace vendrel::driver::sql::builtin
