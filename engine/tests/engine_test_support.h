@@ -126,6 +126,10 @@ inline Ref<Recordset> Example1Suppliers() {
 inline constexpr const char* kExample1Sql =
     "SELECT rs1.PRODUCT, rs2.SUPPLIER, rs2.COUNTRY FROM rs1 LEFT OUTER JOIN rs2 ON rs1.SUPPLIER=rs2.SUPPLIER";
 
+// The description of the errors whose cause the component cannot name.
+inline const std::string kUnknownCause =
+    "An error has occured but the component is unable to establish the cause. Unable to continue.";
+
 struct CaughtError {
   bool thrown = false;
   long number = 0;

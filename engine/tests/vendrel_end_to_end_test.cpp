@@ -21,8 +21,7 @@ namespace {
 using testing::CatchError;
 using testing::CaughtError;
 
-const std::string kUnknownCause =
-    "An error has occured but the component is unable to establish the cause. Unable to continue.";
+using testing::kUnknownCause;
 
 std::string CellOf(const Variant& v) { return v.IsNull() ? "<null>" : ToText(v); }
 

@@ -15,8 +15,7 @@ namespace {
 
 using testing::CatchError;
 
-const std::string kUnknownCause =
-    "An error has occured but the component is unable to establish the cause. Unable to continue.";
+using testing::kUnknownCause;
 
 class VendrelLifecycleTest : public testing::TempRootTest {
  protected:

@@ -19,8 +19,7 @@ namespace {
 using testing::CatchError;
 using testing::CaughtError;
 
-const std::string kUnknownCause =
-    "An error has occured but the component is unable to establish the cause. Unable to continue.";
+using testing::kUnknownCause;
 const std::string kJetSource = "Microsoft JET Database Engine";
 
 class PipelineTest : public testing::TempRootTest {
