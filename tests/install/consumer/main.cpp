@@ -1,6 +1,7 @@
 // Builds against an installed tree only.
-#include <vendrel/datasource/query_data_source.h>
+#include <vendrel/engine/vendrel.h>
 
+#include <filesystem>
 #include <iostream>
 
 int main() {
@@ -10,5 +11,14 @@ int main() {
   rs->Open();
   ds->RecordsetCollection()->Add(rs, "rs1");
   std::cout << ds->RecordsetCollection()->Count() << "\n";
-  return ds->RecordsetCollection()->Count() == 1 ? 0 : 1;
+  if (ds->RecordsetCollection()->Count() != 1) return 1;
+
+  std::string folder;
+  {
+    auto query = vendrel::Vendrel::Create();
+    folder = query->OptimizedFolder();
+    if (!std::filesystem::is_directory(folder)) return 2;
+  }
+  // Releasing the query object takes its folder away.
+  return std::filesystem::exists(folder) ? 3 : 0;
 }

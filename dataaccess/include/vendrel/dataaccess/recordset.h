@@ -43,6 +43,8 @@ class RowStore : public Object {
   // Appends a row from exactly FieldCount() values.
   void AppendRow(std::vector<Variant>&& values);
   void RemoveLastRow();
+  // Renames a field; the recordsets over these rows all see the new name.
+  void SetFieldName(size_t column, std::string name) { fields_.at(column).name = std::move(name); }
   void Reserve(size_t rows) { cells_.reserve(rows * fields_.size()); }
 
  private:

@@ -2,12 +2,17 @@
 // The query object: runs one SELECT across the recordsets of a data source
 // and returns a new, disconnected recordset.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "vendrel/dataaccess/collection.h"
+#include "vendrel/dataaccess/connection.h"
 #include "vendrel/dataaccess/object.h"
 #include "vendrel/dataaccess/recordset.h"
 #include "vendrel/datasource/query_data_source.h"
 #include "vendrel/datasource/variant_bool.h"
+#include "vendrel/engine/errors.h"
 
 namespace vendrel {
 
@@ -15,6 +20,8 @@ class Vendrel : public Object {
  public:
   // Makes the object's own folder for kept results; raises 1010 when it cannot.
   static Ref<Vendrel> Create();
+  // Closes the connection and deletes the last query folder, the kept results
+  // and the object's own folder; every failure is ignored.
   ~Vendrel() override;
 
   // The data source is given as an object so that one of another
@@ -23,6 +30,45 @@ class Vendrel : public Object {
   Ref<Recordset> Execute(const Ref<Object>& dataSource, const std::string& sql, int cursorType, int lockType,
                          VariantBool optimizeRecordset = false, const std::string& recordsetName = "",
                          const std::string& tempFileFolder = "", const std::string& altQuoteMark = "");
+
+  // The folder that holds this object's kept results.
+  const std::string& OptimizedFolder() const noexcept { return optimizedFolder_; }
+  // The folder of the last query (deleted once that query ended), or empty.
+  const std::string& QueryFolder() const noexcept { return queryFolder_; }
+
+ private:
+  Vendrel();
+
+  std::vector<std::string> AssignFileNames(const Ref<Collection>& entries);
+  void WriteDataFiles(const Ref<Collection>& entries, const std::vector<std::string>& fileNames);
+  Ref<Recordset> RunQuery(const Ref<Collection>& names, const std::vector<std::string>& fileNames,
+                          const std::string& sqlText);
+  void ResetWorkspace();
+  void DeleteDataFiles() noexcept;
+  void DeleteOptimizedFiles() noexcept;
+  Ref<Connection> OpenConnection();
+  std::string RewriteSql(const std::string& sqlText, const Ref<Collection>& names,
+                         const std::vector<std::string>& fileNames) const;
+  std::string GetTempRoot() const;
+  std::string CreateTempFolder(const std::string& parent) const;
+  void DeleteTempFolder(const std::string& path);
+  void WriteSchemaFile(const Ref<Collection>& entries, const std::vector<std::string>& fileNames,
+                       const std::string& folder);
+  void SaveOptimizedRecordset(const Ref<Recordset>& result, const std::string& recordsetName);
+
+  // Closes QueryConnection; one that is nothing or already closed counts as closed.
+  void CloseQueryConnection();
+
+  int32_t queryCursorType_ = 0;
+  int32_t queryLockType_ = 0;
+  std::string queryFolder_;
+  std::string optimizedFolder_;
+  Ref<Connection> queryConnection_;
+  std::vector<std::string> dataFileNames_;
+  std::vector<std::string> optimizedNames_;
+  Ref<Collection> sourceRecordsets_;
+  Ref<Collection> sourceNames_;
+  std::string altQuoteMark_;
 };
 
 }  // namespace vendrel

@@ -1,0 +1,162 @@
+#include "data_file_writer.h"
+
+#include "component_error.h"
+#include "vendrel/dataaccess/collection.h"
+#include "vendrel/dataaccess/convert.h"
+#include "vendrel/dataaccess/enums.h"
+#include "vendrel/dataaccess/error.h"
+#include "vendrel/engine/vendrel.h"
+#include "text_edit.h"
+#include "workspace.h"
+
+namespace vendrel::engine {
+
+namespace {
+
+constexpr size_t kWriteChunk = 64 * 1024;
+
+bool NeedsQuotes(std::string_view text) { return text.find_first_of("\t\r\n\"") != std::string_view::npos; }
+
+// CR LF pairs and TABs go, double quotes become the replacement. Removing one
+// of them can join a CR and an LF that were apart, so the removals repeat
+// until the text holds neither: either would split the row.
+std::string CleanedInputText(std::string text, std::string_view altQuoteMark) {
+  ReplaceAll(text, "\r\n", "");
+  ReplaceAll(text, "\t", "");
+  ReplaceAll(text, "\"", altQuoteMark);
+  while (text.find("\r\n") != std::string::npos || text.find('\t') != std::string::npos) {
+    ReplaceAll(text, "\r\n", "");
+    ReplaceAll(text, "\t", "");
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string UnqualifiedName(std::string_view fieldName) {
+  const size_t dot = fieldName.find('.');
+  if (dot == std::string_view::npos) return std::string(fieldName);
+  std::string_view rest = fieldName.substr(dot + 1);
+  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+  while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
+  return std::string(rest);
+}
+
+std::string QuotedCell(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string CellText(const Variant& value, int fieldType, const DataFileStyle& style) {
+  if (value.IsNull() || value.IsEmpty()) return {};
+  if (IsDateType(fieldType)) return FormatShortDateTime(ToDate(value));
+  std::string text = ToRoundTripText(value);
+  if (IsTextType(fieldType) && !style.keptResult) {
+    text = CleanedInputText(std::move(text), style.altQuoteMark);
+    // Only a replacement that is itself a double quote leaves one here.
+    return text.find('"') == std::string::npos ? text : QuotedCell(text);
+  }
+  return NeedsQuotes(text) ? QuotedCell(text) : text;
+}
+
+void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileStyle& style) {
+  // A recordset that cannot count its rows reports -1; one without rows has
+  // no first row to move to.
+  const bool hasRows = recordset.RecordCount() != 0 && !(recordset.Bof() && recordset.Eof());
+  if (hasRows) recordset.MoveFirst();
+
+  FieldCollection& fields = recordset.Fields();
+  const size_t fieldCount = static_cast<size_t>(fields.Count());
+  std::string buffer;
+  for (size_t i = 0; i < fieldCount; ++i) {
+    if (i > 0) buffer += '\t';
+    buffer += style.keptResult ? fields[i].Name() : UnqualifiedName(fields[i].Name());
+  }
+  buffer += "\r\n";
+  while (!recordset.Eof()) {
+    for (size_t i = 0; i < fieldCount; ++i) {
+      if (i > 0) buffer += '\t';
+      buffer += CellText(fields[i].Value(), fields[i].Type(), style);
+    }
+    buffer += "\r\n";
+    if (buffer.size() >= kWriteChunk) {
+      file.Write(buffer);
+      buffer.clear();
+    }
+    recordset.MoveNext();
+  }
+  file.Write(buffer);
+  if (hasRows) recordset.MoveFirst();
+}
+
+}  // namespace vendrel::engine
+
+namespace vendrel {
+
+namespace {
+
+std::string EntryText(const Ref<Collection>& list, long position) {
+  return ToText(list->Item(position));
+}
+
+}  // namespace
+
+void Vendrel::WriteDataFiles(const Ref<Collection>& entries, const std::vector<std::string>& fileNames) {
+  std::string entryName;
+  std::string fileName;
+  fs::OutputFile file;
+  Ref<Recordset> recordset;
+  try {
+    queryConnection_ = OpenConnection();
+    if (!entries) RaisePlatform(err::kObjectNotSet, source::kRuntime);
+    if (!sourceNames_) sourceNames_ = Collection::Create();
+    const engine::DataFileStyle style{false, altQuoteMark_};
+    for (size_t i = 0; i < fileNames.size(); ++i) {
+      const long position = static_cast<long>(i) + 1;
+      fileName = fileNames[i];
+      entryName = EntryText(sourceNames_, position);
+      const std::string path = fs::JoinPath(queryFolder_, fileName + ".txt");
+      const Variant& entry = entries->Item(position);
+      if (entry.IsObject()) {
+        recordset = RefCast<Recordset>(entry.AsObject());
+        if (!recordset) RaisePlatform(entry.AsObject() ? err::kTypeMismatch : err::kObjectNotSet, source::kRuntime);
+        file = fs::OutputFile(path, fs::OutputFile::Mode::Create, engine::kFileMode);
+        engine::WriteDataFile(*recordset, file, style);
+        file.Close();
+        recordset.reset();
+      } else {
+        // Only a file inside the object's own folder can be a kept result.
+        if (!engine::IsPlainFileName(fileName)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
+        fs::CopyFile(fs::JoinPath(optimizedFolder_, fileName + ".txt"), path, true);
+        fs::CopyFile(fs::JoinPath(optimizedFolder_, "schema.ini"), fs::JoinPath(queryFolder_, "schema.ini"), true);
+      }
+    }
+  } catch (...) {
+    const long number = engine::ErrorNumberOf(std::current_exception());
+    file = fs::OutputFile();
+    recordset.reset();
+    ResetWorkspace();
+    switch (number) {
+      case err::kObjectClosed:
+      case err::kObjectNotSet:
+        engine::RaiseComponent(errors::kRecordsetNotSet, "Recordset (" + entryName +
+                                                             ") has not been set or no fields exist in the "
+                                                             "Recordset. Unable to continue.");
+      case err::kFileNotFound:
+        engine::RaiseComponent(errors::kOptimizedRecordsetMissing,
+                               "Optimized Recordset '" + fileName + "' does not exist. Unable to continue.");
+      case err::kMultipleStep:
+        engine::RaiseComponent(errors::kNullInNonNullableField,
+                               "Recordset (" + entryName +
+                                   ") references a Non-Nullable Field that contains Null Values. Unable to continue.");
+      default: engine::RaiseComponent(errors::kDataFileFailed, std::string(engine::kUnknownCauseText));
+    }
+  }
+}
+
+}  // namespace vendrel

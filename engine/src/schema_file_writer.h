@@ -1,0 +1,22 @@
+#pragma once
+// schema.ini: how the text driver learns the columns of each data file.
+
+#include <string>
+#include <string_view>
+
+#include "vendrel/dataaccess/recordset.h"
+
+namespace vendrel::engine {
+
+// The column type of a field of this type and defined size ("Integer",
+// "Char Width 50", "LongChar", ...).
+std::string SchemaTypeText(int fieldType, long definedSize);
+
+// The column name: the field name without its qualifier, in double quotes
+// when it holds a space.
+std::string SchemaColumnName(std::string_view fieldName);
+
+// One section, for the data file fileName + ".txt", CR LF after every line.
+std::string SchemaSection(std::string_view fileName, Recordset& recordset);
+
+}  // namespace vendrel::engine

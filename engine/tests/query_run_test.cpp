@@ -1,0 +1,76 @@
+#include "query_run.h"
+
+#include <gtest/gtest.h>
+
+#include "engine_test_support.h"
+#include "vendrel/dataaccess/connection.h"
+
+namespace vendrel::engine {
+namespace {
+
+TEST(TextConnectionString, NamesTheQueryFolderForTheTextDriver) {
+  EXPECT_EQ(TextConnectionString("/tmp/VDL80512271"),
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/tmp/VDL80512271;"
+            "Extended Properties=\"text;HDR=Yes;FMT=Delimited;\";");
+}
+
+TEST(TextConnectionString, AFolderThatWouldBeMisreadIsQuotedAndReadsBackWhole) {
+  for (const std::string folder :
+       {"/tmp/a;Data Source=/etc/VDL1", "/tmp/x \"q\"/VDL2", "\"/tmp/VDL3", "{/tmp}/VDL4", " /tmp/VDL5", "/tmp/VDL6 "}) {
+    const std::string text = TextConnectionString(folder);
+    EXPECT_EQ(ConnectionString::Parse(text).Get("Data Source"), folder) << text;
+    EXPECT_EQ(ConnectionString::Parse(text).Get("Extended Properties"), "text;HDR=Yes;FMT=Delimited;");
+  }
+}
+
+struct TranslationCase {
+  const char* what;
+  const char* driverText;
+  const char* description;
+};
+
+void PrintTo(const TranslationCase& c, std::ostream* os) { *os << c.what; }
+
+class DriverErrorCases : public ::testing::TestWithParam<TranslationCase> {};
+
+TEST_P(DriverErrorCases, BecomeError1007) {
+  const Error e = TranslatedDriverError(GetParam().driverText);
+  EXPECT_EQ(e.Number(), -2147220497);
+  EXPECT_EQ(e.Source(), "Vendrel");
+  EXPECT_EQ(e.Description(), GetParam().description);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DriverTexts, DriverErrorCases,
+    ::testing::Values(
+        TranslationCase{"missing operator in one fixed text",
+                        "Syntax error (missing operator) in query expression 'TEMP1234.A B'.",
+                        "SQL syntax error (missing Operator) in query expression."},
+        TranslationCase{"missing operator in any case", "SYNTAX ERROR (MISSING OPERATOR) IN X.TXT",
+                        "SQL syntax error (missing Operator) in query expression."},
+        TranslationCase{"unknown field",
+                        "The Microsoft Jet database engine does not recognize 'TEMP1234.X' as a valid field name or "
+                        "expression.",
+                        "The VDL Component does not recognize 'TEMP1234.X' as a valid field name or expression."},
+        TranslationCase{"missing table loses the extension",
+                        "The Microsoft Jet database engine cannot find the input table or query 'TEMP1234.txt'.  Make "
+                        "sure it exists and that its name is spelled correctly.",
+                        "The VDL Component cannot find the input table or query 'TEMP1234'.  Make sure it exists "
+                        "and that its name is spelled correctly."},
+        TranslationCase{"every replacement without regard to case",
+                        "MICROSOFT JET DATABASE ENGINE: text file 'a.TXT' and TEXT FILE 'b.Txt'",
+                        "VDL Component: Temporary File 'a' and Temporary File 'b'"},
+        TranslationCase{"other texts pass unchanged", "Division by zero", "Division by zero"}),
+    testing::NameFromWhat());
+
+TEST(QualifiedResultFields, AreNamedByTheirRecordsetName) {
+  RowStore rows({{"TEMP4471803.SUPPLIER", adVarWChar}, {"temp99.SUPPLIER", adVarWChar}, {"rs3.X", adInteger},
+                 {"PRODUCT", adVarWChar}, {"OTHER.Y", adInteger}});
+  NameQualifiedFieldsByRecordset(rows, {{"rs1", "TEMP99"}, {"rs2", "TEMP4471803"}, {"rs3", "rs3"}});
+  std::vector<std::string> names;
+  for (const FieldInfo& f : rows.Fields()) names.push_back(f.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"rs2.SUPPLIER", "rs1.SUPPLIER", "rs3.X", "PRODUCT", "OTHER.Y"}));
+}
+
+}  // namespace
+}  // namespace vendrel::engine

@@ -1,0 +1,76 @@
+#include "schema_file_writer.h"
+
+#include <gtest/gtest.h>
+
+#include "engine_test_support.h"
+
+namespace vendrel::engine {
+namespace {
+
+using testing::MakeRecordset;
+
+TEST(SchemaFile, SectionLinesAsTheDriverReadsThem) {
+  auto rs = MakeRecordset({{"OrderID", adInteger, 0},
+                           {"rs1.PRODUCT", adVarWChar, 50},
+                           {"UnitPrice", adCurrency, 0},
+                           {"Added", adDate, 0},
+                           {"Notes", adLongVarWChar, 0}});
+  EXPECT_EQ(SchemaSection("TEMP4711", *rs),
+            "[TEMP4711.txt]\r\n"
+            "ColNameHeader = True\r\n"
+            "CharacterSet = Ansi\r\n"
+            "Format = TABDelimited\r\n"
+            "Col1=OrderID Integer\r\n"
+            "Col2=PRODUCT Char Width 50\r\n"
+            "Col3=UnitPrice Currency\r\n"
+            "Col4=Added Date\r\n"
+            "Col5=Notes LongChar\r\n");
+}
+
+TEST(SchemaFile, ARecordsetWithoutFieldsGetsTheFixedLinesOnly) {
+  auto rs = MakeRecordset({});
+  EXPECT_EQ(SchemaSection("TEMP1", *rs),
+            "[TEMP1.txt]\r\nColNameHeader = True\r\nCharacterSet = Ansi\r\nFormat = TABDelimited\r\n");
+}
+
+TEST(SchemaFile, ColumnNamesLoseTheirQualifierAndQuoteSpaces) {
+  EXPECT_EQ(SchemaColumnName("rs1.PRODUCT"), "PRODUCT");
+  EXPECT_EQ(SchemaColumnName("Unit Price"), "\"Unit Price\"");
+  EXPECT_EQ(SchemaColumnName("rs1. Unit Price "), "\"Unit Price\"");
+  EXPECT_EQ(SchemaColumnName("TEMP12.SUPPLIER"), "SUPPLIER");
+}
+
+struct TypeCase {
+  int type;
+  long definedSize;
+  const char* text;
+};
+
+void PrintTo(const TypeCase& c, std::ostream* os) { *os << "type " << c.type << " size " << c.definedSize; }
+
+class SchemaTypeCases : public ::testing::TestWithParam<TypeCase> {};
+
+TEST_P(SchemaTypeCases, TypeText) {
+  EXPECT_EQ(SchemaTypeText(GetParam().type, GetParam().definedSize), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFieldType, SchemaTypeCases,
+    ::testing::Values(TypeCase{adSmallInt, 0, "Short"}, TypeCase{adTinyInt, 0, "Short"},
+                      TypeCase{adSingle, 0, "Single"}, TypeCase{adDouble, 0, "Double"},
+                      TypeCase{adDecimal, 0, "Double"}, TypeCase{adCurrency, 0, "Currency"},
+                      TypeCase{adDate, 0, "Date"}, TypeCase{adDBDate, 0, "Date"}, TypeCase{adDBTime, 0, "Date"},
+                      TypeCase{adDBTimeStamp, 0, "Date"}, TypeCase{adDBFileTime, 0, "Date"},
+                      TypeCase{adBSTR, 10, "Char Width 10"}, TypeCase{adVariant, 0, "Char Width 0"},
+                      TypeCase{adChar, 1, "Char Width 1"}, TypeCase{adWChar, 2, "Char Width 2"},
+                      TypeCase{adVarChar, 255, "Char Width 255"}, TypeCase{adVarChar, 256, "LongChar"},
+                      TypeCase{adVarWChar, 50, "Char Width 50"}, TypeCase{adVarBinary, 300, "LongChar"},
+                      TypeCase{adLongVarChar, 10, "LongChar"}, TypeCase{adLongVarWChar, 0, "LongChar"},
+                      TypeCase{adBoolean, 0, "Bit"}, TypeCase{adGUID, 0, "Char Width 16"},
+                      TypeCase{adBinary, 0, "OLE"}, TypeCase{adLongVarBinary, 0, "OLE"},
+                      TypeCase{adInteger, 0, "Integer"}, TypeCase{adUnsignedTinyInt, 0, "Integer"},
+                      TypeCase{adUnsignedSmallInt, 0, "Integer"}, TypeCase{adUnsignedInt, 0, "Integer"},
+                      TypeCase{adBigInt, 0, "Integer"}, TypeCase{adNumeric, 0, "Integer"}));
+
+}  // namespace
+}  // namespace vendrel::engine
