@@ -18,13 +18,6 @@ std::string ModulePath(const void* addressInModule) {
   return path.lexically_normal().string();
 }
 
-void PinModule(const void* addressInModule) {
-  Dl_info info{};
-  if (::dladdr(addressInModule, &info) == 0 || !info.dli_fname) return;
-  // The extra reference is never given back: the library stays for the process.
-  ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-}
-
 HRESULT RegisterServerClasses(const TypeLibraryInfo& library, const void* addressInModule) {
   const std::string path = ModulePath(addressInModule);
   if (path.empty()) return ReportFailure(SELFREG_E_CLASS, "Unable to find the path of the library " + std::string(library.name));

@@ -3,6 +3,7 @@
 
 #include "com/data_source_objects.h"
 #include "com/type_library.h"
+#include "com/vendrel_object.h"
 #include "vendrel/dataaccess/com/server.h"
 #include "vendrel/engine/vendrel12.h"
 
@@ -12,6 +13,8 @@ namespace {
 com::ServerModule module;
 
 Ref<com::IUnknown> MakeFactory(const com::Guid& clsid) {
+  if (clsid == vendrel12::kVendrelClassId)
+    return Ref<com::IUnknown>(MakeRef<com::ClassFactory<VendrelObject>>(module).get());
   if (clsid == vendrel12::kQueryDataSourceClassId)
     return Ref<com::IUnknown>(MakeRef<com::ClassFactory<QueryDataSourceObject>>(module).get());
   return {};

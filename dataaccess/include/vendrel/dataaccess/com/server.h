@@ -33,11 +33,18 @@ class ServerModule {
  public:
   void Lock() noexcept { count_.fetch_add(1, std::memory_order_acq_rel); }
   void Unlock() noexcept { count_.fetch_sub(1, std::memory_order_acq_rel); }
-  // S_OK when nothing is alive and nothing locked, else S_FALSE.
-  HRESULT CanUnloadNow() const noexcept { return count_.load(std::memory_order_acquire) == 0 ? S_OK : S_FALSE; }
+  // For a library that has left pointers to its code with others that
+  // outlive it: it stays loaded for the rest of the process.
+  void KeepLoaded() noexcept { keepLoaded_.store(true, std::memory_order_release); }
+  // S_OK when nothing is alive, nothing locked and nothing keeps it, else S_FALSE.
+  HRESULT CanUnloadNow() const noexcept {
+    return count_.load(std::memory_order_acquire) == 0 && !keepLoaded_.load(std::memory_order_acquire) ? S_OK
+                                                                                                       : S_FALSE;
+  }
 
  private:
   std::atomic<long> count_{0};
+  std::atomic<bool> keepLoaded_{false};
 };
 
 // A failure found while converting the arguments of an Invoke.
@@ -215,9 +222,6 @@ HRESULT GetClassObject(const Guid& clsid, const Guid& iid, Ref<IUnknown>* object
 // The full path of the library that holds the given address (a function of
 // the server itself).
 std::string ModulePath(const void* addressInModule);
-// Keeps the library at that address loaded for the rest of the process, for
-// a library whose code other libraries keep pointers to.
-void PinModule(const void* addressInModule);
 
 // Writes the registry entries of every creatable class of the description
 // for the library at that address; removes them again.
