@@ -57,19 +57,14 @@ int main(int argc, char** argv) {
   vendrel::com::ServerLibrary library;
   if (HRESULT hr = library.Open(path); vendrel::com::Failed(hr)) return Failure("loading", path, hr);
 
+  auto selfRegister = [&library](const char* entryPoint, HRESULT hr) {
+    if (vendrel::com::Failed(hr)) return Failure(entryPoint, library.Path(), hr);
+    std::cout << entryPoint << " in " << library.Path() << " succeeded (" << vendrel::com::RegistryPath() << ").\n";
+    return 0;
+  };
   switch (action) {
-    case Action::Register:
-      if (HRESULT hr = library.RegisterServer(); vendrel::com::Failed(hr))
-        return Failure("DllRegisterServer", library.Path(), hr);
-      std::cout << "DllRegisterServer in " << library.Path() << " succeeded (" << vendrel::com::RegistryPath()
-                << ").\n";
-      return 0;
-    case Action::Unregister:
-      if (HRESULT hr = library.UnregisterServer(); vendrel::com::Failed(hr))
-        return Failure("DllUnregisterServer", library.Path(), hr);
-      std::cout << "DllUnregisterServer in " << library.Path() << " succeeded (" << vendrel::com::RegistryPath()
-                << ").\n";
-      return 0;
+    case Action::Register: return selfRegister("DllRegisterServer", library.RegisterServer());
+    case Action::Unregister: return selfRegister("DllUnregisterServer", library.UnregisterServer());
     case Action::List: {
       const vendrel::com::TypeLibraryInfo* description = nullptr;
       if (HRESULT hr = library.GetTypeLibrary(&description); vendrel::com::Failed(hr))

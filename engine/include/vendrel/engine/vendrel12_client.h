@@ -18,13 +18,6 @@ namespace vendrel::vendrel12 {
 
 namespace detail {
 
-// The interface behind a wrapper; a wrapper over nothing fails with E_POINTER.
-template <class I>
-I& Require(const Ref<I>& p) {
-  if (!p) throw com::ErrorFromHResult(com::E_POINTER, I::Iid);
-  return *p;
-}
-
 template <class I>
 Ref<I> Create(const com::Guid& clsid) {
   Ref<I> p;
@@ -41,52 +34,65 @@ Ref<I> Create(std::string_view progId) {
 
 inline VARIANT_BOOL Flag(bool b) { return b ? com::VARIANT_TRUE : com::VARIANT_FALSE; }
 
+// What every wrapper is: a shared reference to one interface. Calling
+// through a wrapper over nothing fails with E_POINTER.
+template <class I>
+class InterfacePtr {
+ public:
+  InterfacePtr() = default;
+  explicit InterfacePtr(Ref<I> p) : p_(std::move(p)) {}
+
+  I* operator->() const noexcept { return p_.get(); }
+  const Ref<I>& Interface() const noexcept { return p_; }
+  explicit operator bool() const noexcept { return static_cast<bool>(p_); }
+
+ protected:
+  I& Raw() const {
+    if (!p_) throw com::ErrorFromHResult(com::E_POINTER, I::Iid);
+    return *p_;
+  }
+  static void Check(HRESULT hr) { com::CheckResult(hr, I::Iid); }
+
+ private:
+  Ref<I> p_;
+};
+
 }  // namespace detail
 
-class RecordsetCollectionPtr {
+class RecordsetCollectionPtr : public detail::InterfacePtr<_RecordsetCollection> {
  public:
-  RecordsetCollectionPtr() = default;
-  explicit RecordsetCollectionPtr(Ref<_RecordsetCollection> p) : p_(std::move(p)) {}
+  using InterfacePtr::InterfacePtr;
 
   void Add(Ref<Recordset> ValidRecordset, std::string RecordsetName, bool OptimizedRecordset = false) const {
     VARIANT_BOOL flag = detail::Flag(OptimizedRecordset);
-    Check(detail::Require(p_).Add(&ValidRecordset, &RecordsetName, &flag));
+    Check(Raw().Add(&ValidRecordset, &RecordsetName, &flag));
   }
-  void Remove(Variant Index) const { Check(detail::Require(p_).Remove(&Index)); }
+  void Remove(Variant Index) const { Check(Raw().Remove(&Index)); }
   Ref<Recordset> Item(Variant Index) const {
     Ref<Recordset> result;
-    Check(detail::Require(p_).Item(&Index, &result));
+    Check(Raw().Item(&Index, &result));
     return result;
   }
   long Count() const {
     int32_t result = 0;
-    Check(detail::Require(p_).get_Count(&result));
+    Check(Raw().get_Count(&result));
     return result;
   }
   Ref<Collection> CollectionRecordset() const {
     Ref<Collection> result;
-    Check(detail::Require(p_).get_CollectionRecordset(&result));
+    Check(Raw().get_CollectionRecordset(&result));
     return result;
   }
   Ref<Collection> rsNameCollection() const {
     Ref<Collection> result;
-    Check(detail::Require(p_).get_rsNameCollection(&result));
+    Check(Raw().get_rsNameCollection(&result));
     return result;
   }
-
-  _RecordsetCollection* operator->() const noexcept { return p_.get(); }
-  const Ref<_RecordsetCollection>& Interface() const noexcept { return p_; }
-  explicit operator bool() const noexcept { return static_cast<bool>(p_); }
-
- private:
-  static void Check(HRESULT hr) { com::CheckResult(hr, _RecordsetCollection::Iid); }
-  Ref<_RecordsetCollection> p_;
 };
 
-class QueryDataSourcePtr {
+class QueryDataSourcePtr : public detail::InterfacePtr<_QueryDataSource> {
  public:
-  QueryDataSourcePtr() = default;
-  explicit QueryDataSourcePtr(Ref<_QueryDataSource> p) : p_(std::move(p)) {}
+  using InterfacePtr::InterfacePtr;
   static QueryDataSourcePtr CreateInstance() {
     return QueryDataSourcePtr(detail::Create<_QueryDataSource>(kQueryDataSourceClassId));
   }
@@ -96,24 +102,15 @@ class QueryDataSourcePtr {
 
   RecordsetCollectionPtr RecordsetCollection() const {
     Ref<_RecordsetCollection> result;
-    Check(detail::Require(p_).get_RecordsetCollection(&result));
+    Check(Raw().get_RecordsetCollection(&result));
     return RecordsetCollectionPtr(std::move(result));
   }
-  void EmptyRecordsetCollection() const { Check(detail::Require(p_).EmptyRecordsetCollection()); }
-
-  _QueryDataSource* operator->() const noexcept { return p_.get(); }
-  const Ref<_QueryDataSource>& Interface() const noexcept { return p_; }
-  explicit operator bool() const noexcept { return static_cast<bool>(p_); }
-
- private:
-  static void Check(HRESULT hr) { com::CheckResult(hr, _QueryDataSource::Iid); }
-  Ref<_QueryDataSource> p_;
+  void EmptyRecordsetCollection() const { Check(Raw().EmptyRecordsetCollection()); }
 };
 
-class VendrelPtr {
+class VendrelPtr : public detail::InterfacePtr<_Vendrel> {
  public:
-  VendrelPtr() = default;
-  explicit VendrelPtr(Ref<_Vendrel> p) : p_(std::move(p)) {}
+  using InterfacePtr::InterfacePtr;
   static VendrelPtr CreateInstance() { return VendrelPtr(detail::Create<_Vendrel>(kVendrelClassId)); }
   static VendrelPtr CreateInstance(std::string_view progId) { return VendrelPtr(detail::Create<_Vendrel>(progId)); }
 
@@ -123,18 +120,10 @@ class VendrelPtr {
     Ref<_QueryDataSource> source = DataSource.Interface();
     VARIANT_BOOL optimize = detail::Flag(OptimizeRecordset);
     Ref<Recordset> result;
-    Check(detail::Require(p_).Execute(&source, &SQL, &CursorType, &LockType, &optimize, &RecordsetName,
-                                      &TempFileFolder, &AltQuoteMark, &result));
+    Check(Raw().Execute(&source, &SQL, &CursorType, &LockType, &optimize, &RecordsetName, &TempFileFolder,
+                        &AltQuoteMark, &result));
     return result;
   }
-
-  _Vendrel* operator->() const noexcept { return p_.get(); }
-  const Ref<_Vendrel>& Interface() const noexcept { return p_; }
-  explicit operator bool() const noexcept { return static_cast<bool>(p_); }
-
- private:
-  static void Check(HRESULT hr) { com::CheckResult(hr, _Vendrel::Iid); }
-  Ref<_Vendrel> p_;
 };
 
 }  // namespace vendrel::vendrel12
