@@ -1,8 +1,6 @@
 // The per-user class registry file.
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
+#include "private_registry.h"
 #include "vendrel/dataaccess/com/error_info.h"
 #include "vendrel/dataaccess/com/registry.h"
 #include "vendrel/dataaccess/filesystem.h"
@@ -14,19 +12,9 @@ constexpr Guid kFirst = MakeGuid("{0EBCC7BB-0F80-4265-B443-33E2F7A10B7D}");
 constexpr Guid kSecond = MakeGuid("{33DAC1E2-217F-44DD-965A-FBF7AFC13DE5}");
 constexpr Guid kForeign = MakeGuid("{A46125FA-6BA8-4982-A98F-A2AB9DEDF8D2}");
 
-class ComRegistryTest : public ::testing::Test {
+class ComRegistryTest : public PrivateRegistryTest {
  protected:
-  void SetUp() override {
-    std::string pattern = fs::TemporaryFolder() + "/vdl-registry-XXXXXX";
-    ASSERT_TRUE(::mkdtemp(pattern.data()));
-    scratch_ = pattern;
-    ::setenv("XDG_DATA_HOME", (scratch_ + "/not/yet/there").c_str(), 1);
-  }
-  void TearDown() override {
-    fs::faults::Disarm();
-    fs::DeleteFolder(scratch_);
-    ::unsetenv("XDG_DATA_HOME");
-  }
+  ComRegistryTest() : PrivateRegistryTest("not/yet/there") {}
   static std::string Contents() { return fs::ReadFile(RegistryPath()); }
   static void Write(const std::string& text) {
     fs::OutputFile file(RegistryPath(), fs::OutputFile::Mode::Create);
@@ -36,7 +24,6 @@ class ComRegistryTest : public ::testing::Test {
 
   const ClassEntry first_{kFirst, "Vendrel12.Vendrel", "Apartment", "/opt/lib/libVendrel12.so"};
   const ClassEntry second_{kSecond, "Vendrel12.QueryDataSource", "Apartment", "/opt/lib/libVendrel12.so"};
-  std::string scratch_;
 };
 
 TEST_F(ComRegistryTest, PathFollowsXdgDataHomeElseTheHomeFolder) {

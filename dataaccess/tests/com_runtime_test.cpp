@@ -1,36 +1,21 @@
 // Creation through the registry when the registered library is missing or
 // is not a component server.
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
+#include "private_registry.h"
 #include "vendrel/dataaccess/com/registry.h"
 #include "vendrel/dataaccess/com/runtime.h"
-#include "vendrel/dataaccess/filesystem.h"
 
 namespace vendrel::com {
 namespace {
 
 constexpr Guid kClass = MakeGuid("{5D0C1F64-3A3E-4C1B-9D7E-2B6F0A1C9E11}");
 
-class ComRuntimeTest : public ::testing::Test {
+class ComRuntimeTest : public PrivateRegistryTest {
  protected:
-  void SetUp() override {
-    std::string pattern = fs::TemporaryFolder() + "/vdl-runtime-XXXXXX";
-    ASSERT_TRUE(::mkdtemp(pattern.data()));
-    scratch_ = pattern;
-    ::setenv("XDG_DATA_HOME", scratch_.c_str(), 1);
-  }
-  void TearDown() override {
-    fs::DeleteFolder(scratch_);
-    ::unsetenv("XDG_DATA_HOME");
-  }
   static void RegisterWithLibrary(const std::string& library) {
     const ClassEntry entry[] = {{kClass, "Test.Thing", "Apartment", library}};
     ASSERT_EQ(S_OK, RegisterClasses(entry));
   }
-
-  std::string scratch_;
 };
 
 TEST_F(ComRuntimeTest, AClassWhoseLibraryIsMissingFailsNamingTheLibrary) {
