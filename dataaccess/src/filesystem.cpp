@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -152,6 +153,11 @@ void CopyFile(const std::string& source, const std::string& destination, bool ov
 void DeleteFile(const std::string& path) {
   faults::Check("DeleteFile");
   if (::unlink(path.c_str()) != 0) RaiseErrno(errno, err::kFileNotFound);
+}
+
+void ReplaceFile(const std::string& source, const std::string& destination) {
+  faults::Check("ReplaceFile");
+  if (::rename(source.c_str(), destination.c_str()) != 0) RaiseErrno(errno, err::kFileNotFound);
 }
 
 std::string ReadFile(const std::string& path) {

@@ -27,6 +27,9 @@ bool PathExists(const std::string& path);
 // Copies one file, keeping its permissions; a missing source raises 53.
 void CopyFile(const std::string& source, const std::string& destination, bool overwrite = true);
 void DeleteFile(const std::string& path);
+// Puts source in destination's place in one step (both in one file system);
+// a reader sees either the old file or the new one, never a part.
+void ReplaceFile(const std::string& source, const std::string& destination);
 // The whole file; a missing one raises 53.
 std::string ReadFile(const std::string& path);
 

@@ -74,6 +74,7 @@ class Variant {
   static Variant String(std::string s) { return Variant(std::move(s)); }
   static Variant FromBytes(Bytes b) { return Variant(std::move(b)); }
   static Variant Nothing() { return Variant(Ref<Object>()); }  // object type, no object
+  static Variant FromObject(Ref<Object> o) { return Variant(std::move(o)); }  // any object, or nothing
 
   VarType Type() const noexcept;
   bool IsEmpty() const noexcept { return v_.index() == 0; }
