@@ -1,9 +1,17 @@
+#include <mutex>
+
+#include "providers/providers.h"
 #include "vendrel/driver/driver.h"
 
 namespace vendrel::driver {
 
 void RegisterProviders() {
-  // The providers arrive with the table side of the driver.
+  static std::once_flag once;
+  std::call_once(once, [] {
+    RegisterProvider(MakeDatabaseFileProvider());
+    RegisterProvider(MakeTextFolderProvider());
+    RegisterProvider(MakeOdbcTextProvider());
+  });
 }
 
 }  // namespace vendrel::driver

@@ -1,0 +1,159 @@
+#include "providers/session.h"
+
+#include <cmath>
+
+#include "vendrel/dataaccess/convert.h"
+#include "vendrel/dataaccess/error.h"
+#include "vendrel/driver/driver.h"
+
+namespace vendrel::driver {
+
+namespace {
+
+// Sizes the platform reports for fields of each type.
+long DefinedSizeOf(const OutputColumn& column) {
+  switch (column.type) {
+    case JetType::Null:
+    case JetType::Text: return column.width > 0 ? column.width : 255;
+    case JetType::Memo: return 536870910;
+    case JetType::Binary: return 1073741823;
+    case JetType::Guid: return 16;
+    case JetType::Boolean:
+    case JetType::Short: return 2;
+    case JetType::Byte: return 1;
+    case JetType::Long:
+    case JetType::Single: return 4;
+    case JetType::BigInt:
+    case JetType::Currency:
+    case JetType::Double:
+    case JetType::Date: return 8;
+  }
+  return 0;
+}
+
+int PrecisionOf(JetType type) {
+  switch (type) {
+    case JetType::Byte: return 3;
+    case JetType::Short: return 5;
+    case JetType::Long: return 10;
+    case JetType::BigInt:
+    case JetType::Currency: return 19;
+    case JetType::Single: return 7;
+    case JetType::Double: return 15;
+    default: return 0;
+  }
+}
+
+// The value as SQLite holds it, before it is given its column's type.
+Variant RawValue(sqlite3_stmt* s, int i) {
+  switch (sqlite3_column_type(s, i)) {
+    case SQLITE_INTEGER: return Variant::BigInt(sqlite3_column_int64(s, i));
+    case SQLITE_FLOAT: return Variant::Double(sqlite3_column_double(s, i));
+    case SQLITE_TEXT: {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+      return Variant::String(std::string(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(s, i))));
+    }
+    case SQLITE_BLOB: {
+      const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(s, i));
+      return Variant::FromBytes(Bytes(data, data + sqlite3_column_bytes(s, i)));
+    }
+    default: return Variant::Null();
+  }
+}
+
+// The value of a column of the given type from its storage (catalog.h).
+Variant FromStorage(sqlite3_stmt* s, int i, JetType type) {
+  Variant raw = RawValue(s, i);
+  if (raw.IsNull()) return raw;
+  switch (type) {
+    case JetType::Boolean: return Variant::Boolean(ToBoolean(raw));
+    case JetType::Byte: return ChangeType(raw, VarType::Byte);
+    case JetType::Short: return ChangeType(raw, VarType::Integer);
+    case JetType::Long: return ChangeType(raw, VarType::Long);
+    case JetType::BigInt: return ChangeType(raw, VarType::BigInt);
+    case JetType::Currency: {
+      if (raw.Type() == VarType::BigInt) return Variant(Currency{raw.AsBigInt()});
+      const double scaled = RoundHalfEven(ToDouble(raw));
+      if (!(std::fabs(scaled) < 9.2233720368547758e18)) RaisePlatform(err::kOverflow, source::kRuntime);
+      return Variant(Currency{static_cast<int64_t>(scaled)});
+    }
+    case JetType::Single: return ChangeType(raw, VarType::Single);
+    case JetType::Double: return ChangeType(raw, VarType::Double);
+    case JetType::Date: return Variant::Date(ToDouble(raw));
+    case JetType::Binary:
+      if (raw.IsString()) return Variant::FromBytes(Bytes(raw.AsString().begin(), raw.AsString().end()));
+      return raw;
+    case JetType::Null:
+    case JetType::Text:
+    case JetType::Memo:
+    case JetType::Guid:
+      if (raw.Type() == VarType::Bytes) return Variant::String(std::string(raw.AsBytes().begin(), raw.AsBytes().end()));
+      return raw.IsString() ? raw : Variant::String(ToText(raw));
+  }
+  return raw;
+}
+
+}  // namespace
+
+FieldInfo FieldInfoOf(const OutputColumn& column) {
+  FieldInfo info;
+  info.name = column.name;
+  info.type = AdoTypeOf(column.type);
+  info.definedSize = DefinedSizeOf(column);
+  info.attributes = adFldIsNullable | adFldMayBeNull;
+  if (column.type == JetType::Memo || column.type == JetType::Binary)
+    info.attributes |= adFldLong;
+  else if (column.type != JetType::Text && column.type != JetType::Null)
+    info.attributes |= adFldFixed;
+  info.precision = PrecisionOf(column.type);
+  return info;
+}
+
+Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query) {
+  std::vector<FieldInfo> fields;
+  fields.reserve(query.columns.size());
+  for (const OutputColumn& c : query.columns) fields.push_back(FieldInfoOf(c));
+  Ref<RowStore> rows = MakeRef<RowStore>(std::move(fields));
+
+  StatementHandle statement = Prepare(db, query.sql);
+  sqlite3_stmt* s = statement.get();
+  const int count = sqlite3_column_count(s);
+  if (count != static_cast<int>(query.columns.size()))
+    RaiseDriverError(hr::kFileError, "Unexpected error from external database driver (the statement returns " +
+                                         std::to_string(count) + " columns instead of " +
+                                         std::to_string(query.columns.size()) + ").");
+  for (;;) {
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) RaiseSqliteError(db);
+    std::vector<Variant> values;
+    values.reserve(static_cast<size_t>(count));
+    try {
+      for (int i = 0; i < count; ++i) values.push_back(FromStorage(s, i, query.columns[static_cast<size_t>(i)].type));
+    } catch (const Error& e) {
+      // A value that does not fit its column's type: a runtime error of the statement,
+      // numbered as the front end numbers its runtime errors.
+      RaiseDriverError(e.Number() == err::kTypeMismatch ? hr::kTypeMismatch : hr::kSyntaxError, e.Description());
+    }
+    rows->AppendRow(std::move(values));
+  }
+  return rows;
+}
+
+SqlSession::SqlSession(SqliteHandle db, std::unique_ptr<SessionCatalog> catalog)
+    : db_(std::move(db)), catalog_(std::move(catalog)) {}
+
+Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
+  if (!db_) RaisePlatform(err::kObjectClosed, source::kConnection);
+  const std::string text = options == adCmdTable ? "SELECT * FROM [" + commandText + "]" : commandText;
+  catalog_->BeginStatement();
+  const CompiledQuery query = CompileSelect(text, *catalog_);
+  return FetchRows(db_.get(), query);
+}
+
+void SqlSession::Close() noexcept {
+  catalog_.reset();
+  db_.reset();
+}
+
+}  // namespace vendrel::driver

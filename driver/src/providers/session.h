@@ -1,0 +1,42 @@
+#pragma once
+// One open connection of the driver: an in-memory SQLite database, the
+// catalog of the tables it may read, and the running of statements.
+
+#include <memory>
+#include <string>
+
+#include "catalog.h"
+#include "providers/sqlite_util.h"
+#include "vendrel/dataaccess/connection.h"
+
+namespace vendrel::driver {
+
+// A catalog that a session owns; told when a new statement begins, so what it
+// learnt about its files holds for one statement at a time.
+class SessionCatalog : public Catalog {
+ public:
+  virtual void BeginStatement() {}
+};
+
+class SqlSession final : public ProviderSession {
+ public:
+  SqlSession(SqliteHandle db, std::unique_ptr<SessionCatalog> catalog);
+
+  // A SELECT of the dialect (or, with adCmdTable, a table name): compiled,
+  // run, and every row fetched.
+  Ref<RowStore> Execute(const std::string& commandText, int options) override;
+  void Close() noexcept override;
+
+ private:
+  SqliteHandle db_;  // declared first: the catalog refers to it
+  std::unique_ptr<SessionCatalog> catalog_;
+};
+
+// The field a result column reports: type, size and attributes.
+FieldInfo FieldInfoOf(const OutputColumn& column);
+
+// Runs compiled SQL and fetches every row, turning the storage of each
+// column's type back into values.
+Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query);
+
+}  // namespace vendrel::driver

@@ -1,0 +1,52 @@
+#include "providers/sqlite_util.h"
+
+#include "catalog.h"
+
+namespace vendrel::driver {
+
+SqliteHandle OpenSessionDatabase() {
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
+  SqliteHandle db(raw);
+  if (rc != SQLITE_OK) {
+    if (!db) RaiseDriverError(hr::kFileError, "Unexpected error from external database driver (out of memory).");
+    RaiseSqliteError(db.get());
+  }
+  sqlite3_extended_result_codes(db.get(), 1);
+  // Schema objects of attached files must not call the driver's functions.
+  Exec(db.get(), "PRAGMA trusted_schema = OFF");
+  RegisterSqlFunctions(db.get());
+  return db;
+}
+
+std::string QuoteIdentifier(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+void RaiseSqliteError(sqlite3* db) {
+  const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+  long number = 0;
+  std::string description;
+  if (DecodeRuntimeError(message, number, description)) RaiseDriverError(number, std::move(description));
+  RaiseDriverError(hr::kFileError, "Unexpected error from external database driver (" + message + ").");
+}
+
+StatementHandle Prepare(sqlite3* db, std::string_view sql) {
+  sqlite3_stmt* raw = nullptr;
+  const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, nullptr);
+  StatementHandle statement(raw);
+  if (rc != SQLITE_OK) RaiseSqliteError(db);
+  return statement;
+}
+
+void Exec(sqlite3* db, const std::string& sql) {
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) RaiseSqliteError(db);
+}
+
+}  // namespace vendrel::driver

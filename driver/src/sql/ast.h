@@ -1,0 +1,157 @@
+#pragma once
+// The parsed statement. The parser fills the syntax; the binder adds the
+// resolved names and static types in place (the fields under "bound"), which
+// the code generator reads.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalog.h"
+#include "vendrel/dataaccess/variant.h"
+
+namespace vendrel::driver::sql {
+
+struct Span {
+  size_t begin = 0;
+  size_t end = 0;
+};
+
+enum class ExprKind {
+  Literal,
+  Column,          // names: [column] or [qualifier, column]
+  Star,            // names: [] or [qualifier]; select list only
+  Unary,           // op Neg, Plus or Not; args[0]
+  Binary,          // op; args[0], args[1]; And/Or chains keep every operand in args
+  Like,            // args[0] LIKE args[1]
+  IsNull,          // args[0] IS [NOT] NULL
+  Between,         // args[0] BETWEEN args[1] AND args[2]
+  InList,          // args[0] IN (args[1..])
+  InSubquery,      // args[0] IN (subquery)
+  Exists,          // EXISTS (subquery)
+  Quantified,      // args[0] op ANY|ALL (subquery)
+  ScalarSubquery,  // (subquery)
+  Call,            // names[0](args)
+};
+
+enum class Op {
+  None,
+  Neg, Plus, Not,
+  Pow, Mul, Div, IntDiv, Mod, Add, Sub, Concat,
+  Eq, Ne, Lt, Gt, Le, Ge,
+  And, Or, Xor, Eqv, Imp,
+};
+
+struct Query;
+struct TableInstance;
+struct FunctionInfo;
+
+struct Expr {
+  ExprKind kind = ExprKind::Literal;
+  Op op = Op::None;
+  Span span;
+  int height = 1;
+  Variant value;  // Literal: Null, Boolean, Long, BigInt, Double, String or Date
+  std::vector<std::string> names;
+  std::vector<std::unique_ptr<Expr>> args;
+  std::unique_ptr<Query> subquery;
+  bool negated = false;  // NOT LIKE, IS NOT NULL, NOT BETWEEN, NOT IN, NOT EXISTS
+  bool all = false;      // Quantified: ALL rather than ANY/SOME
+
+  // bound
+  JetType type = JetType::Null;
+  long width = 0;
+  const TableInstance* table = nullptr;  // Column
+  int column = -1;                       // Column: index in table->columns
+  const FunctionInfo* function = nullptr;  // Call of a library function
+  bool aggregate = false;                  // Call of an aggregate
+};
+using ExprPtr = std::unique_ptr<Expr>;
+
+struct SelectItem {
+  ExprPtr expr;  // Star items are replaced by their columns when bound
+  std::string alias;
+  bool hasAlias = false;
+  Span span;
+};
+
+enum class Quantifier { All, Distinct, DistinctRow };
+enum class JoinKind { Cross, Inner, Left, Right, Full };
+
+struct FromNode {
+  enum class Kind { Table, Derived, Join } kind = Kind::Table;
+  Span span;
+  std::string tableName;  // Table: as written, without brackets
+  std::string alias;
+  bool hasAlias = false;
+  std::unique_ptr<Query> derived;
+  JoinKind join = JoinKind::Cross;
+  std::unique_ptr<FromNode> left, right;
+  ExprPtr on;
+
+  // bound
+  const TableInstance* instance = nullptr;  // Table and Derived
+};
+
+struct Top {
+  bool present = false;
+  double count = 0;
+  bool percent = false;
+};
+
+struct OrderItem {
+  ExprPtr expr;
+  bool descending = false;
+  int outputIndex = -1;  // bound: the output column it names, or -1 for an expression
+};
+
+struct SelectCore {
+  Span span;
+  Quantifier quantifier = Quantifier::All;
+  Top top;
+  std::vector<SelectItem> items;
+  std::unique_ptr<FromNode> from;  // null without FROM
+  ExprPtr where;
+  std::vector<ExprPtr> groupBy;
+  ExprPtr having;
+
+  // bound
+  bool aggregateQuery = false;
+  std::vector<const TableInstance*> tables;  // every table instance of FROM, in order
+};
+
+struct Query {
+  Span span;
+  std::vector<SelectCore> cores;  // more than one for UNION
+  std::vector<bool> unionAll;     // between cores[i] and cores[i + 1]
+  std::vector<OrderItem> orderBy;
+
+  // bound
+  std::vector<OutputColumn> columns;
+};
+
+// Columns as a table instance offers them to names in the statement.
+struct InstanceColumn {
+  std::string name;
+  JetType type = JetType::Text;
+  long width = 0;
+  std::string sql;  // how generated SQL names it inside the instance, quoted
+};
+
+struct TableInstance {
+  std::string qualifier;  // alias, else the table name as written
+  std::string sqlAlias;   // alias in generated SQL, quoted ("s0")
+  const TableDef* table = nullptr;  // base table
+  const Query* derived = nullptr;   // derived table
+  std::vector<InstanceColumn> columns;
+};
+
+// The statement text of a span.
+inline std::string TextOf(std::string_view statement, Span span) {
+  if (span.begin >= statement.size() || span.end <= span.begin) return {};
+  return std::string(statement.substr(span.begin, span.end - span.begin));
+}
+
+}  // namespace vendrel::driver::sql

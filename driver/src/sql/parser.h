@@ -1,0 +1,19 @@
+#pragma once
+// Parses one SELECT of the Jet dialect into a Query. Raises the driver's
+// syntax errors; nesting deeper than the driver supports is "Query is too complex."
+
+#include <memory>
+#include <string_view>
+
+#include "sql/ast.h"
+
+namespace vendrel::driver::sql {
+
+// Nesting of parentheses, subqueries and unary operators, and the height of an
+// expression tree, that the parser accepts.
+inline constexpr int kMaxNesting = 100;
+inline constexpr int kMaxHeight = 400;
+
+std::unique_ptr<Query> Parse(std::string_view statement);
+
+}  // namespace vendrel::driver::sql

@@ -1,0 +1,414 @@
+#include "text/delimited_reader.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <optional>
+#include <set>
+
+#include "text/encoding.h"
+#include "text/value_reader.h"
+#include "vendrel/dataaccess/convert.h"
+#include "vendrel/dataaccess/text.h"
+
+namespace vendrel::driver::text {
+
+namespace {
+
+struct FieldText {
+  std::string_view text;
+  bool quoted = false;
+};
+
+// The value as a message shows it: short, on one line.
+std::string Shown(std::string_view value) {
+  constexpr size_t kLimit = 60;
+  std::string out;
+  size_t cut = value.size();
+  if (cut > kLimit) {
+    cut = kLimit;
+    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
+  }
+  for (char c : value.substr(0, cut)) out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+  if (cut < value.size()) out += "...";
+  return out;
+}
+
+// Splits the text into rows of fields. In a file whose first line ends in
+// CR LF only CR LF ends a row and a lone CR or LF is data; otherwise LF ends rows.
+class RowSplitter {
+ public:
+  RowSplitter(std::string_view text, char delimiter, std::optional<char> quote, std::deque<std::string>& owned)
+      : text_(text), delimiter_(delimiter), quote_(quote), owned_(owned) {
+    const size_t lf = text.find('\n');
+    crlf_ = lf != std::string_view::npos && lf > 0 && text[lf - 1] == '\r';
+  }
+
+  struct Unterminated {
+    int line;
+    size_t field;  // 0-based
+  };
+
+  // The next row's fields; false at the end of the text or at an unterminated quote.
+  bool Next(std::vector<FieldText>& fields) {
+    fields.clear();
+    if (pos_ >= text_.size()) return false;
+    rowLine_ = line_;
+    for (;;) {
+      FieldText field;
+      if (quote_ && pos_ < text_.size() && text_[pos_] == *quote_) {
+        if (!ReadQuoted(field, fields.size())) return false;
+      } else {
+        const size_t end = FieldEnd(pos_);
+        field.text = text_.substr(pos_, end - pos_);
+        pos_ = end;
+      }
+      fields.push_back(field);
+      if (pos_ >= text_.size()) return true;
+      if (text_[pos_] == delimiter_) {
+        ++pos_;
+        if (pos_ >= text_.size()) {
+          fields.push_back(FieldText{});
+          return true;
+        }
+        continue;
+      }
+      pos_ += crlf_ ? 2 : 1;  // the row end
+      ++line_;
+      return true;
+    }
+  }
+
+  int RowLine() const noexcept { return rowLine_; }
+  const std::optional<Unterminated>& Error() const noexcept { return error_; }
+
+ private:
+  bool AtRowEnd(size_t p) const {
+    if (crlf_) return text_[p] == '\r' && p + 1 < text_.size() && text_[p + 1] == '\n';
+    return text_[p] == '\n';
+  }
+
+  // Where an unquoted field starting at p ends; counts the line breaks it holds as data.
+  size_t FieldEnd(size_t p) {
+    for (; p < text_.size(); ++p) {
+      const char c = text_[p];
+      if (c == delimiter_ || AtRowEnd(p)) break;
+      if (c == '\n') ++line_;
+    }
+    return p;
+  }
+
+  void CountLines(std::string_view part) { line_ += static_cast<int>(std::count(part.begin(), part.end(), '\n')); }
+
+  bool ReadQuoted(FieldText& field, size_t index) {
+    const int startLine = line_;
+    const char quote = *quote_;
+    field.quoted = true;
+    size_t start = ++pos_;
+    std::string* built = nullptr;
+    for (;;) {
+      const size_t q = text_.find(quote, pos_);
+      if (q == std::string_view::npos) {
+        error_ = Unterminated{startLine, index};
+        pos_ = text_.size();
+        return false;
+      }
+      CountLines(text_.substr(pos_, q - pos_));
+      if (q + 1 < text_.size() && text_[q + 1] == quote) {  // a doubled quote is one quote
+        if (!built) built = &owned_.emplace_back();
+        built->append(text_.substr(start, q + 1 - start));
+        pos_ = start = q + 2;
+        continue;
+      }
+      if (built) built->append(text_.substr(start, q - start));
+      field.text = built ? std::string_view(*built) : text_.substr(start, q - start);
+      pos_ = q + 1;
+      break;
+    }
+    // Text between the closing quote and the delimiter is kept with the value.
+    const size_t end = FieldEnd(pos_);
+    if (end > pos_) {
+      if (!built) built = &owned_.emplace_back(field.text);
+      built->append(text_.substr(pos_, end - pos_));
+      field.text = *built;
+      pos_ = end;
+    }
+    return true;
+  }
+
+  std::string_view text_;
+  char delimiter_;
+  std::optional<char> quote_;
+  std::deque<std::string>& owned_;
+  bool crlf_ = false;
+  size_t pos_ = 0;
+  int line_ = 1;
+  int rowLine_ = 1;
+  std::optional<Unterminated> error_;
+};
+
+bool IsBlank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
+
+bool IsWholeType(JetType t) {
+  return t == JetType::Byte || t == JetType::Short || t == JetType::Long || t == JetType::BigInt;
+}
+
+bool IsTextual(JetType t) {
+  return t == JetType::Text || t == JetType::Memo || t == JetType::Guid || t == JetType::Binary;
+}
+
+// The narrowest whole-number type at least as wide as `at` that holds n.
+JetType WholeTypeFor(int64_t n, JetType at) {
+  auto rank = [](JetType t) { return t == JetType::Byte ? 0 : t == JetType::Short ? 1 : t == JetType::Long ? 2 : 3; };
+  const int need = (n >= 0 && n <= 255)                ? 0
+                   : (n >= INT16_MIN && n <= INT16_MAX) ? 1
+                   : (n >= INT32_MIN && n <= INT32_MAX) ? 2
+                                                        : 3;
+  static constexpr JetType kTypes[] = {JetType::Byte, JetType::Short, JetType::Long, JetType::BigInt};
+  return kTypes[std::max(need, rank(at))];
+}
+
+struct Context {
+  std::string_view fileName;
+  const ValueReader& reader;
+};
+
+// Gathers one column's values, converting each as it arrives. A declared
+// whole-number column that meets a larger value widens (up to BigInt), one
+// that meets a fraction becomes Double, as does Currency out of its range and
+// Single out of its range; any other value that does not read is an error.
+// A column without a declared type keeps the texts and what each can be read
+// as, and settles its type at the end.
+class ColumnBuilder {
+ public:
+  ColumnBuilder(std::string name, JetType type, long width, bool guessed)
+      : name_(std::move(name)), type_(type), width_(width), guessed_(guessed) {}
+
+  const std::string& Name() const noexcept { return name_; }
+  void Rename(std::string name) { name_ = std::move(name); }
+  void AddNulls(size_t n) { values_.resize(values_.size() + n); }
+
+  void Add(const FieldText* field, int line, const Context& cx) {
+    if (!field || (!field->quoted && field->text.empty())) {
+      values_.emplace_back();
+      return;
+    }
+    const std::string_view text = field->text;
+    if (guessed_) {
+      if (guess_ != 0 && !IsBlank(text)) guess_ &= cx.reader.Guess(text);
+      if (maxChars_ <= 255) maxChars_ = std::max(maxChars_, CodePointCount(text));
+      values_.emplace_back(text);
+      return;
+    }
+    if (IsTextual(type_)) {
+      values_.emplace_back(text);
+      return;
+    }
+    if (IsBlank(text)) {  // nothing but spaces, or "" in a column that holds no text
+      values_.emplace_back();
+      return;
+    }
+    const ValueReader& reader = cx.reader;
+    switch (type_) {
+      case JetType::Boolean: {
+        auto b = reader.Boolean(text);
+        if (!b) Fail(text, line, cx);
+        values_.emplace_back(int64_t{*b ? -1 : 0});
+        return;
+      }
+      case JetType::Byte:
+      case JetType::Short:
+      case JetType::Long:
+      case JetType::BigInt: {
+        const NumberReading n = reader.Number(text);
+        if (n.kind == NumberReading::Kind::Bad) Fail(text, line, cx);
+        if (n.kind == NumberReading::Kind::Fraction) {
+          WidenToDouble();
+          values_.emplace_back(n.real);
+          return;
+        }
+        type_ = WholeTypeFor(n.whole, type_);
+        values_.emplace_back(n.whole);
+        return;
+      }
+      case JetType::Currency: {
+        if (auto c = reader.CurrencyValue(text)) {
+          values_.emplace_back(c->scaled);
+          return;
+        }
+        const NumberReading n = reader.Number(text);
+        if (n.kind == NumberReading::Kind::Bad) Fail(text, line, cx);
+        WidenToDouble();
+        values_.emplace_back(n.real);
+        return;
+      }
+      case JetType::Single:
+      case JetType::Double: {
+        const NumberReading n = reader.Number(text);
+        if (n.kind == NumberReading::Kind::Bad) Fail(text, line, cx);
+        if (type_ == JetType::Single && std::fabs(n.real) > FLT_MAX) type_ = JetType::Double;
+        values_.emplace_back(type_ == JetType::Single ? static_cast<double>(static_cast<float>(n.real)) : n.real);
+        return;
+      }
+      case JetType::Date: {
+        auto d = reader.Date(text);
+        if (!d) Fail(text, line, cx);
+        values_.emplace_back(d->serial);
+        return;
+      }
+      default: values_.emplace_back(text); return;
+    }
+  }
+
+  ParsedColumn Finish(const Context& cx) {
+    if (guessed_) Settle(cx);
+    return ParsedColumn{ColumnDef{name_, type_, width_}, std::move(values_)};
+  }
+
+ private:
+  [[noreturn]] void Fail(std::string_view text, int line, const Context& cx) const {
+    RaiseDriverError(hr::kFileError, "Line " + std::to_string(line) + " of '" + std::string(cx.fileName) +
+                                         "': the value '" + Shown(text) + "' of column '" + name_ +
+                                         "' cannot be read as " + std::string(JetTypeName(type_)) + ".");
+  }
+
+  void WidenToDouble() {
+    if (type_ == JetType::Double) return;
+    const bool currency = type_ == JetType::Currency;
+    for (StoredValue& v : values_)
+      if (auto* n = std::get_if<int64_t>(&v))
+        v = currency ? static_cast<double>(*n) / Currency::kScale : static_cast<double>(*n);
+    type_ = JetType::Double;
+  }
+
+  // Picks the first type that every value reads as, and converts to it.
+  void Settle(const Context& cx) {
+    bool any = false;
+    for (const StoredValue& v : values_)
+      if (auto* s = std::get_if<std::string_view>(&v); s && !IsBlank(*s)) any = true;
+    type_ = !any                         ? JetType::Text
+            : (guess_ & kGuessBoolean)   ? JetType::Boolean
+            : (guess_ & kGuessLong)      ? JetType::Long
+            : (guess_ & kGuessBigInt)    ? JetType::BigInt
+            : (guess_ & kGuessDouble)    ? JetType::Double
+            : (guess_ & kGuessDate)      ? JetType::Date
+            : maxChars_ > 255            ? JetType::Memo
+                                         : JetType::Text;
+    width_ = 0;
+    if (IsTextual(type_)) return;
+    const ValueReader& reader = cx.reader;
+    for (StoredValue& v : values_) {
+      auto* s = std::get_if<std::string_view>(&v);
+      if (!s) continue;
+      if (IsBlank(*s)) {
+        v = std::monostate{};
+      } else if (type_ == JetType::Boolean) {
+        v = int64_t{reader.Boolean(*s).value_or(false) ? -1 : 0};
+      } else if (IsWholeType(type_)) {
+        v = reader.Number(*s).whole;
+      } else if (type_ == JetType::Double) {
+        v = reader.Number(*s).real;
+      } else {
+        v = reader.Date(*s).value_or(DateValue{}).serial;
+      }
+    }
+  }
+
+  std::string name_;
+  JetType type_;
+  long width_;
+  bool guessed_;
+  unsigned guess_ = kGuessAll;
+  size_t maxChars_ = 0;
+  std::vector<StoredValue> values_;
+};
+
+// Names that are empty or repeat an earlier one (without regard to case) become
+// F and their position, as columns without a header are named.
+void MakeNamesUnique(std::vector<ColumnBuilder>& columns) {
+  std::set<std::string> used;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    std::string name = columns[i].Name();
+    if (name.empty() || used.contains(FoldCase(name))) {
+      name = "F" + std::to_string(i + 1);
+      while (used.contains(FoldCase(name))) name += '_';
+      columns[i].Rename(name);
+    }
+    used.insert(FoldCase(name));
+  }
+}
+
+}  // namespace
+
+ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout, std::string_view fileName) {
+  ParsedTable table;
+  const TextFormat& format = layout.format;
+  const ValueReader reader(format);
+  const Context cx{fileName, reader};
+  RowSplitter splitter(text, format.delimiter, format.textDelimiter, table.owned);
+  std::vector<FieldText> fields;
+  std::vector<ColumnBuilder> columns;
+
+  auto failUnterminated = [&] {
+    const RowSplitter::Unterminated& u = *splitter.Error();
+    const std::string column =
+        u.field < columns.size() ? columns[u.field].Name() : "F" + std::to_string(u.field + 1);
+    RaiseDriverError(hr::kFileError, "Line " + std::to_string(u.line) + " of '" + std::string(fileName) +
+                                         "': the quoted value of column '" + column + "' is not closed.");
+  };
+
+  const bool declared = !layout.columns.empty();
+  for (const DeclaredColumn& c : layout.columns) columns.emplace_back(c.name, c.type, c.width, false);
+  // Without declared columns and without a header, a longer row adds columns.
+  const bool growing = !declared && !format.header;
+  if (format.header) {
+    const bool any = splitter.Next(fields);
+    if (splitter.Error()) failUnterminated();
+    if (any && !declared)
+      for (const FieldText& f : fields) columns.emplace_back(std::string(f.text), JetType::Text, 0, true);
+  }
+  MakeNamesUnique(columns);
+
+  while (splitter.Next(fields)) {
+    const int line = splitter.RowLine();
+    if (fields.size() > columns.size()) {
+      if (growing) {
+        while (columns.size() < fields.size()) {
+          columns.emplace_back("F" + std::to_string(columns.size() + 1), JetType::Text, 0, true);
+          columns.back().AddNulls(table.rowCount);
+        }
+      } else {
+        // Empty fields beyond the last column carry nothing; values there would be lost.
+        for (size_t i = columns.size(); i < fields.size(); ++i)
+          if (fields[i].quoted || !fields[i].text.empty())
+            RaiseDriverError(hr::kFileError, "Line " + std::to_string(line) + " of '" + std::string(fileName) +
+                                                 "' holds " + std::to_string(fields.size()) +
+                                                 " values, but the table has " + std::to_string(columns.size()) +
+                                                 " columns.");
+      }
+    }
+    for (size_t c = 0; c < columns.size(); ++c) columns[c].Add(c < fields.size() ? &fields[c] : nullptr, line, cx);
+    ++table.rowCount;
+  }
+  if (splitter.Error()) failUnterminated();
+
+  table.columns.reserve(columns.size());
+  for (ColumnBuilder& c : columns) table.columns.push_back(c.Finish(cx));
+  return table;
+}
+
+ParsedTable ReadTextTable(const std::string& path, std::string_view fileName, const TableLayout& layout) {
+  if (layout.format.fixedLength)
+    RaiseDriverError(hr::kFileError, "'" + std::string(fileName) +
+                                         "' is described as FixedLength; only delimited text files can be read.");
+  auto file = std::make_unique<fs::MappedFile>(path);
+  auto decoded = std::make_unique<std::string>();
+  const auto text = DecodeToUtf8(file->Contents(), layout.format.characterSet, *decoded);
+  if (!text) RaiseDriverError(hr::kFileError, "'" + std::string(fileName) + "' cannot be read in its character set.");
+  ParsedTable table = ParseDelimitedText(*text, layout, fileName);
+  table.file = std::move(file);
+  table.decoded = std::move(decoded);
+  return table;
+}
+
+}  // namespace vendrel::driver::text

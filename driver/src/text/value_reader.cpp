@@ -1,0 +1,325 @@
+#include "text/value_reader.h"
+
+#include <cctype>
+#include <cmath>
+
+#include "vendrel/dataaccess/convert.h"
+#include "vendrel/dataaccess/text.h"
+
+namespace vendrel::driver::text {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view TrimSpaces(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+// A plain number as a program writes it: [sign] digits [. digits] [E [sign] digits],
+// or [sign] . digits; no leading zeros, no grouping, no currency symbol.
+struct PlainNumber {
+  bool ok = false;
+  bool whole = false;       // no point and no exponent
+  int significant = 0;      // digits without leading zeros
+};
+
+PlainNumber ScanPlainNumber(std::string_view s) {
+  PlainNumber out;
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  const size_t intStart = i;
+  while (i < s.size() && IsDigit(s[i])) ++i;
+  const size_t intDigits = i - intStart;
+  if (intDigits > 1 && s[intStart] == '0') return out;  // a code such as 007
+  size_t fracDigits = 0;
+  bool point = false;
+  if (i < s.size() && s[i] == '.') {
+    point = true;
+    ++i;
+    const size_t fracStart = i;
+    while (i < s.size() && IsDigit(s[i])) ++i;
+    fracDigits = i - fracStart;
+    if (fracDigits == 0) return out;
+  }
+  if (intDigits == 0 && fracDigits == 0) return out;
+  bool exponent = false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    exponent = true;
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    const size_t expStart = i;
+    while (i < s.size() && IsDigit(s[i])) ++i;
+    if (i == expStart) return out;
+  }
+  if (i != s.size()) return out;
+  int significant = 0;
+  bool leading = true;
+  for (size_t k = intStart; k < s.size() && (IsDigit(s[k]) || s[k] == '.'); ++k) {
+    if (s[k] == '.') continue;
+    if (leading && s[k] == '0') continue;
+    leading = false;
+    ++significant;
+  }
+  out.ok = true;
+  out.whole = !point && !exponent;
+  out.significant = significant;
+  return out;
+}
+
+bool IsWord(std::string_view s, std::string_view word) { return EqualsNoCase(s, word); }
+
+}  // namespace
+
+std::string_view ValueReader::Normalized(std::string_view text, std::string& buffer) const {
+  const char decimal = format_.decimalSymbol;
+  if (decimal == Regional().decimalSeparator) return text;
+  // The file's decimal symbol becomes the point; the regional one then reads
+  // as grouping only where the file would use it so, so it is dropped.
+  const char grouping = decimal == ',' ? '.' : Regional().thousandsSeparator;
+  buffer.clear();
+  for (char c : text) {
+    if (c == decimal)
+      buffer += Regional().decimalSeparator;
+    else if (c == grouping)
+      continue;
+    else
+      buffer += c;
+  }
+  return buffer;
+}
+
+NumberReading ValueReader::Number(std::string_view text) const {
+  std::string buffer;
+  const std::string_view s = Normalized(text, buffer);
+  NumberReading out;
+  if (auto whole = ParseWholeNumber(s)) {
+    out.kind = NumberReading::Kind::Whole;
+    out.whole = *whole;
+    out.real = static_cast<double>(*whole);
+    return out;
+  }
+  auto real = ParseNumber(s);
+  if (!real || !std::isfinite(*real)) return out;
+  out.real = *real;
+  if (std::trunc(*real) == *real && std::fabs(*real) < 9.2233720368547758e18) {
+    out.kind = NumberReading::Kind::Whole;
+    out.whole = static_cast<int64_t>(*real);
+  } else {
+    out.kind = NumberReading::Kind::Fraction;
+  }
+  return out;
+}
+
+std::optional<Currency> ValueReader::CurrencyValue(std::string_view text) const {
+  std::string_view s = TrimSpaces(text);
+  const std::string_view symbol = format_.currencySymbol;
+  std::string buffer;
+  if (!symbol.empty() || format_.currencyDecimalSymbol != '.' || format_.currencyThousandSymbol != ',') {
+    bool negative = false;
+    if (!s.empty() && s.front() == '-') {
+      negative = true;
+      s.remove_prefix(1);
+    }
+    s = TrimSpaces(s);
+    if (!symbol.empty() && s.starts_with(symbol)) s = TrimSpaces(s.substr(symbol.size()));
+    if (!symbol.empty() && s.ends_with(symbol)) s = TrimSpaces(s.substr(0, s.size() - symbol.size()));
+    if (!negative && !s.empty() && s.front() == '-') {
+      negative = true;
+      s.remove_prefix(1);
+    }
+    if (negative) buffer += '-';
+    for (char c : s) {
+      if (c == format_.currencyThousandSymbol) continue;
+      buffer += c == format_.currencyDecimalSymbol ? '.' : c;
+    }
+    s = buffer;
+  }
+  return ParseCurrency(s);
+}
+
+std::optional<DateValue> ValueReader::Date(std::string_view text) const {
+  if (!format_.dateTimeFormat.empty())
+    if (auto d = ParseDateByPicture(TrimSpaces(text), format_.dateTimeFormat)) return d;
+  return ParseDate(text);
+}
+
+std::optional<bool> ValueReader::Boolean(std::string_view text) const {
+  const std::string_view s = TrimSpaces(text);
+  if (IsWord(s, "Yes") || IsWord(s, "On")) return true;
+  if (IsWord(s, "No") || IsWord(s, "Off")) return false;
+  return ParseBoolean(s);
+}
+
+unsigned ValueReader::Guess(std::string_view text) const {
+  const std::string_view trimmed = TrimSpaces(text);
+  if (IsWord(trimmed, "True") || IsWord(trimmed, "False")) return kGuessBoolean;
+  std::string buffer;
+  const std::string_view s = Normalized(trimmed, buffer);
+  const PlainNumber plain = ScanPlainNumber(s);
+  if (plain.ok) {
+    // Beyond 17 digits a double keeps no more; such values stay text.
+    if (plain.whole) {
+      if (auto whole = ParseWholeNumber(s)) {
+        const unsigned asDouble = plain.significant <= 17 ? kGuessDouble : 0;
+        if (*whole >= INT32_MIN && *whole <= INT32_MAX) return kGuessLong | kGuessBigInt | asDouble;
+        return kGuessBigInt | asDouble;
+      }
+      return 0;
+    }
+    return plain.significant <= 17 ? kGuessDouble : 0;
+  }
+  if (Date(trimmed)) return kGuessDate;
+  return 0;
+}
+
+// ---------------------------------------------------------------- date pictures
+
+namespace {
+
+struct PictureCursor {
+  std::string_view text;
+  size_t at = 0;
+
+  std::optional<int> Digits(size_t minDigits, size_t maxDigits) {
+    size_t n = 0;
+    int value = 0;
+    while (at < text.size() && n < maxDigits && IsDigit(text[at])) {
+      value = value * 10 + (text[at] - '0');
+      ++at;
+      ++n;
+    }
+    if (n < minDigits) return std::nullopt;
+    return value;
+  }
+  std::string_view Letters() {
+    const size_t start = at;
+    while (at < text.size() && std::isalpha(static_cast<unsigned char>(text[at]))) ++at;
+    return text.substr(start, at - start);
+  }
+};
+
+int MonthFromName(std::string_view word) {
+  static constexpr std::string_view kMonths[] = {"january", "february", "march",     "april",   "may",      "june",
+                                                 "july",    "august",   "september", "october", "november", "december"};
+  for (int i = 0; i < 12; ++i) {
+    if (EqualsNoCase(word, kMonths[i]) || (word.size() == 3 && EqualsNoCase(word, kMonths[i].substr(0, 3))))
+      return i + 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::optional<DateValue> ParseDateByPicture(std::string_view text, std::string_view picture) {
+  PictureCursor in{text};
+  int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
+  int meridiem = -1;  // -1: none; 0: AM; 12: PM
+  bool sawHour = false;
+  bool lastWasHour = false;
+  size_t p = 0;
+  auto run = [&](char c) {
+    size_t n = 0;
+    while (p + n < picture.size() && std::tolower(static_cast<unsigned char>(picture[p + n])) == c) ++n;
+    p += n;
+    return n;
+  };
+  while (p < picture.size()) {
+    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(picture[p])));
+    if (picture.substr(p).size() >= 5 && EqualsNoCase(picture.substr(p, 5), "AM/PM")) {
+      p += 5;
+      const std::string_view word = in.Letters();
+      if (EqualsNoCase(word, "AM")) meridiem = 0;
+      else if (EqualsNoCase(word, "PM")) meridiem = 12;
+      else return std::nullopt;
+      continue;
+    }
+    if (picture.substr(p).size() >= 4 && EqualsNoCase(picture.substr(p, 4), "AMPM")) {
+      p += 4;
+      const std::string_view word = in.Letters();
+      if (EqualsNoCase(word, "AM")) meridiem = 0;
+      else if (EqualsNoCase(word, "PM")) meridiem = 12;
+      else return std::nullopt;
+      continue;
+    }
+    std::optional<int> value;
+    switch (c) {
+      case 'd': {
+        const size_t n = run('d');
+        if (n > 2) return std::nullopt;
+        value = in.Digits(1, 2);
+        if (!value) return std::nullopt;
+        day = *value;
+        lastWasHour = false;
+        continue;
+      }
+      case 'm': {
+        const size_t n = run('m');
+        if (lastWasHour && n <= 2) {  // "h:mm" means minutes
+          value = in.Digits(1, 2);
+          if (!value) return std::nullopt;
+          minute = *value;
+        } else if (n >= 3) {
+          month = MonthFromName(in.Letters());
+          if (month == 0) return std::nullopt;
+        } else {
+          value = in.Digits(1, 2);
+          if (!value) return std::nullopt;
+          month = *value;
+        }
+        lastWasHour = false;
+        continue;
+      }
+      case 'y': {
+        const size_t n = run('y');
+        value = n <= 2 ? in.Digits(2, 2) : in.Digits(4, 4);
+        if (!value) return std::nullopt;
+        year = n <= 2 ? (*value < 30 ? 2000 + *value : 1900 + *value) : *value;
+        lastWasHour = false;
+        continue;
+      }
+      case 'h': {
+        run('h');
+        value = in.Digits(1, 2);
+        if (!value) return std::nullopt;
+        hour = *value;
+        sawHour = true;
+        lastWasHour = true;
+        continue;
+      }
+      case 'n': {
+        run('n');
+        value = in.Digits(1, 2);
+        if (!value) return std::nullopt;
+        minute = *value;
+        lastWasHour = false;
+        continue;
+      }
+      case 's': {
+        run('s');
+        value = in.Digits(1, 2);
+        if (!value) return std::nullopt;
+        second = *value;
+        lastWasHour = false;
+        continue;
+      }
+      default:
+        // A literal: separators must match; ":" keeps the hour context for "h:mm".
+        if (in.at >= text.size() || text[in.at] != picture[p]) return std::nullopt;
+        ++in.at;
+        ++p;
+        continue;
+    }
+  }
+  if (in.at != text.size()) return std::nullopt;
+  if (meridiem >= 0) {
+    if (!sawHour || hour < 1 || hour > 12) return std::nullopt;
+    hour = hour % 12 + meridiem;
+  }
+  if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
+  return MakeDate(year, month, day, hour, minute, second);
+}
+
+}  // namespace vendrel::driver::text

@@ -1,0 +1,56 @@
+#pragma once
+// Reading one field's text as a value of a column type, in the text forms the
+// engine writes ("1/2/2003 13:04:05", "12.5", "True") and under a file's
+// formatting keys.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "text/text_layout.h"
+#include "vendrel/dataaccess/variant.h"
+
+namespace vendrel::driver::text {
+
+struct NumberReading {
+  enum class Kind { Bad, Whole, Fraction };
+  Kind kind = Kind::Bad;
+  int64_t whole = 0;  // Whole
+  double real = 0;    // Whole and Fraction
+};
+
+// The types that a field's text can be read as when a column's type is guessed.
+constexpr unsigned kGuessBoolean = 1;
+constexpr unsigned kGuessLong = 2;
+constexpr unsigned kGuessBigInt = 4;
+constexpr unsigned kGuessDouble = 8;
+constexpr unsigned kGuessDate = 16;
+constexpr unsigned kGuessAll = 31;
+
+class ValueReader {
+ public:
+  explicit ValueReader(const TextFormat& format) : format_(format) {}
+
+  // A number; whole when it has no fraction and fits 64 bits.
+  NumberReading Number(std::string_view text) const;
+  std::optional<Currency> CurrencyValue(std::string_view text) const;
+  // Nullopt when the text is no date; `outOfRange` is not distinguished.
+  std::optional<DateValue> Date(std::string_view text) const;
+  std::optional<bool> Boolean(std::string_view text) const;
+
+  // For guessing: what the text can be read as without losing anything
+  // (leading zeros, digits beyond a double's precision, "True" as a number).
+  unsigned Guess(std::string_view text) const;
+
+ private:
+  // The text with the file's decimal symbol turned into the regional one.
+  std::string_view Normalized(std::string_view text, std::string& buffer) const;
+
+  const TextFormat& format_;
+};
+
+// Parses a date by a picture such as "dd.mm.yyyy hh:nn:ss" or "m/d/yyyy h:nn AM/PM".
+std::optional<DateValue> ParseDateByPicture(std::string_view text, std::string_view picture);
+
+}  // namespace vendrel::driver::text
