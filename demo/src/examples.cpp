@@ -67,15 +67,33 @@ constexpr std::array<Row, 6> kSuppliers = {{{"TRS", "Germany"},
                                             {"BTR", "Canada"},
                                             {"WHL", "Spain"}}};
 
-// Rows are added and never saved: the last one is still being added when the
-// recordset goes to the query.
+// Two text fields, rows added and never saved: the last row is still being
+// added when the recordset goes to the query.
 template <size_t N>
-void AddRows(Recordset& recordset, const char* first, const char* second, const std::array<Row, N>& rows) {
+void BuildNewRecordset(Ref<Recordset>& member, const char* first, const char* second, const std::array<Row, N>& rows) {
+  member = Recordset::Create();
+  member->Fields().Append(first, adVarChar, 50, adFldMayBeNull);
+  member->Fields().Append(second, adVarChar, 50, adFldMayBeNull);
+  member->Open({}, {}, adOpenDynamic, adLockOptimistic);
   for (const Row& row : rows) {
-    recordset.AddNew();
-    recordset.Fields().Item(first).SetValue(row.first);
-    recordset.Fields().Item(second).SetValue(row.second);
+    member->AddNew();
+    member->Fields().Item(first).SetValue(row.first);
+    member->Fields().Item(second).SetValue(row.second);
   }
+}
+
+// A new object goes into its member before it is used, so a failure leaves
+// it there, as far as it got.
+void OpenNewConnection(Ref<Connection>& member, const std::string& connectionString, int cursorLocation = 0) {
+  member = Connection::Create();
+  member->SetConnectionString(connectionString);
+  if (cursorLocation) member->SetCursorLocation(cursorLocation);
+  member->Open();
+}
+
+void OpenNewRecordset(Ref<Recordset>& member, const char* statement, const Ref<Connection>& connection) {
+  member = Recordset::Create();
+  member->Open(statement, connection);
 }
 
 }  // namespace
@@ -85,17 +103,8 @@ void FrmVD::AddInput(const Ref<Recordset>& recordset, const char* name) {
 }
 
 std::string FrmVD::Example1() {
-  rsInput1 = Recordset::Create();
-  rsInput1->Fields().Append("PRODUCT", adVarChar, 50, adFldMayBeNull);
-  rsInput1->Fields().Append("SUPPLIER", adVarChar, 50, adFldMayBeNull);
-  rsInput1->Open({}, {}, adOpenDynamic, adLockOptimistic);
-  AddRows(*rsInput1, "PRODUCT", "SUPPLIER", kProducts);
-
-  rsInput2 = Recordset::Create();
-  rsInput2->Fields().Append("SUPPLIER", adVarChar, 50, adFldMayBeNull);
-  rsInput2->Fields().Append("COUNTRY", adVarChar, 50, adFldMayBeNull);
-  rsInput2->Open({}, {}, adOpenDynamic, adLockOptimistic);
-  AddRows(*rsInput2, "SUPPLIER", "COUNTRY", kSuppliers);
+  BuildNewRecordset(rsInput1, "PRODUCT", "SUPPLIER", kProducts);
+  BuildNewRecordset(rsInput2, "SUPPLIER", "COUNTRY", kSuppliers);
 
   AddInput(rsInput1, "rs1");
   AddInput(rsInput2, "rs2");
@@ -104,15 +113,9 @@ std::string FrmVD::Example1() {
 }
 
 std::string FrmVD::Example2() {
-  // Each member takes its new object before the object is used, so a
-  // failure leaves it in the member, as far as it got.
-  cnPrimary = Connection::Create();
-  cnPrimary->SetConnectionString(DatabaseConnectionString(setup_.sampleFolder));
-  cnPrimary->Open();
-  rsInput1 = Recordset::Create();
-  rsInput1->Open("SELECT * FROM ORDERS", cnPrimary);
-  rsInput2 = Recordset::Create();
-  rsInput2->Open("SELECT * FROM [ORDER DETAILS]", cnPrimary);
+  OpenNewConnection(cnPrimary, DatabaseConnectionString(setup_.sampleFolder));
+  OpenNewRecordset(rsInput1, "SELECT * FROM ORDERS", cnPrimary);
+  OpenNewRecordset(rsInput2, "SELECT * FROM [ORDER DETAILS]", cnPrimary);
 
   AddInput(rsInput1, "rs1");
   AddInput(rsInput2, "rs2");
@@ -121,17 +124,10 @@ std::string FrmVD::Example2() {
 }
 
 std::string FrmVD::Example3() {
-  cnPrimary = Connection::Create();
-  cnPrimary->SetConnectionString(TextConnectionString(setup_.sampleFolder));
-  cnPrimary->SetCursorLocation(adUseClient);
-  cnPrimary->Open();
-  rsInput1 = Recordset::Create();
-  rsInput1->Open("SELECT * FROM OrdersPaymentStatus.txt", cnPrimary);
-  cnSecondary = Connection::Create();
-  cnSecondary->SetConnectionString(DatabaseConnectionString(setup_.sampleFolder));
-  cnSecondary->Open();
-  rsInput2 = Recordset::Create();
-  rsInput2->Open("SELECT * FROM ORDERS", cnSecondary);
+  OpenNewConnection(cnPrimary, TextConnectionString(setup_.sampleFolder), adUseClient);
+  OpenNewRecordset(rsInput1, "SELECT * FROM OrdersPaymentStatus.txt", cnPrimary);
+  OpenNewConnection(cnSecondary, DatabaseConnectionString(setup_.sampleFolder));
+  OpenNewRecordset(rsInput2, "SELECT * FROM ORDERS", cnSecondary);
 
   AddInput(rsInput1, "rs1");
   AddInput(rsInput2, "rs2");
@@ -140,16 +136,13 @@ std::string FrmVD::Example3() {
 }
 
 std::string FrmVD::Example4() {
-  cnPrimary = Connection::Create();
-  cnPrimary->SetConnectionString(DatabaseConnectionString(setup_.sampleFolder));
-  cnPrimary->Open();
+  OpenNewConnection(cnPrimary, DatabaseConnectionString(setup_.sampleFolder));
   rsInput1 = Recordset::Create();
   rsInput1->Fields().Append("OrderID", adInteger);
   rsInput1->Fields().Append("ProcessedBy", adVarChar, 15, adFldUnspecified);
   rsInput1->Fields().Append("Comments", adVarChar, 100, adFldUnspecified);
   rsInput1->Open();
-  rsInput2 = Recordset::Create();
-  rsInput2->Open("SELECT * FROM [ORDER DETAILS]", cnPrimary);
+  OpenNewRecordset(rsInput2, "SELECT * FROM [ORDER DETAILS]", cnPrimary);
 
   AddInput(rsInput2, "rs2");
   AddInput(rsInput1, "rs1");
