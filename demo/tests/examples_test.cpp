@@ -140,7 +140,9 @@ TEST_F(ExamplesTest, Example2SumsPricesPerOrderAndProductForOrders10248To10265) 
     if (i > 0) {
       const int before = std::stoi(rows[i - 1][0]);
       EXPECT_LE(before, order);
-      if (before == order) EXPECT_GE(Number(rows[i - 1][2]), Number(rows[i][2])) << "order " << order;
+      if (before == order) {
+        EXPECT_GE(Number(rows[i - 1][2]), Number(rows[i][2])) << "order " << order;
+      }
     }
     EXPECT_EQ(rows[i][0], expected[i][0]);
     EXPECT_NEAR(Number(rows[i][2]), Number(expected[i][2]), 0.00005) << "order " << order;
