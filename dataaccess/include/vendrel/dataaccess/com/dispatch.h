@@ -105,6 +105,7 @@ class IDispatch : public IUnknown {
   // a null pointer, or a missing trailing argument, leaves an optional
   // parameter out. A failing member returns its own HRESULT and leaves its
   // error information, exactly as the same call through the vtable does.
+  // There are no named arguments and no property writes.
   virtual HRESULT Invoke(DispId member, uint16_t flags, std::span<Variant* const> arguments, Variant* result) = 0;
 
  protected:
