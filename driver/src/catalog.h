@@ -14,6 +14,9 @@
 // Text columns of tables are declared COLLATE JETTEXT (case-insensitive,
 // linguistic order); generated SQL states the collation wherever it compares,
 // groups or orders text, so expressions follow the same rule.
+// Generated SQL names a table's columns by ColumnDef::name in double quotes,
+// so a table in the database carries exactly those names; the columns of a
+// compiled query are read by position.
 
 #include <cstdint>
 #include <string>

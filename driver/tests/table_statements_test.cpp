@@ -19,6 +19,7 @@ namespace vendrel::driver {
 namespace {
 
 using testing::FixtureFolder;
+using testing::RowTexts;
 using Rows = std::vector<std::vector<std::string>>;
 
 std::string Section(std::string_view file, std::vector<std::string_view> columns) {
@@ -49,20 +50,6 @@ class TableStatementsTest : public ::testing::Test {
     rs->Open(Variant(sql), Variant(cn), cursorType, lockType, adCmdText);
     rs->SetActiveConnection(nullptr);
     return rs;
-  }
-
-  static Rows RowsOf(const Ref<Recordset>& rs) {
-    Rows rows;
-    if (rs->RecordCount() != 0) rs->MoveFirst();
-    for (; !rs->Eof(); rs->MoveNext()) {
-      std::vector<std::string> row;
-      for (long i = 0; i < rs->Fields().Count(); ++i) {
-        const Variant& v = rs->Fields()[static_cast<size_t>(i)].Value();
-        row.push_back(v.IsNull() ? "Null" : ToText(v));
-      }
-      rows.push_back(std::move(row));
-    }
-    return rows;
   }
 
   static std::vector<std::string> NamesOf(const Ref<Recordset>& rs) {
@@ -120,7 +107,7 @@ TEST_F(TableStatementsTest, Example1LeftOuterJoinOfTwoRecordsetsBuiltInCode) {
   EXPECT_EQ(NamesOf(rs), (std::vector<std::string>{"PRODUCT", "SUPPLIER", "COUNTRY"}));
   EXPECT_EQ(TypesOf(rs), (std::vector<int>{adVarWChar, adVarWChar, adVarWChar}));
   EXPECT_EQ(rs->Fields()[0].DefinedSize(), 50);
-  Rows rows = RowsOf(rs);
+  Rows rows = RowTexts(rs);
   std::sort(rows.begin(), rows.end());  // the statement asks for no order
   EXPECT_EQ(rows, (Rows{{"Alloy Wheels", "Null", "Null"},
                         {"Battery", "BTR", "Canada"},
@@ -147,7 +134,7 @@ TEST_F(TableStatementsTest, Example2InnerJoinWithGroupingOverDatabaseExports) {
   EXPECT_EQ(rs->Fields()[0].Type(), adInteger);
   EXPECT_EQ(rs->Fields()[1].Type(), adInteger);
   EXPECT_EQ(rs->Fields()[2].Type(), adCurrency) << "a sum of currency stays exact";
-  EXPECT_EQ(RowsOf(rs), (Rows{{"10248", "72", "34.8"},
+  EXPECT_EQ(RowTexts(rs), (Rows{{"10248", "72", "34.8"},
                               {"10248", "11", "14"},
                               {"10248", "42", "9.8"},
                               {"10249", "51", "42.4"},
@@ -170,7 +157,7 @@ TEST_F(TableStatementsTest, Example3RightOuterJoinOfATextFileAndADatabaseTable) 
           "TEMP5678 ON TEMP1234.OrderID=TEMP5678.OrderID ORDER BY TEMP5678.CustomerID ASC, TEMP5678.OrderID ASC  ");
   EXPECT_EQ(NamesOf(rs), (std::vector<std::string>{"PaymentStatus", "OrderID", "CustomerID", "OrderDate", "Freight"}));
   EXPECT_EQ(TypesOf(rs), (std::vector<int>{adVarWChar, adInteger, adVarWChar, adDate, adCurrency}));
-  EXPECT_EQ(RowsOf(rs), (Rows{{"Null", "10265", "BLONP", "7/25/1996", "55.28"},
+  EXPECT_EQ(RowTexts(rs), (Rows{{"Null", "10265", "BLONP", "7/25/1996", "55.28"},
                               {"Due", "10250", "HANAR", "7/8/1996", "65.83"},
                               {"Null", "10249", "TOMSP", "7/5/1996", "11.61"},
                               {"Paid", "10248", "VINET", "7/4/1996", "32.38"},
@@ -198,7 +185,7 @@ TEST_F(TableStatementsTest, Example4RightOuterJoinWithAnEmptyRecordsetAndAliases
   EXPECT_EQ(TypesOf(rs), (std::vector<int>{adInteger, adInteger, adCurrency, adSmallInt, adVarWChar, adVarWChar}));
   EXPECT_EQ(rs->Fields()[4].DefinedSize(), 15);
   EXPECT_EQ(rs->Fields()[5].DefinedSize(), 100);
-  const Rows rows = RowsOf(rs);
+  const Rows rows = RowTexts(rs);
   EXPECT_EQ(rows.size(), 12u);
   for (const auto& row : rows) {
     EXPECT_EQ(row[4], "Null");
@@ -212,7 +199,7 @@ TEST_F(TableStatementsTest, CommaJoinQualifiesTheSharedColumnAndBracketedQualifi
   EXPECT_EQ(NamesOf(rs), (std::vector<std::string>{"PRODUCT", "TEMP1234.SUPPLIER", "TEMP5678.SUPPLIER", "COUNTRY"}));
   EXPECT_EQ(rs->RecordCount(), 54);
   const Ref<Recordset> one = Run(folder_.TextConnectionString(), "SELECT [TEMP1234].PRODUCT FROM TEMP1234.txt TEMP1234 ");
-  EXPECT_EQ(RowsOf(one).size(), 9u);
+  EXPECT_EQ(RowTexts(one).size(), 9u);
 }
 
 TEST_F(TableStatementsTest, AStoredResultIsReadBackWithItsQuotedValuesUnchanged) {
@@ -220,7 +207,7 @@ TEST_F(TableStatementsTest, AStoredResultIsReadBackWithItsQuotedValuesUnchanged)
   folder_.Write("rs3.txt", "TEMP1.X\tN\r\n\"a\tb\"\t1\r\n\"say \"\"hi\"\"\r\nbye\"\t2\r\nplain\t3\r\n");
   folder_.Write("schema.ini", Section("rs3.txt", {"X Char Width 255", "N Integer"}));
   const Ref<Recordset> rs = Run(folder_.TextConnectionString(), "SELECT rs3.X FROM rs3.txt rs3 ORDER BY rs3.N ");
-  EXPECT_EQ(RowsOf(rs), (Rows{{"a\tb"}, {"say \"hi\"\r\nbye"}, {"plain"}}));
+  EXPECT_EQ(RowTexts(rs), (Rows{{"a\tb"}, {"say \"hi\"\r\nbye"}, {"plain"}}));
 }
 
 TEST_F(TableStatementsTest, DemoOneTableStatementsOnTheDatabaseAndTheOdbcTextDriver) {
@@ -240,13 +227,13 @@ TEST_F(TableStatementsTest, DemoOneTableStatementsOnTheDatabaseAndTheOdbcTextDri
       "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source=" + folder_.PathOf("NWIND.mdb");
   Ref<Recordset> orders = Run(database, "SELECT * FROM ORDERS");
   EXPECT_EQ(NamesOf(orders), (std::vector<std::string>{"OrderID", "CustomerID", "OrderDate", "Freight"}));
-  EXPECT_EQ(RowsOf(orders), (Rows{{"10248", "VINET", "7/4/1996", "32.38"}, {"10249", "TOMSP", "7/5/1996", "11.61"}}));
+  EXPECT_EQ(RowTexts(orders), (Rows{{"10248", "VINET", "7/4/1996", "32.38"}, {"10249", "TOMSP", "7/5/1996", "11.61"}}));
   Ref<Recordset> details = Run(database, "SELECT * FROM [ORDER DETAILS]");
   EXPECT_EQ(TypesOf(details), (std::vector<int>{adInteger, adInteger, adCurrency, adSmallInt}));
-  EXPECT_EQ(RowsOf(details), (Rows{{"10248", "11", "14", "12"}, {"10248", "42", "9.8", "10"}}));
+  EXPECT_EQ(RowTexts(details), (Rows{{"10248", "11", "14", "12"}, {"10248", "42", "9.8", "10"}}));
   Ref<Recordset> status = Run(folder_.OdbcConnectionString(), "SELECT * FROM OrdersPaymentStatus.txt");
   EXPECT_EQ(TypesOf(status), (std::vector<int>{adInteger, adVarWChar}));
-  EXPECT_EQ(RowsOf(status), (Rows{{"10248", "Paid"}, {"10249", "Due"}}));
+  EXPECT_EQ(RowTexts(status), (Rows{{"10248", "Paid"}, {"10249", "Due"}}));
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ namespace {
 
 using testing::ErrorOf;
 using testing::FixtureFolder;
+using testing::RowTexts;
 
 class TextProviderTest : public ::testing::Test {
  protected:
@@ -36,41 +37,12 @@ class TextProviderTest : public ::testing::Test {
     return rs;
   }
 
-  // Every row of the recordset, each value as text ("Null" for Null).
-  static std::vector<std::vector<std::string>> Rows(const Ref<Recordset>& rs) {
-    std::vector<std::vector<std::string>> rows;
-    for (; !rs->Eof(); rs->MoveNext()) {
-      std::vector<std::string> row;
-      for (long i = 0; i < rs->Fields().Count(); ++i) {
-        const Variant& v = rs->Fields()[static_cast<size_t>(i)].Value();
-        row.push_back(v.IsNull() ? "Null" : ToText(v));
-      }
-      rows.push_back(std::move(row));
-    }
-    return rows;
-  }
-
   FixtureFolder folder_;
 };
 
-// What the engine writes for one input recordset.
 void WriteEngineFiles(const FixtureFolder& folder) {
-  folder.Write("schema.ini",
-               "[TEMP4711.txt]\r\n"
-               "ColNameHeader = True\r\n"
-               "CharacterSet = Ansi\r\n"
-               "Format = TABDelimited\r\n"
-               "Col1=OrderID Integer\r\n"
-               "Col2=PRODUCT Char Width 50\r\n"
-               "Col3=UnitPrice Currency\r\n"
-               "Col4=Added Date\r\n"
-               "Col5=Notes LongChar\r\n"
-               "Col6=Paid Bit\r\n"
-               "Col7=\"Unit Weight\" Double\r\n");
-  folder.Write("TEMP4711.txt",
-               "OrderID\tPRODUCT\tUnitPrice\tAdded\tNotes\tPaid\tUnit Weight\r\n"
-               "10248\tAlloyWheels\t14.5\t1/2/2003 00:00:00\tfirst\nsecond\tTrue\t0.25\r\n"
-               "70000\t\t0.0009\t1/3/2003 13:04:05\t\tFalse\t\r\n");
+  folder.Write("schema.ini", testing::kEngineSchema);
+  folder.Write("TEMP4711.txt", testing::kEngineData);
 }
 
 TEST_F(TextProviderTest, EngineFolderGivesTypedFieldsAndValues) {
@@ -83,9 +55,9 @@ TEST_F(TextProviderTest, EngineFolderGivesTypedFieldsAndValues) {
     long size;
   };
   const Expected fields[] = {{"OrderID", adInteger, 4},     {"PRODUCT", adVarWChar, 50},
-                             {"UnitPrice", adCurrency, 8},  {"Added", adDate, 8},
+                             {"Unit Price", adCurrency, 8}, {"Added", adDate, 8},
                              {"Notes", adLongVarWChar, 536870910}, {"Paid", adBoolean, 2},
-                             {"Unit Weight", adDouble, 8}};
+                             {"Weight", adDouble, 8}};
   for (size_t i = 0; i < 7; ++i) {
     const Field& f = rs->Fields()[i];
     EXPECT_EQ(f.Name(), fields[i].name);
@@ -93,22 +65,24 @@ TEST_F(TextProviderTest, EngineFolderGivesTypedFieldsAndValues) {
     EXPECT_EQ(f.DefinedSize(), fields[i].size) << fields[i].name;
     EXPECT_TRUE(f.Info().MayBeNull());
   }
-  EXPECT_EQ(rs->RecordCount(), 2);
+  EXPECT_EQ(rs->RecordCount(), 3);
   EXPECT_EQ(rs->Fields()[0].Value(), Variant::Long(10248));
   EXPECT_EQ(rs->Fields()[1].Value(), Variant("AlloyWheels"));
   EXPECT_EQ(rs->Fields()[2].Value(), Variant(Currency{145000}));
   EXPECT_EQ(rs->Fields()[3].Value(), Variant(*MakeDate(2003, 1, 2)));
-  EXPECT_EQ(rs->Fields()[4].Value(), Variant("first\nsecond"));
+  EXPECT_EQ(rs->Fields()[4].Value(), Variant("first\nsecond\rthird"));
   EXPECT_EQ(rs->Fields()[5].Value(), Variant::Boolean(true));
-  EXPECT_EQ(rs->Fields()[6].Value(), Variant::Double(0.25));
+  EXPECT_EQ(rs->Fields()[6].Value(), Variant::Double(0.1));
   rs->MoveNext();
   EXPECT_EQ(rs->Fields()[0].Value(), Variant::Long(70000));
   EXPECT_TRUE(rs->Fields()[1].Value().IsNull());
-  EXPECT_EQ(rs->Fields()[2].Value(), Variant(Currency{9}));
+  EXPECT_EQ(rs->Fields()[2].Value(), Variant(Currency{INT64_MAX}));
   EXPECT_EQ(rs->Fields()[3].Value(), Variant(*MakeDate(2003, 1, 3, 13, 4, 5)));
   EXPECT_TRUE(rs->Fields()[4].Value().IsNull());
   EXPECT_EQ(rs->Fields()[5].Value(), Variant::Boolean(false));
-  EXPECT_TRUE(rs->Fields()[6].Value().IsNull());
+  EXPECT_EQ(rs->Fields()[6].Value(), Variant::Double(-1.5E-07));
+  rs->MoveNext();
+  for (size_t i = 0; i < 7; ++i) EXPECT_TRUE(rs->Fields()[i].Value().IsNull());
 }
 
 TEST_F(TextProviderTest, TableNamesMatchFilesWithoutCaseAndWithHashForDot) {
@@ -116,7 +90,7 @@ TEST_F(TextProviderTest, TableNamesMatchFilesWithoutCaseAndWithHashForDot) {
   Ref<Connection> cn = Open(folder_.TextConnectionString());
   for (const char* sql : {"SELECT * FROM TEMP4711.txt", "SELECT * FROM [TEMP4711.txt]", "SELECT * FROM [temp4711#TXT]",
                           "SELECT * FROM temp4711.TXT"})
-    EXPECT_EQ(Query(cn, sql)->RecordCount(), 2) << sql;
+    EXPECT_EQ(Query(cn, sql)->RecordCount(), 3) << sql;
   const Error e = ErrorOf([&] { Query(cn, "SELECT * FROM TEMP4712.txt"); });
   EXPECT_EQ(e.Number(), hr::kTableNotFound);
   EXPECT_EQ(e.Source(), kDriverSource);
@@ -133,14 +107,14 @@ TEST_F(TextProviderTest, ConnectionStringKeysIgnoreCaseAndDefaultsApplyToFilesWi
   EXPECT_EQ(rs->Fields()[0].Type(), adVarWChar) << "codes keep their leading zeros";
   EXPECT_EQ(rs->Fields()[1].Type(), adDouble);
   EXPECT_EQ(rs->Fields()[2].Type(), adDate);
-  EXPECT_EQ(Rows(rs), (std::vector<std::vector<std::string>>{{"007", "12.5", "1/2/2003"}, {"010", "3", "2/1/2003 10:00:00 AM"}}));
+  EXPECT_EQ(RowTexts(rs), (std::vector<std::vector<std::string>>{{"007", "12.5", "1/2/2003"}, {"010", "3", "2/1/2003 10:00:00 AM"}}));
 
   Ref<Connection> noHeader = Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder_.Path() +
                                   ";Extended Properties=\"text;HDR=No;FMT=Delimited(;)\"");
   rs = Query(noHeader, "SELECT * FROM nohdr.txt");
   EXPECT_EQ(rs->Fields()[0].Name(), "F1");
   EXPECT_EQ(rs->Fields()[1].Name(), "F2");
-  EXPECT_EQ(Rows(rs), (std::vector<std::vector<std::string>>{{"a", "1"}, {"b", "2"}}));
+  EXPECT_EQ(RowTexts(rs), (std::vector<std::vector<std::string>>{{"a", "1"}, {"b", "2"}}));
 }
 
 TEST_F(TextProviderTest, OdbcTextDriverReadsCommaSeparatedFilesOfItsExtensions) {
@@ -153,8 +127,8 @@ TEST_F(TextProviderTest, OdbcTextDriverReadsCommaSeparatedFilesOfItsExtensions) 
   EXPECT_EQ(rs->Fields()[0].Name(), "OrderID");
   EXPECT_EQ(rs->Fields()[0].Type(), adInteger);
   EXPECT_EQ(rs->Fields()[1].Name(), "PaymentStatus");
-  EXPECT_EQ(Rows(rs), (std::vector<std::vector<std::string>>{{"10248", "Paid"}, {"10249", "Due, late"}}));
-  EXPECT_EQ(Rows(Query(cn, "SELECT * FROM tabbed.tab")), (std::vector<std::vector<std::string>>{{"1", "2"}}));
+  EXPECT_EQ(RowTexts(rs), (std::vector<std::vector<std::string>>{{"10248", "Paid"}, {"10249", "Due, late"}}));
+  EXPECT_EQ(RowTexts(Query(cn, "SELECT * FROM tabbed.tab")), (std::vector<std::vector<std::string>>{{"1", "2"}}));
   EXPECT_EQ(ErrorOf([&] { Query(cn, "SELECT * FROM hidden.dat"); }).Number(), hr::kTableNotFound)
       << "files of other extensions are no tables";
 }
@@ -174,7 +148,9 @@ TEST_F(TextProviderTest, ServerCursorIsForwardOnlyAndClientRowsOutliveTheConnect
   EXPECT_EQ(rs->LockType(), adLockOptimistic);
   rs->SetActiveConnection(nullptr);
   cn->Close();
+  EXPECT_EQ(rs->RecordCount(), 3);
   rs->MoveLast();
+  rs->MovePrevious();
   EXPECT_EQ(rs->Fields()[0].Value(), Variant::Long(70000));
 }
 
@@ -184,16 +160,37 @@ TEST_F(TextProviderTest, TablesAreReadWhenNamedAndAgainWhenTheirFilesChange) {
   folder_.Write("bad.txt", "N\r\nnot a number\r\n");
   Ref<Connection> cn = Open(folder_.TextConnectionString());
   // A broken file that no statement names does not disturb the others.
-  EXPECT_EQ(Rows(Query(cn, "SELECT * FROM good.txt")), (std::vector<std::vector<std::string>>{{"1"}}));
+  EXPECT_EQ(RowTexts(Query(cn, "SELECT * FROM good.txt")), (std::vector<std::vector<std::string>>{{"1"}}));
   EXPECT_EQ(ErrorOf([&] { Query(cn, "SELECT * FROM bad.txt"); }).Number(), hr::kFileError);
   // The connection stays usable after a failed read, and sees the mended file.
   folder_.Write("bad.txt", "N\r\n2\r\n3\r\n");
-  EXPECT_EQ(Rows(Query(cn, "SELECT * FROM bad.txt")), (std::vector<std::vector<std::string>>{{"2"}, {"3"}}));
+  EXPECT_EQ(RowTexts(Query(cn, "SELECT * FROM bad.txt")), (std::vector<std::vector<std::string>>{{"2"}, {"3"}}));
   folder_.Write("good.txt", "N\r\n1\r\n4\r\n");
   EXPECT_EQ(Query(cn, "SELECT * FROM good.txt")->RecordCount(), 2);
   // A changed schema.ini is read again too.
   folder_.Write("schema.ini", "[good.txt]\r\nColNameHeader=True\r\nCol1=N Double\r\n");
   EXPECT_EQ(Query(cn, "SELECT * FROM good.txt")->Fields()[0].Type(), adDouble);
+}
+
+TEST_F(TextProviderTest, RuntimeErrorsOfTheStatementBecomeDriverErrors) {
+  WriteEngineFiles(folder_);
+  Ref<Connection> cn = Open(folder_.TextConnectionString());
+  const Error overflow = ErrorOf([&] { Query(cn, "SELECT CInt(OrderID) FROM TEMP4711.txt"); });
+  EXPECT_EQ(overflow.Source(), kDriverSource);
+  EXPECT_EQ(overflow.Description(), "Overflow");
+  const Error zero = ErrorOf([&] { Query(cn, "SELECT OrderID \\ 0 FROM TEMP4711.txt"); });
+  EXPECT_EQ(zero.Source(), kDriverSource);
+  EXPECT_EQ(zero.Description(), "Division by zero");
+  EXPECT_EQ(Query(cn, "SELECT * FROM TEMP4711.txt")->RecordCount(), 3) << "the connection stays usable";
+}
+
+TEST_F(TextProviderTest, AnEmptyFileIsATableWithoutRows) {
+  folder_.Write("empty.txt", "");
+  Ref<Recordset> rs = Query(Open(folder_.TextConnectionString()), "SELECT * FROM empty.txt");
+  ASSERT_EQ(rs->Fields().Count(), 1);
+  EXPECT_EQ(rs->Fields()[0].Name(), "F1");
+  EXPECT_EQ(rs->RecordCount(), 0);
+  EXPECT_TRUE(rs->Eof());
 }
 
 TEST_F(TextProviderTest, AFileWiderThanATableIsRefusedNamingIt) {
@@ -260,7 +257,7 @@ TEST_F(TextProviderTest, ReadFaultsBecomeDriverErrorsNamingTheFile) {
                        e.Description().find(folder_.Path()) != std::string::npos;
     EXPECT_TRUE(named) << e.Description();
   }
-  EXPECT_EQ(Query(cn, "SELECT * FROM TEMP4711.txt")->RecordCount(), 2);
+  EXPECT_EQ(Query(cn, "SELECT * FROM TEMP4711.txt")->RecordCount(), 3);
 }
 
 }  // namespace

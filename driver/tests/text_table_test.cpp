@@ -15,6 +15,8 @@ namespace vendrel::driver::text {
 namespace {
 
 using testing::ErrorOf;
+using testing::kEngineData;
+using testing::kEngineSchema;
 
 TableLayout Guessed(char delimiter = '\t', bool header = true) {
   TableLayout layout;
@@ -42,25 +44,6 @@ int64_t WholeAt(const ParsedTable& t, size_t column, size_t row) {
 double RealAt(const ParsedTable& t, size_t column, size_t row) {
   return std::get<double>(t.columns.at(column).values.at(row));
 }
-
-// The section and data file exactly as the engine writes them for a recordset.
-constexpr std::string_view kEngineSchema =
-    "[TEMP4711.txt]\r\n"
-    "ColNameHeader = True\r\n"
-    "CharacterSet = Ansi\r\n"
-    "Format = TABDelimited\r\n"
-    "Col1=OrderID Integer\r\n"
-    "Col2=PRODUCT Char Width 50\r\n"
-    "Col3=\"Unit Price\" Currency\r\n"
-    "Col4=Added Date\r\n"
-    "Col5=Notes LongChar\r\n"
-    "Col6=Paid Bit\r\n"
-    "Col7=Weight Double\r\n";
-constexpr std::string_view kEngineData =
-    "OrderID\tPRODUCT\tUnit Price\tAdded\tNotes\tPaid\tWeight\r\n"
-    "10248\tAlloyWheels\t14.5\t1/2/2003 00:00:00\tfirst\nsecond\rthird\tTrue\t0.1\r\n"
-    "70000\t\t922337203685477.5807\t1/3/2003 13:04:05\t\tFalse\t-1.5E-07\r\n"
-    "\t\t\t\t\t\t\r\n";
 
 TEST(TextTable, ReadsTheEngineDataFileUnderItsSchemaSection) {
   const TableLayout layout = LayoutOf(kEngineSchema, "TEMP4711.txt");
@@ -260,10 +243,17 @@ TEST(TextTable, ColumnNamesFromHeaderOrPosition) {
   EXPECT_EQ(t.columns[0].def.name, "First");
   EXPECT_EQ(t.rowCount, 1u);
 
-  // A file without any column still counts its rows.
+  // An empty header line names one column; an empty file is one column without rows.
   t = ParseDelimitedText("\r\n\r\n\r\n", Guessed(), "t.txt");
-  EXPECT_EQ(t.columns.size(), 1u) << "the empty header names one column";
+  ASSERT_EQ(t.columns.size(), 1u);
+  EXPECT_EQ(t.columns[0].def.name, "F1");
   EXPECT_EQ(t.rowCount, 2u);
+  for (const bool header : {true, false}) {
+    t = ParseDelimitedText("", Guessed('\t', header), "t.txt");
+    ASSERT_EQ(t.columns.size(), 1u);
+    EXPECT_EQ(t.columns[0].def.name, "F1");
+    EXPECT_EQ(t.rowCount, 0u);
+  }
 }
 
 TEST(SchemaIni, SectionsMatchWithoutCaseAndTheLastOfAFileHolds) {
@@ -316,7 +306,10 @@ TEST(SchemaIni, FormattingKeysShapeHowValuesRead) {
             MakeDate(2003, 1, 2, 13, 4)->serial);
   EXPECT_EQ(ParseDateByPicture("2003-01-02", "yyyy-mm-dd")->serial, MakeDate(2003, 1, 2)->serial);
   EXPECT_EQ(ParseDateByPicture("02 Jan 03", "dd mmm yy")->serial, MakeDate(2003, 1, 2)->serial);
+  EXPECT_EQ(ParseDateByPicture("31.12.99 23:59", "dd.mm.yy hh:mm")->serial, MakeDate(1999, 12, 31, 23, 59)->serial)
+      << "mm after an hour is minutes";
   EXPECT_FALSE(ParseDateByPicture("2003/01/02", "yyyy-mm-dd"));
+  EXPECT_FALSE(ParseDateByPicture("2003-01-02 extra", "yyyy-mm-dd"));
 }
 
 TEST(SchemaIni, CharacterSetsAreConvertedToUtf8) {

@@ -23,7 +23,6 @@ namespace {
 constexpr std::string_view kStoredValueFunction = "vdl_stored_value";
 constexpr double kMinDateSerial = -657434.0;      // 1 January 100
 constexpr double kMaxDateSerial = 2958465.99999;  // 31 December 9999, end of day
-constexpr int64_t kMaxCurrencyUnits = INT64_MAX / Currency::kScale;
 
 const text::ValueReader& Reader() {
   static const text::TextFormat format;
@@ -43,16 +42,6 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-std::string SqlLiteral(std::string_view s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  out += '\'';
-  return out;
-}
-
 // A URI for the file that opens it read-only.
 std::string ReadOnlyUri(std::string_view path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -70,28 +59,37 @@ std::string ReadOnlyUri(std::string_view path) {
   return out;
 }
 
-bool IsWhole(JetType t) {
-  return t == JetType::Byte || t == JetType::Short || t == JetType::Long || t == JetType::BigInt;
-}
-
-JetType WholeTypeFor(int64_t n, JetType at) {
-  auto rank = [](JetType t) { return t == JetType::Byte ? 0 : t == JetType::Short ? 1 : t == JetType::Long ? 2 : 3; };
-  const int need = (n >= 0 && n <= 255)                ? 0
-                   : (n >= INT16_MIN && n <= INT16_MAX) ? 1
-                   : (n >= INT32_MIN && n <= INT32_MAX) ? 2
-                                                        : 3;
-  static constexpr JetType kTypes[] = {JetType::Byte, JetType::Short, JetType::Long, JetType::BigInt};
-  return kTypes[std::max(need, rank(at))];
-}
-
 std::string_view ValueText(sqlite3_value* v) {
   const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
   return p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string_view();
 }
 
-std::optional<int64_t> WholeOf(double d) {
-  if (std::trunc(d) != d || !(std::fabs(d) < 9.2233720368547758e18)) return std::nullopt;
-  return static_cast<int64_t>(d);
+// A stored number, or numeric text, as a number; Bad for anything else.
+text::NumberReading NumberOf(sqlite3_value* v) {
+  text::NumberReading n;
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+      n.kind = text::NumberReading::Kind::Whole;
+      n.whole = sqlite3_value_int64(v);
+      n.real = static_cast<double>(n.whole);
+      return n;
+    case SQLITE_FLOAT:
+      n.real = sqlite3_value_double(v);
+      if (std::trunc(n.real) == n.real && std::fabs(n.real) < 9.2233720368547758e18) {
+        n.kind = text::NumberReading::Kind::Whole;
+        n.whole = static_cast<int64_t>(n.real);
+      } else {
+        n.kind = std::isfinite(n.real) ? text::NumberReading::Kind::Fraction : text::NumberReading::Kind::Bad;
+      }
+      return n;
+    case SQLITE_TEXT: return Reader().Number(ValueText(v));
+    default: return n;
+  }
+}
+
+bool IsNumber(sqlite3_value* v) {
+  const int kind = sqlite3_value_type(v);
+  return kind == SQLITE_INTEGER || kind == SQLITE_FLOAT;
 }
 
 // The type a column needs to hold v as well as the values before it
@@ -99,21 +97,16 @@ std::optional<int64_t> WholeOf(double d) {
 // A column without a declared type (`guessed`) takes the kind of its values,
 // and text when they are of several kinds.
 std::optional<JetType> TypeToHold(sqlite3_value* v, JetType current, bool guessed) {
+  using Kind = text::NumberReading::Kind;
   const int kind = sqlite3_value_type(v);
   if (kind == SQLITE_NULL) return current;
   if (guessed) {
-    if (current == JetType::Text) return current;
-    switch (kind) {
-      case SQLITE_INTEGER:
-        if (current == JetType::Null || IsWhole(current))
-          return WholeTypeFor(sqlite3_value_int64(v), current == JetType::Null ? JetType::Long : current);
-        return current == JetType::Double ? JetType::Double : JetType::Text;
-      case SQLITE_FLOAT:
-        return current == JetType::Null || IsWhole(current) || current == JetType::Double ? JetType::Double
-                                                                                          : JetType::Text;
-      case SQLITE_BLOB: return current == JetType::Null || current == JetType::Binary ? JetType::Binary : JetType::Text;
-      default: return JetType::Text;
-    }
+    const bool numeric = current == JetType::Null || text::IsWholeNumberType(current) || current == JetType::Double;
+    if (kind == SQLITE_INTEGER && (current == JetType::Null || text::IsWholeNumberType(current)))
+      return text::WholeTypeFor(sqlite3_value_int64(v), current == JetType::Null ? JetType::Long : current);
+    if (IsNumber(v) && numeric) return JetType::Double;
+    if (kind == SQLITE_BLOB && (current == JetType::Null || current == JetType::Binary)) return JetType::Binary;
+    return JetType::Text;
   }
   const text::ValueReader& reader = Reader();
   switch (current) {
@@ -121,44 +114,24 @@ std::optional<JetType> TypeToHold(sqlite3_value* v, JetType current, bool guesse
     case JetType::Short:
     case JetType::Long:
     case JetType::BigInt: {
-      if (kind == SQLITE_INTEGER) return WholeTypeFor(sqlite3_value_int64(v), current);
-      if (kind == SQLITE_FLOAT) {
-        auto whole = WholeOf(sqlite3_value_double(v));
-        return whole ? WholeTypeFor(*whole, current) : JetType::Double;
-      }
-      if (kind != SQLITE_TEXT) return std::nullopt;
-      const text::NumberReading n = reader.Number(ValueText(v));
-      if (n.kind == text::NumberReading::Kind::Bad) return std::nullopt;
-      return n.kind == text::NumberReading::Kind::Whole ? WholeTypeFor(n.whole, current) : JetType::Double;
+      const text::NumberReading n = NumberOf(v);
+      if (n.kind == Kind::Bad) return std::nullopt;
+      return n.kind == Kind::Whole ? text::WholeTypeFor(n.whole, current) : JetType::Double;
     }
     case JetType::Single:
     case JetType::Double: {
-      double d = 0;
-      if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) {
-        d = sqlite3_value_double(v);
-      } else if (kind == SQLITE_TEXT) {
-        const text::NumberReading n = reader.Number(ValueText(v));
-        if (n.kind == text::NumberReading::Kind::Bad) return std::nullopt;
-        d = n.real;
-      } else {
-        return std::nullopt;
-      }
-      return current == JetType::Single && std::fabs(d) > FLT_MAX ? JetType::Double : current;
+      const text::NumberReading n = NumberOf(v);
+      if (n.kind == Kind::Bad) return std::nullopt;
+      return current == JetType::Single && std::fabs(n.real) > FLT_MAX ? JetType::Double : current;
     }
-    case JetType::Currency:
-      if (kind == SQLITE_INTEGER) {
-        const int64_t n = sqlite3_value_int64(v);
-        return n >= -kMaxCurrencyUnits && n <= kMaxCurrencyUnits ? current : JetType::Double;
-      }
-      if (kind == SQLITE_FLOAT)
-        return std::fabs(sqlite3_value_double(v) * Currency::kScale) < 9.2233720368547758e18 ? current
-                                                                                             : JetType::Double;
-      if (kind != SQLITE_TEXT) return std::nullopt;
-      if (reader.CurrencyValue(ValueText(v))) return current;
-      if (reader.Number(ValueText(v)).kind != text::NumberReading::Kind::Bad) return JetType::Double;
-      return std::nullopt;
+    case JetType::Currency: {
+      if (kind == SQLITE_TEXT && reader.CurrencyValue(ValueText(v))) return current;
+      const text::NumberReading n = NumberOf(v);
+      if (n.kind == Kind::Bad) return std::nullopt;
+      return IsNumber(v) && std::fabs(n.real * Currency::kScale) < 9.2233720368547758e18 ? current : JetType::Double;
+    }
     case JetType::Date:
-      if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) {
+      if (IsNumber(v)) {
         const double d = sqlite3_value_double(v);
         if (d >= kMinDateSerial && d <= kMaxDateSerial) return current;
         return std::nullopt;
@@ -166,8 +139,7 @@ std::optional<JetType> TypeToHold(sqlite3_value* v, JetType current, bool guesse
       if (kind == SQLITE_TEXT && reader.Date(ValueText(v))) return current;
       return std::nullopt;
     case JetType::Boolean:
-      if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) return current;
-      if (kind == SQLITE_TEXT && reader.Boolean(ValueText(v))) return current;
+      if (IsNumber(v) || (kind == SQLITE_TEXT && reader.Boolean(ValueText(v)))) return current;
       return std::nullopt;
     default: return current;
   }
@@ -184,7 +156,7 @@ bool IsInStorage(sqlite3_value* v, JetType type) {
     case JetType::BigInt: return kind == SQLITE_INTEGER;
     case JetType::Single:
     case JetType::Double:
-    case JetType::Date: return kind == SQLITE_INTEGER || kind == SQLITE_FLOAT;
+    case JetType::Date: return IsNumber(v);
     case JetType::Boolean:
       return kind == SQLITE_INTEGER && (sqlite3_value_int64(v) == 0 || sqlite3_value_int64(v) == -1);
     default: return false;
@@ -193,6 +165,7 @@ bool IsInStorage(sqlite3_value* v, JetType type) {
 
 // v in the storage of `type`; nullopt when it does not read as one.
 std::optional<StoredValue> ToStorage(sqlite3_value* v, JetType type) {
+  using Kind = text::NumberReading::Kind;
   const int kind = sqlite3_value_type(v);
   if (kind == SQLITE_NULL) return StoredValue{};
   const text::ValueReader& reader = Reader();
@@ -201,47 +174,30 @@ std::optional<StoredValue> ToStorage(sqlite3_value* v, JetType type) {
     case JetType::Short:
     case JetType::Long:
     case JetType::BigInt: {
-      if (kind == SQLITE_INTEGER) return StoredValue{sqlite3_value_int64(v)};
-      if (kind == SQLITE_FLOAT) {
-        if (auto whole = WholeOf(sqlite3_value_double(v))) return StoredValue{*whole};
-        return std::nullopt;
-      }
-      if (kind != SQLITE_TEXT) return std::nullopt;
-      const text::NumberReading n = reader.Number(ValueText(v));
-      if (n.kind != text::NumberReading::Kind::Whole) return std::nullopt;
+      const text::NumberReading n = NumberOf(v);
+      if (n.kind != Kind::Whole) return std::nullopt;
       return StoredValue{n.whole};
     }
     case JetType::Single:
     case JetType::Double: {
-      double d = 0;
-      if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) {
-        d = sqlite3_value_double(v);
-      } else if (kind == SQLITE_TEXT) {
-        const text::NumberReading n = reader.Number(ValueText(v));
-        if (n.kind == text::NumberReading::Kind::Bad) return std::nullopt;
-        d = n.real;
-      } else {
-        return std::nullopt;
-      }
-      return StoredValue{type == JetType::Single ? static_cast<double>(static_cast<float>(d)) : d};
+      const text::NumberReading n = NumberOf(v);
+      if (n.kind == Kind::Bad) return std::nullopt;
+      return StoredValue{type == JetType::Single ? static_cast<double>(static_cast<float>(n.real)) : n.real};
     }
     case JetType::Currency: {
-      if (kind == SQLITE_INTEGER) {
-        const int64_t n = sqlite3_value_int64(v);
-        if (n < -kMaxCurrencyUnits || n > kMaxCurrencyUnits) return std::nullopt;
-        return StoredValue{n * Currency::kScale};
+      if (kind == SQLITE_TEXT) {
+        if (auto c = reader.CurrencyValue(ValueText(v))) return StoredValue{c->scaled};
+        return std::nullopt;
       }
-      if (kind == SQLITE_FLOAT) {
-        const double scaled = RoundHalfEven(sqlite3_value_double(v) * Currency::kScale);
-        if (!(std::fabs(scaled) < 9.2233720368547758e18)) return std::nullopt;
-        return StoredValue{static_cast<int64_t>(scaled)};
-      }
-      if (kind != SQLITE_TEXT) return std::nullopt;
-      if (auto c = reader.CurrencyValue(ValueText(v))) return StoredValue{c->scaled};
-      return std::nullopt;
+      if (!IsNumber(v)) return std::nullopt;
+      const double scaled = RoundHalfEven(sqlite3_value_double(v) * Currency::kScale);
+      if (!(std::fabs(scaled) < 9.2233720368547758e18)) return std::nullopt;
+      // Whole units are exact beyond a double's digits.
+      if (kind == SQLITE_INTEGER && std::fabs(scaled) >= 9.0e15) return StoredValue{sqlite3_value_int64(v) * Currency::kScale};
+      return StoredValue{static_cast<int64_t>(scaled)};
     }
     case JetType::Date: {
-      if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) {
+      if (IsNumber(v)) {
         const double d = sqlite3_value_double(v);
         if (d >= kMinDateSerial && d <= kMaxDateSerial) return StoredValue{d};
         return std::nullopt;
@@ -251,8 +207,7 @@ std::optional<StoredValue> ToStorage(sqlite3_value* v, JetType type) {
       return std::nullopt;
     }
     case JetType::Boolean: {
-      if (kind == SQLITE_INTEGER) return StoredValue{int64_t{sqlite3_value_int64(v) != 0 ? -1 : 0}};
-      if (kind == SQLITE_FLOAT) return StoredValue{int64_t{sqlite3_value_double(v) != 0 ? -1 : 0}};
+      if (IsNumber(v)) return StoredValue{int64_t{sqlite3_value_double(v) != 0 ? -1 : 0}};
       if (kind != SQLITE_TEXT) return std::nullopt;
       if (auto b = reader.Boolean(ValueText(v))) return StoredValue{int64_t{*b ? -1 : 0}};
       return std::nullopt;
@@ -467,13 +422,13 @@ std::unique_ptr<TableDef> DatabaseFileCatalog::Describe(const std::string& table
       view += "CAST(" + column + " AS TEXT) COLLATE JETTEXT";
     } else if (t == JetType::Binary) {
       view += "CAST(" + column + " AS BLOB)";
-    } else if ((plan.plain || plan.guessed) && (IsWhole(t) || t == JetType::Boolean)) {
+    } else if ((plan.plain || plan.guessed) && (text::IsWholeNumberType(t) || t == JetType::Boolean)) {
       view += column;
     } else if ((plan.plain || plan.guessed) && t != JetType::Currency) {
       view += "CAST(" + column + " AS REAL)";  // Single, Double, Date
     } else {
       view += std::string(kStoredValueFunction) + "(" + column + ", " + std::to_string(static_cast<int>(t)) + ", " +
-              SqlLiteral(table) + ", " + SqlLiteral(plan.def.name) + ")";
+              QuoteLiteral(table) + ", " + QuoteLiteral(plan.def.name) + ")";
     }
     view += " AS " + column;
     def->columns.push_back(plan.def);

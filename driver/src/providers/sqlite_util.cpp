@@ -19,15 +19,20 @@ SqliteHandle OpenSessionDatabase() {
   return db;
 }
 
-std::string QuoteIdentifier(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
+namespace {
+std::string Quoted(std::string_view text, char quote) {
+  std::string out(1, quote);
+  for (char c : text) {
+    if (c == quote) out += quote;
     out += c;
   }
-  out += '"';
+  out += quote;
   return out;
 }
+}  // namespace
+
+std::string QuoteIdentifier(std::string_view name) { return Quoted(name, '"'); }
+std::string QuoteLiteral(std::string_view text) { return Quoted(text, '\''); }
 
 void RaiseSqliteError(sqlite3* db) {
   const std::string message = db ? sqlite3_errmsg(db) : "out of memory";

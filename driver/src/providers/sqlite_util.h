@@ -25,6 +25,8 @@ SqliteHandle OpenSessionDatabase();
 
 // "name" with inner double quotes doubled.
 std::string QuoteIdentifier(std::string_view name);
+// 'text' with inner single quotes doubled.
+std::string QuoteLiteral(std::string_view text);
 
 // Raises the database's last error as a driver error: a runtime error of a
 // driver function keeps its own number and text.

@@ -44,6 +44,8 @@ enum class Op {
   And, Or, Xor, Eqv, Imp,
 };
 
+inline bool IsComparison(Op op) { return op >= Op::Eq && op <= Op::Ge; }
+
 struct Query;
 struct TableInstance;
 struct FunctionInfo;

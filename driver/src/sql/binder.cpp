@@ -334,7 +334,19 @@ class Binder {
       case ExprKind::Column:
         return std::find(core.tables.begin(), core.tables.end(), e.table) == core.tables.end();
       case ExprKind::Exists:
-      case ExprKind::ScalarSubquery: return true;
+      case ExprKind::ScalarSubquery:
+      case ExprKind::InSubquery:
+      case ExprKind::Quantified: {
+        for (const auto& a : e.args)
+          if (!IsGrouped(core, *a)) return false;
+        // A subquery sees one value of each group: its columns of this query must be grouped.
+        TableUse use;
+        use.Visit(*e.subquery);
+        for (const Expr* c : use.columns)
+          if (std::find(core.tables.begin(), core.tables.end(), c->table) != core.tables.end() && !IsGrouped(core, *c))
+            return false;
+        return true;
+      }
       default:
         for (const auto& a : e.args)
           if (!IsGrouped(core, *a)) return false;
@@ -494,16 +506,12 @@ class Binder {
 
   void BindBinary(Expr& e, Context& ctx) {
     BindAll(e, ctx);
+    if (IsComparison(e.op)) {
+      RequireComparable(*e.args[0], *e.args[1]);
+      e.type = JetType::Boolean;
+      return;
+    }
     switch (e.op) {
-      case Op::Eq:
-      case Op::Ne:
-      case Op::Lt:
-      case Op::Gt:
-      case Op::Le:
-      case Op::Ge:
-        RequireComparable(*e.args[0], *e.args[1]);
-        e.type = JetType::Boolean;
-        return;
       case Op::And:
       case Op::Or:
       case Op::Xor:
@@ -555,6 +563,8 @@ class Binder {
       Context inner = ctx;
       inner.insideAggregate = true;
       BindExpression(e.args[0], inner);
+      // An aggregate over columns of outer queries only would be theirs in the executor.
+      if (ReferencesOnlyOuterColumns(*e.args[0], *ctx.scope)) RaiseAggregateMisplaced("expression", Text(e.span));
       e.type = AggregateType(agg, *e.args[0]);
       e.width = e.type == e.args[0]->type ? e.args[0]->width : 0;
       return;
@@ -574,6 +584,51 @@ class Binder {
     }
     e.function = f;
     e.type = ResultType(*f, types);
+  }
+
+  // The columns an expression names, and the tables its subqueries declare.
+  struct TableUse {
+    std::vector<const Expr*> columns;
+    std::vector<const TableInstance*> declared;
+
+    void Visit(const Expr& e) {
+      if (e.kind == ExprKind::Column && e.table) columns.push_back(&e);
+      for (const auto& a : e.args) Visit(*a);
+      if (e.subquery) Visit(*e.subquery);
+    }
+    void Visit(const Query& q) {
+      for (const auto& core : q.cores) {
+        declared.insert(declared.end(), core.tables.begin(), core.tables.end());
+        for (const auto& item : core.items) Visit(*item.expr);
+        for (const auto* clause : {core.where.get(), core.having.get()})
+          if (clause) Visit(*clause);
+        for (const auto& key : core.groupBy) Visit(*key);
+        if (core.from) Visit(*core.from);
+      }
+      for (const auto& item : q.orderBy) Visit(*item.expr);
+    }
+    void Visit(const FromNode& node) {
+      if (node.on) Visit(*node.on);
+      if (node.derived) Visit(*node.derived);
+      if (node.left) Visit(*node.left);
+      if (node.right) Visit(*node.right);
+    }
+  };
+
+  // Whether e names columns of outer queries and none of the scope's own
+  // tables (the executor would give such an aggregate to the outer query).
+  static bool ReferencesOnlyOuterColumns(const Expr& e, const Scope& scope) {
+    TableUse use;
+    use.Visit(e);
+    auto in = [](const std::vector<const TableInstance*>& v, const TableInstance* t) {
+      return std::find(v.begin(), v.end(), t) != v.end();
+    };
+    bool inner = false, outer = false;
+    for (const Expr* c : use.columns) {
+      if (in(scope.tables, c->table)) inner = true;
+      else if (!in(use.declared, c->table)) outer = true;
+    }
+    return outer && !inner;
   }
 
   JetType AggregateType(Aggregate agg, const Expr& arg) const {

@@ -180,13 +180,12 @@ class Generator {
     return key.text + Direction(item.descending);
   }
 
-  // Tables whose rows DISTINCTROW keeps apart: those that give output columns,
-  // when some table of FROM gives none.
+  // DISTINCTROW drops rows whose records are the same in every field of the
+  // tables that give output columns: those tables' fields join the DISTINCT.
   static std::vector<const TableInstance*> DistinctRowTables(const SelectCore& core) {
     if (core.quantifier != Quantifier::DistinctRow || core.aggregateQuery) return {};
     std::vector<const TableInstance*> used;
     for (const auto& item : core.items) CollectTables(*item.expr, core, used);
-    if (used.size() == core.tables.size()) return {};
     return used;
   }
 
@@ -232,14 +231,9 @@ class Generator {
       if (IsText(item.expr->type)) key = Collate(key);
       keys.push_back(key.text + Direction(item.descending));
     }
-    for (size_t r = 0; r < rowTables.size(); ++r) {
-      const TableInstance* t = rowTables[r];
-      if (t->table) {
-        select += ", " + t->sqlAlias + ".rowid AS \"r" + std::to_string(r) + "\"";
-      } else {
-        for (const auto& c : t->columns) select += ", " + t->sqlAlias + "." + c.sql;
-      }
-    }
+    size_t hidden = 0;
+    for (const TableInstance* t : rowTables)
+      for (const auto& c : t->columns) select += ", " + t->sqlAlias + "." + c.sql + " AS \"r" + std::to_string(hidden++) + "\"";
     if (core.from) select += " FROM " + From(*core.from).text;
     if (core.where) select += " WHERE " + Condition(*core.where).text;
     if (!core.groupBy.empty()) {
@@ -274,14 +268,15 @@ class Generator {
     const std::string window = order.empty()     ? "row_number() OVER ()"
                                : keys.empty()    ? "rank() OVER ()"
                                                  : "rank() OVER (" + orderText.substr(1) + ")";
+    std::string numbered = "SELECT *, " + window + " AS \"_rank\"";
     std::string limit;
     if (core.top.percent) {
+      numbered += ", count(*) OVER () AS \"_count\"";
       limit = "(\"_rank\" - 1) * 100.0 < " + RealText(core.top.count) + " * \"_count\"";
     } else {
       limit = "\"_rank\" <= " + std::to_string(static_cast<int64_t>(core.top.count));
     }
-    return "SELECT " + outputs + " FROM (SELECT *, " + window + " AS \"_rank\", count(*) OVER () AS \"_count\" FROM (" +
-           select + ")) WHERE " + limit + " ORDER BY \"_rank\"";
+    return "SELECT " + outputs + " FROM (" + numbered + " FROM (" + select + ")) WHERE " + limit + " ORDER BY \"_rank\"";
   }
 
   Sql From(const FromNode& node) {
@@ -316,7 +311,6 @@ class Generator {
       return value;
     if ((IsInteger(from) || from == JetType::Date) && (IsFloat(to) || to == JetType::Date)) return value;
     if (IsFloat(from) && (to == JetType::Double || to == JetType::Date)) return value;
-    if (from == JetType::Date && IsFloat(to)) return value;
     if (from == JetType::Currency && (IsFloat(to) || to == JetType::Date))
       return Infix(value, "/", {"10000.0", kAtom}, kMultiplicative);
     if (AtMostLong(from) && to == JetType::Currency) return Infix(value, "*", {"10000", kAtom}, kMultiplicative);
@@ -324,10 +318,9 @@ class Generator {
   }
 
   Sql As(const Expr& e, JetType to) {
-    if (e.kind == ExprKind::Literal && to != JetType::Null && e.type != to) {
+    if (e.kind == ExprKind::Literal && to != JetType::Null && to != JetType::Binary && e.type != to) {
       try {
-        const Variant v = to == JetType::Binary ? e.value : ChangeType(e.value, VarTypeOf(to));
-        return StoredLiteral(v);
+        return StoredLiteral(ChangeType(e.value, VarTypeOf(to)));
       } catch (const Error&) {
         // left to the conversion at run time, which raises only if it is evaluated
       }
@@ -382,13 +375,8 @@ class Generator {
 
   Sql BinaryValue(const Expr& e) {
     const Expr& a = *e.args[0];
+    if (IsComparison(e.op)) return FromCondition(Condition(e));
     switch (e.op) {
-      case Op::Eq:
-      case Op::Ne:
-      case Op::Lt:
-      case Op::Gt:
-      case Op::Le:
-      case Op::Ge: return FromCondition(Condition(e));
       case Op::And:
       case Op::Or:
       case Op::Xor:
@@ -546,11 +534,7 @@ class Generator {
 
   Sql Compare(std::string_view op, const Expr& a, const Expr& b) {
     const JetType domain = CompareDomain(a.type, b.type);
-    const int precedence = op == "=" || op == "<>" ? kEquality : kRelational;
-    Sql left = As(a, domain);
-    Sql right = As(b, domain);
-    if (IsText(domain)) right = Collate(right);
-    return Infix(left, op, right, precedence);
+    return CompareSql(op, As(a, domain), As(b, domain), domain);
   }
 
   Sql CompareSql(std::string_view op, const Sql& left, const Sql& right, JetType domain) {
@@ -600,13 +584,8 @@ class Generator {
   Sql Condition(const Expr& e) {
     switch (e.kind) {
       case ExprKind::Binary:
+        if (IsComparison(e.op)) return Compare(OpText(e.op), *e.args[0], *e.args[1]);
         switch (e.op) {
-          case Op::Eq:
-          case Op::Ne:
-          case Op::Lt:
-          case Op::Gt:
-          case Op::Le:
-          case Op::Ge: return Compare(OpText(e.op), *e.args[0], *e.args[1]);
           case Op::And:
           case Op::Or: {
             if (e.type != JetType::Boolean) break;

@@ -1,6 +1,6 @@
 #pragma once
 // The functions a statement may call: the library functions evaluated on
-// values (vba_*.cpp), the aggregates, and the forms that generated SQL spells
+// values (builtin_*.cpp), the aggregates, and the forms that generated SQL spells
 // out itself (IIf, Switch, Choose, Nz, IsNull, CVar).
 
 #include <span>
@@ -40,7 +40,7 @@ Aggregate FindAggregate(std::string_view name);
 enum class SpecialForm { None, IIf, Switch, Choose, Nz, IsNull, CVar };
 SpecialForm FindSpecialForm(std::string_view name);
 
-// SQLite name of the function that evaluates f ("vba_left").
+// SQLite name of the function that evaluates f ("fn_left").
 std::string SqlFunctionName(const FunctionInfo& f);
 
 }  // namespace vendrel::driver::sql

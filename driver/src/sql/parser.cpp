@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "sql/errors.h"
+#include "sql/functions.h"
 #include "sql/tokenizer.h"
 
 namespace vendrel::driver::sql {
@@ -80,7 +81,7 @@ class Parser {
 
   // The current top-level expression, for messages that quote it.
   struct ExpressionScope {
-    ExpressionScope(Parser& p) : parser(p), saved(p.exprStart_) { parser.exprStart_ = parser.Peek().begin; }
+    ExpressionScope(Parser& p) : parser(p), saved(p.exprStart_) { parser.exprStart_ = parser.pos_; }
     ~ExpressionScope() { parser.exprStart_ = saved; }
     ExpressionScope(const ExpressionScope&) = delete;
     ExpressionScope& operator=(const ExpressionScope&) = delete;
@@ -92,16 +93,27 @@ class Parser {
     if (t.kind == TokenKind::End || t.kind == TokenKind::Invalid) return true;
     if (t.IsOperator(";") || t.IsOperator(",")) return true;
     return t.Is(Keyword::From) || t.Is(Keyword::Where) || t.Is(Keyword::Group) || t.Is(Keyword::Having) ||
-           t.Is(Keyword::Order) || t.Is(Keyword::Union) || t.Is(Keyword::As) || t.Is(Keyword::Asc) ||
-           t.Is(Keyword::Desc) || t.Is(Keyword::Inner) || t.Is(Keyword::Join) || t.Is(Keyword::Full);
+           t.Is(Keyword::Order) || t.Is(Keyword::Union) || t.Is(Keyword::As) || t.Is(Keyword::Inner) ||
+           t.Is(Keyword::Join) || t.Is(Keyword::Full);
+  }
+
+  // Words that end an expression however many parentheses are open.
+  static bool EndsStatementPart(const Token& t) {
+    return t.kind == TokenKind::End || t.IsOperator(";") || t.Is(Keyword::From) || t.Is(Keyword::Where) ||
+           t.Is(Keyword::Group) || t.Is(Keyword::Having) || t.Is(Keyword::Order) || t.Is(Keyword::Union);
   }
 
   // The text of the expression being parsed, to the end of its item.
   std::string ExpressionText() const {
+    const size_t begin = tokens_[exprStart_].begin;
     size_t end = LastEnd();
     int depth = 0;
-    for (size_t i = pos_; i < tokens_.size(); ++i) {
+    for (size_t i = exprStart_; i < tokens_.size(); ++i) {
       const Token& t = tokens_[i];
+      if (i < pos_) {
+        depth += t.IsOperator("(") ? 1 : t.IsOperator(")") ? -1 : 0;
+        continue;
+      }
       if (t.kind == TokenKind::Invalid) {
         end = t.end;
         break;
@@ -111,14 +123,15 @@ class Parser {
       } else if (t.IsOperator(")")) {
         if (depth == 0) break;
         --depth;
-      } else if (depth == 0 && EndsClause(t)) {
+      } else if (EndsStatementPart(t) || (depth == 0 && EndsClause(t))) {
         break;
-      } else if (depth == 0 && (t.Is(Keyword::Left) || t.Is(Keyword::Right)) && !tokens_[i + 1].IsOperator("(")) {
+      } else if (depth == 0 && (t.Is(Keyword::Left) || t.Is(Keyword::Right) || t.Is(Keyword::Asc) || t.Is(Keyword::Desc)) &&
+                 !tokens_[i + 1].IsOperator("(")) {
         break;
       }
       end = t.end;
     }
-    std::string s = TextOf(text_, {std::min(exprStart_, end), end});
+    std::string s = TextOf(text_, {std::min(begin, end), end});
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.pop_back();
     return s;
   }
@@ -235,7 +248,7 @@ class Parser {
         if (EndsClause(Peek()) || Peek().IsOperator(")")) FailClause("GROUP BY clause");
         ExpressionScope scope(*this);
         core.groupBy.push_back(ParseExpression());
-        if (!Peek().IsOperator(",") && !AtCoreEnd()) FailExpression();
+        if (!Peek().IsOperator(",") && !Peek().Is(Keyword::Having) && !AtCoreEnd()) FailExpression();
       } while (AcceptOperator(","));
     }
     if (AcceptKeyword(Keyword::Having)) core.having = ParseClauseExpression("HAVING clause");
@@ -264,10 +277,11 @@ class Parser {
   }
 
   void ParseSelectList(SelectCore& core) {
-    if (EndsClause(Peek()) || AtQueryEnd()) {
-      if (Peek().kind == TokenKind::Invalid) FailToken();
-      RaiseBadSelectList(Near());
+    if (Peek().kind == TokenKind::Invalid) {
+      ExpressionScope scope(*this);
+      FailToken();
     }
+    if (EndsClause(Peek()) || AtQueryEnd()) RaiseBadSelectList(Near());
     do {
       SelectItem item;
       item.span.begin = Peek().begin;
@@ -665,17 +679,24 @@ class Parser {
           case Keyword::True: Advance(); return Literal(begin, Variant::Boolean(true));
           case Keyword::False: Advance(); return Literal(begin, Variant::Boolean(false));
           case Keyword::Null: Advance(); return Literal(begin, Variant::Null());
+          case Keyword::Not: {  // as an operand: a - Not b
+            NestingGuard guard(*this);
+            Advance();
+            auto e = Node(ExprKind::Unary, begin);
+            e->op = Op::Not;
+            e->args.push_back(ParseComparison());
+            return WithChildren(std::move(e));
+          }
           case Keyword::Exists: {
             Advance();
             auto e = Node(ExprKind::Exists, begin);
             e->subquery = ParseParenthesizedQuery();
             return WithChildren(std::move(e));
           }
-          case Keyword::Left:
-          case Keyword::Right:
-            if (Peek(1).IsOperator("(")) break;
+          default:
+            // Left, Right and Asc are functions as well as keywords.
+            if (Peek(1).IsOperator("(") && FindFunction(t.text)) break;
             FailExpression();
-          default: FailExpression();
         }
         [[fallthrough]];
       case TokenKind::QuotedIdentifier: return ParseName();
@@ -751,7 +772,7 @@ class Parser {
   std::vector<Token> tokens_;
   size_t pos_ = 0;
   int nesting_ = 0;
-  size_t exprStart_ = 0;
+  size_t exprStart_ = 0;  // token index
 };
 
 }  // namespace

@@ -149,23 +149,8 @@ class RowSplitter {
 
 bool IsBlank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
 
-bool IsWholeType(JetType t) {
-  return t == JetType::Byte || t == JetType::Short || t == JetType::Long || t == JetType::BigInt;
-}
-
 bool IsTextual(JetType t) {
   return t == JetType::Text || t == JetType::Memo || t == JetType::Guid || t == JetType::Binary;
-}
-
-// The narrowest whole-number type at least as wide as `at` that holds n.
-JetType WholeTypeFor(int64_t n, JetType at) {
-  auto rank = [](JetType t) { return t == JetType::Byte ? 0 : t == JetType::Short ? 1 : t == JetType::Long ? 2 : 3; };
-  const int need = (n >= 0 && n <= 255)                ? 0
-                   : (n >= INT16_MIN && n <= INT16_MAX) ? 1
-                   : (n >= INT32_MIN && n <= INT32_MAX) ? 2
-                                                        : 3;
-  static constexpr JetType kTypes[] = {JetType::Byte, JetType::Short, JetType::Long, JetType::BigInt};
-  return kTypes[std::max(need, rank(at))];
 }
 
 struct Context {
@@ -304,7 +289,7 @@ class ColumnBuilder {
         v = std::monostate{};
       } else if (type_ == JetType::Boolean) {
         v = int64_t{reader.Boolean(*s).value_or(false) ? -1 : 0};
-      } else if (IsWholeType(type_)) {
+      } else if (IsWholeNumberType(type_)) {
         v = reader.Number(*s).whole;
       } else if (type_ == JetType::Double) {
         v = reader.Number(*s).real;
@@ -391,6 +376,8 @@ ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout,
     ++table.rowCount;
   }
   if (splitter.Error()) failUnterminated();
+  // An empty file is a table of one column without rows, as its empty header line names it.
+  if (columns.empty()) columns.emplace_back("F1", JetType::Text, 0, true);
 
   table.columns.reserve(columns.size());
   for (ColumnBuilder& c : columns) table.columns.push_back(c.Finish(cx));

@@ -35,7 +35,7 @@ struct ParsedTable {
   std::deque<std::string> owned;         // quoted values that had doubled quotes
 };
 
-// Splits and converts `text` (UTF-8) under the layout. Raises a driver error
+// Splits and converts `text` (UTF-8) under the layout; the table has at least one column. Raises a driver error
 // that names the file, the line and the column for a value that does not read
 // under its column's type, an unterminated quoted value or a row with more
 // values than columns.

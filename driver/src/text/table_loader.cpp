@@ -19,10 +19,6 @@ std::string_view StorageOf(JetType type) {
   }
 }
 
-// A table without columns still has its rows (COUNT(*) sees them); SQLite
-// needs one column, which the catalog does not list.
-constexpr std::string_view kRowsOnlyColumn = "\"\x01rows\" INTEGER";
-
 void Bind(sqlite3* db, sqlite3_stmt* insert, int index, const StoredValue& value, JetType type) {
   int rc = SQLITE_OK;
   if (auto* n = std::get_if<int64_t>(&value)) {
@@ -54,10 +50,6 @@ void LoadTextTable(sqlite3* db, const std::string& sqliteName, ParsedTable table
     create += ' ';
     create += StorageOf(c.type);
     insert += '?';
-  }
-  if (table.columns.empty()) {
-    create += kRowsOnlyColumn;
-    insert += "NULL";
   }
   create += ")";
   insert += ")";

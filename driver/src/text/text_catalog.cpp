@@ -79,7 +79,7 @@ std::optional<std::string> TextFolderCatalog::Resolve(std::string_view name) {
 const TableDef* TextFolderCatalog::FindTable(std::string_view name) {
   const std::optional<std::string> fileName = Resolve(name);
   if (!fileName) return nullptr;
-  const std::string key = FoldCase(*fileName);
+  const std::string& key = *fileName;  // names resolve to one file, so files that differ in case stay apart
   auto it = tables_.find(key);
   if (it != tables_.end() && it->second->checked) return &it->second->def;
 

@@ -47,7 +47,7 @@ class TextFolderCatalog final : public SessionCatalog {
 
   sqlite3* db_;
   TextFolderOptions options_;
-  std::map<std::string, std::unique_ptr<LoadedTable>> tables_;  // by folded file name
+  std::map<std::string, std::unique_ptr<LoadedTable>> tables_;  // by file name
   // Tables replaced during a statement stay until it ends: the front end may hold them.
   std::vector<std::unique_ptr<LoadedTable>> retired_;
   std::optional<std::vector<std::string>> files_;  // the listing of this statement

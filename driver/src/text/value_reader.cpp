@@ -1,6 +1,8 @@
 #include "text/value_reader.h"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <cmath>
 
 #include "vendrel/dataaccess/convert.h"
@@ -175,6 +177,20 @@ unsigned ValueReader::Guess(std::string_view text) const {
   return 0;
 }
 
+bool IsWholeNumberType(JetType type) {
+  return type == JetType::Byte || type == JetType::Short || type == JetType::Long || type == JetType::BigInt;
+}
+
+JetType WholeTypeFor(int64_t n, JetType atLeast) {
+  static constexpr JetType kTypes[] = {JetType::Byte, JetType::Short, JetType::Long, JetType::BigInt};
+  const int need = (n >= 0 && n <= 255)                ? 0
+                   : (n >= INT16_MIN && n <= INT16_MAX) ? 1
+                   : (n >= INT32_MIN && n <= INT32_MAX) ? 2
+                                                        : 3;
+  const int at = static_cast<int>(std::find(std::begin(kTypes), std::end(kTypes), atLeast) - std::begin(kTypes));
+  return kTypes[std::max(need, at < 4 ? at : 0)];
+}
+
 // ---------------------------------------------------------------- date pictures
 
 namespace {
@@ -218,7 +234,7 @@ std::optional<DateValue> ParseDateByPicture(std::string_view text, std::string_v
   int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
   int meridiem = -1;  // -1: none; 0: AM; 12: PM
   bool sawHour = false;
-  bool lastWasHour = false;
+  bool afterHour = false;  // "m" right after an hour means minutes
   size_t p = 0;
   auto run = [&](char c) {
     size_t n = 0;
@@ -226,92 +242,63 @@ std::optional<DateValue> ParseDateByPicture(std::string_view text, std::string_v
     p += n;
     return n;
   };
+  auto digits = [&](int& target, size_t minDigits, size_t maxDigits) {
+    auto value = in.Digits(minDigits, maxDigits);
+    if (value) target = *value;
+    return value.has_value();
+  };
   while (p < picture.size()) {
+    const std::string_view rest = picture.substr(p);
+    const size_t marker = rest.size() >= 5 && EqualsNoCase(rest.substr(0, 5), "AM/PM") ? 5
+                          : rest.size() >= 4 && EqualsNoCase(rest.substr(0, 4), "AMPM") ? 4
+                                                                                          : 0;
+    if (marker > 0) {
+      p += marker;
+      const std::string_view word = in.Letters();
+      if (!EqualsNoCase(word, "AM") && !EqualsNoCase(word, "PM")) return std::nullopt;
+      meridiem = EqualsNoCase(word, "AM") ? 0 : 12;
+      continue;
+    }
     const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(picture[p])));
-    if (picture.substr(p).size() >= 5 && EqualsNoCase(picture.substr(p, 5), "AM/PM")) {
-      p += 5;
-      const std::string_view word = in.Letters();
-      if (EqualsNoCase(word, "AM")) meridiem = 0;
-      else if (EqualsNoCase(word, "PM")) meridiem = 12;
-      else return std::nullopt;
-      continue;
-    }
-    if (picture.substr(p).size() >= 4 && EqualsNoCase(picture.substr(p, 4), "AMPM")) {
-      p += 4;
-      const std::string_view word = in.Letters();
-      if (EqualsNoCase(word, "AM")) meridiem = 0;
-      else if (EqualsNoCase(word, "PM")) meridiem = 12;
-      else return std::nullopt;
-      continue;
-    }
-    std::optional<int> value;
+    bool ok = true;
+    const bool wasAfterHour = afterHour;
+    afterHour = false;
     switch (c) {
-      case 'd': {
-        const size_t n = run('d');
-        if (n > 2) return std::nullopt;
-        value = in.Digits(1, 2);
-        if (!value) return std::nullopt;
-        day = *value;
-        lastWasHour = false;
-        continue;
+      case 'd': ok = run('d') <= 2 && digits(day, 1, 2); break;
+      case 'y': {
+        const bool twoDigits = run('y') <= 2;
+        ok = twoDigits ? digits(year, 2, 2) : digits(year, 4, 4);
+        if (ok && twoDigits) year += year < 30 ? 2000 : 1900;
+        break;
       }
+      case 'h':
+        run('h');
+        ok = digits(hour, 1, 2);
+        sawHour = afterHour = true;
+        break;
+      case 'n': run('n'); ok = digits(minute, 1, 2); break;
+      case 's': run('s'); ok = digits(second, 1, 2); break;
       case 'm': {
         const size_t n = run('m');
-        if (lastWasHour && n <= 2) {  // "h:mm" means minutes
-          value = in.Digits(1, 2);
-          if (!value) return std::nullopt;
-          minute = *value;
+        if (wasAfterHour && n <= 2) {
+          ok = digits(minute, 1, 2);
         } else if (n >= 3) {
           month = MonthFromName(in.Letters());
-          if (month == 0) return std::nullopt;
+          ok = month != 0;
         } else {
-          value = in.Digits(1, 2);
-          if (!value) return std::nullopt;
-          month = *value;
+          ok = digits(month, 1, 2);
         }
-        lastWasHour = false;
-        continue;
-      }
-      case 'y': {
-        const size_t n = run('y');
-        value = n <= 2 ? in.Digits(2, 2) : in.Digits(4, 4);
-        if (!value) return std::nullopt;
-        year = n <= 2 ? (*value < 30 ? 2000 + *value : 1900 + *value) : *value;
-        lastWasHour = false;
-        continue;
-      }
-      case 'h': {
-        run('h');
-        value = in.Digits(1, 2);
-        if (!value) return std::nullopt;
-        hour = *value;
-        sawHour = true;
-        lastWasHour = true;
-        continue;
-      }
-      case 'n': {
-        run('n');
-        value = in.Digits(1, 2);
-        if (!value) return std::nullopt;
-        minute = *value;
-        lastWasHour = false;
-        continue;
-      }
-      case 's': {
-        run('s');
-        value = in.Digits(1, 2);
-        if (!value) return std::nullopt;
-        second = *value;
-        lastWasHour = false;
-        continue;
+        break;
       }
       default:
-        // A literal: separators must match; ":" keeps the hour context for "h:mm".
-        if (in.at >= text.size() || text[in.at] != picture[p]) return std::nullopt;
+        // A literal must match; a separator keeps the hour context ("h:mm").
+        ok = in.at < text.size() && text[in.at] == picture[p];
         ++in.at;
         ++p;
-        continue;
+        afterHour = wasAfterHour;
+        break;
     }
+    if (!ok) return std::nullopt;
   }
   if (in.at != text.size()) return std::nullopt;
   if (meridiem >= 0) {

@@ -50,6 +50,11 @@ class ValueReader {
   const TextFormat& format_;
 };
 
+// Byte, Short, Long or BigInt.
+bool IsWholeNumberType(JetType type);
+// The narrowest whole-number type, at least as wide as `atLeast`, that holds n.
+JetType WholeTypeFor(int64_t n, JetType atLeast);
+
 // Parses a date by a picture such as "dd.mm.yyyy hh:nn:ss" or "m/d/yyyy h:nn AM/PM".
 std::optional<DateValue> ParseDateByPicture(std::string_view text, std::string_view picture);
 

@@ -2,17 +2,14 @@
 #include <ctime>
 #include <string>
 
-#include "sql/vba.h"
-#include "sql/vba_util.h"
+#include "sql/builtin.h"
+#include "sql/builtin_util.h"
 
-namespace vendrel::driver::sql::vba {
+namespace vendrel::driver::sql::builtin {
 
 namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;
-constexpr const char* kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                                   "July",    "August",   "September", "October", "November", "December"};
-constexpr const char* kWeekdays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
 enum class Interval { Year, Quarter, Month, DayOfYear, Day, Weekday, Week, Hour, Minute, Second };
 
@@ -242,4 +239,4 @@ Variant WeekdayName(Args a) {
   return Variant::String(std::move(name));
 }
 
-}  // namespace vendrel::driver::sql::vba
+}  // namespace vendrel::driver::sql::builtin

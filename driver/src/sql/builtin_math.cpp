@@ -2,10 +2,10 @@
 #include <limits>
 #include <random>
 
-#include "sql/vba.h"
-#include "sql/vba_util.h"
+#include "sql/builtin.h"
+#include "sql/builtin_util.h"
 
-namespace vendrel::driver::sql::vba {
+namespace vendrel::driver::sql::builtin {
 
 namespace {
 
@@ -183,4 +183,4 @@ Variant Rnd(Args a) {
   return Variant::Single(r);
 }
 
-}  // namespace vendrel::driver::sql::vba
+}  // namespace vendrel::driver::sql::builtin

@@ -8,10 +8,10 @@
 
 #include "sql/collation.h"
 #include "sql/utf8.h"
-#include "sql/vba.h"
-#include "sql/vba_util.h"
+#include "sql/builtin.h"
+#include "sql/builtin_util.h"
 
-namespace vendrel::driver::sql::vba {
+namespace vendrel::driver::sql::builtin {
 
 namespace {
 
@@ -299,4 +299,4 @@ Variant Oct(Args a) {
   return Variant::String(Digits(Bits(a[0]), 8));
 }
 
-}  // namespace vendrel::driver::sql::vba
+}  // namespace vendrel::driver::sql::builtin

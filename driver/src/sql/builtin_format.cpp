@@ -9,17 +9,14 @@
 #include <vector>
 
 #include "sql/utf8.h"
-#include "sql/vba.h"
-#include "sql/vba_util.h"
+#include "sql/builtin.h"
+#include "sql/builtin_util.h"
 #include "vendrel/dataaccess/text.h"
 
-namespace vendrel::driver::sql::vba {
+namespace vendrel::driver::sql::builtin {
 
 namespace {
 
-constexpr const char* kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                                   "July",    "August",   "September", "October", "November", "December"};
-constexpr const char* kWeekdays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
 // ------------------------------------------------------------ sections
 
@@ -328,8 +325,6 @@ std::vector<DateToken> TokenizeDatePicture(const std::string& f) {
   return tokens;
 }
 
-std::string FormatDatePicture(vendrel::DateValue d, const std::string& format, int firstDay, int firstWeek);
-
 std::string Meridiem(const std::string& token, int hour) {
   const bool pm = hour >= 12;
   if (token.size() == 3) {  // A/P keeps the case written
@@ -456,10 +451,10 @@ std::string FormatTextPicture(const std::string& text, const std::string& format
       }
     }
   }
-  std::string result = EncodeUtf8(out);
-  if (lower) result = ToText(LCase(std::span<const Variant>(std::vector<Variant>{Variant::String(result)})));
-  if (upper) result = ToText(UCase(std::span<const Variant>(std::vector<Variant>{Variant::String(result)})));
-  return result;
+  const Variant result = Variant::String(EncodeUtf8(out));
+  if (lower) return ToText(LCase({&result, 1}));
+  if (upper) return ToText(UCase({&result, 1}));
+  return ToText(result);
 }
 
 // ------------------------------------------------------------ named formats
@@ -536,4 +531,4 @@ Variant Format(Args a) {
   return Variant::String(FormatNumberPicture(Number(v), format));
 }
 
-}  // namespace vendrel::driver::sql::vba
+}  // namespace vendrel::driver::sql::builtin

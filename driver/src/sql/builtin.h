@@ -1,13 +1,13 @@
 #pragma once
-// The library functions, on values: one group per file (vba_text.cpp,
-// vba_math.cpp, vba_date.cpp, vba_format.cpp). Each raises the platform's
+// The library functions, on values: one group per file (builtin_text.cpp,
+// builtin_math.cpp, builtin_date.cpp, builtin_format.cpp). Each raises the platform's
 // runtime errors as vendrel::Error.
 
 #include <span>
 
 #include "vendrel/dataaccess/variant.h"
 
-namespace vendrel::driver::sql::vba {
+namespace vendrel::driver::sql::builtin {
 
 using Args = std::span<const Variant>;
 
@@ -87,4 +87,4 @@ Variant WeekdayName(Args a);
 // Format
 Variant Format(Args a);
 
-}  // namespace vendrel::driver::sql::vba
+}  // namespace vendrel::driver::sql::builtin

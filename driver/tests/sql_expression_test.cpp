@@ -1,0 +1,332 @@
+// One expression at a time over a one-row table: the value, as text, and the
+// static type of the result field.
+
+#include "sql_fixture.h"
+
+namespace vendrel::driver::testing {
+namespace {
+
+struct ExpressionCase {
+  const char* expression;
+  const char* expected;  // Show() of the value
+  JetType type;
+};
+
+std::ostream& operator<<(std::ostream& os, const ExpressionCase& c) { return os << c.expression; }
+
+class ExpressionTest : public SqlTest, public ::testing::WithParamInterface<ExpressionCase> {
+ protected:
+  ExpressionTest() {
+    Catalog().Add("one",
+                  {{"n", JetType::Long},
+                   {"d", JetType::Double},
+                   {"c", JetType::Currency},
+                   {"t", JetType::Text, 20},
+                   {"b", JetType::Boolean},
+                   {"dt", JetType::Date},
+                   {"nl", JetType::Long},
+                   {"nt", JetType::Text, 20},
+                   {"big", JetType::BigInt},
+                   {"bt", JetType::Byte},
+                   {"sh", JetType::Short},
+                   {"nc", JetType::Currency}},
+                  {{Variant::Long(7), Variant::Double(2.5), Variant(Currency{15000}), "Abc", Variant::Boolean(true),
+                    Variant(*MakeDate(2003, 1, 2, 13, 4, 5)), Variant::Null(), Variant::Null(),
+                    Variant::BigInt(9000000000), Variant::Byte(200), Variant::Integer(-5), Variant::Null()}});
+  }
+};
+
+TEST_P(ExpressionTest, GivesTheValueAndType) {
+  const ExpressionCase& c = GetParam();
+  const Result r = Run(std::string("SELECT ") + c.expression + " FROM one");
+  ASSERT_EQ(r.rows.size(), 1u) << r.sql;
+  EXPECT_EQ(Show(r.rows[0][0]), c.expected) << r.sql;
+  EXPECT_EQ(JetTypeName(r.columns[0].type), JetTypeName(c.type)) << r.sql;
+}
+
+constexpr ExpressionCase kOperators[] = {
+    {"7/2", "3.5", JetType::Double},
+    {"7\\2", "3", JetType::BigInt},
+    {"CInt(7)\\CInt(2)", "3", JetType::Long},
+    {"2.5 \\ 1", "2", JetType::BigInt},
+    {"3.5 \\ 1", "4", JetType::BigInt},
+    {"19 Mod 6.7", "5", JetType::BigInt},
+    {"-7 Mod 3", "-1", JetType::Long},
+    {"nl \\ 2", "Null", JetType::BigInt},
+    {"2^10", "1024", JetType::Double},
+    {"-2^2", "-4", JetType::Double},
+    {"2^-1", "0.5", JetType::Double},
+    {"n + 1", "8", JetType::BigInt},
+    {"bt + bt", "400", JetType::Short},
+    {"sh * sh", "25", JetType::Long},
+    {"-n", "-7", JetType::BigInt},
+    {"-bt", "-200", JetType::Short},
+    {"big * 1000000000", "9000000000000000000", JetType::BigInt},
+    {"big + n", "9000000007", JetType::BigInt},
+    {"d + n", "9.5", JetType::Double},
+    {"c * 3", "4.5", JetType::Currency},
+    {"c * c", "2.25", JetType::Currency},
+    {"c + 0.1", "1.6", JetType::Currency},
+    {"c - n", "-5.5", JetType::Currency},
+    {"c / 2", "0.75", JetType::Double},
+    {"nc + 1", "Null", JetType::Currency},
+    {"nl + 1", "Null", JetType::BigInt},
+    {"dt + 1", "1/3/2003 1:04:05 PM", JetType::Date},
+    {"dt - 1", "1/1/2003 1:04:05 PM", JetType::Date},
+    {"Int(dt - #1/1/2003#)", "1", JetType::Double},
+    {"'a' + 'b'", "ab", JetType::Text},
+    {"'a' + Null", "Null", JetType::Text},
+    {"t + nt", "Null", JetType::Text},
+    {"'3' + 4", "7", JetType::Double},
+    {"'a' & Null", "a", JetType::Text},
+    {"Null & Null", "Null", JetType::Text},
+    {"1 & 2", "12", JetType::Text},
+    {"t & n & c", "Abc71.5", JetType::Text},
+    {"b & ''", "True", JetType::Text},
+    {"dt & ''", "1/2/2003 1:04:05 PM", JetType::Text},
+};
+INSTANTIATE_TEST_SUITE_P(Operators, ExpressionTest, ::testing::ValuesIn(kOperators));
+
+constexpr ExpressionCase kComparisons[] = {
+    {"n = 7", "True", JetType::Boolean},
+    {"n <> 7", "False", JetType::Boolean},
+    {"t = 'ABC'", "True", JetType::Boolean},
+    {"t < 'abd'", "True", JetType::Boolean},
+    {"t = 'abc '", "False", JetType::Boolean},
+    {"'a' < 'B'", "True", JetType::Boolean},
+    {"'Z' > 'a'", "True", JetType::Boolean},
+    {"'e' < 'é' AND 'é' < 'F'", "True", JetType::Boolean},
+    {"'Straße' = 'STRASSE'", "True", JetType::Boolean},
+    {"'ÄRGER' = 'ärger'", "True", JetType::Boolean},
+    {"Null = Null", "Null", JetType::Boolean},
+    {"nl = 1", "Null", JetType::Boolean},
+    {"c = 1.5", "True", JetType::Boolean},
+    {"c > 1", "True", JetType::Boolean},
+    {"big > n", "True", JetType::Boolean},
+    {"b = True", "True", JetType::Boolean},
+    {"b = -1", "True", JetType::Boolean},
+    {"dt > #1/1/2003#", "True", JetType::Boolean},
+    {"dt < #1/2/2003 1:00:00 PM#", "False", JetType::Boolean},
+    {"dt > '1/1/2003'", "True", JetType::Boolean},
+    {"True AND Null", "Null", JetType::Boolean},
+    {"False AND Null", "False", JetType::Boolean},
+    {"True OR Null", "True", JetType::Boolean},
+    {"NOT Null", "Null", JetType::Boolean},
+    {"NOT n = 7", "False", JetType::Boolean},
+    {"True XOR False", "True", JetType::Boolean},
+    {"True XOR Null", "Null", JetType::Boolean},
+    {"True EQV True", "True", JetType::Boolean},
+    {"False IMP Null", "True", JetType::Boolean},
+    {"Null IMP True", "True", JetType::Boolean},
+    {"True IMP Null", "Null", JetType::Boolean},
+    {"n = 7 OR n = 8 AND n = 9", "True", JetType::Boolean},
+    {"5 AND 3", "1", JetType::Long},
+    {"5 OR 3", "7", JetType::Long},
+    {"5 XOR 3", "6", JetType::Long},
+    {"NOT 0", "-1", JetType::Long},
+    {"5 - NOT 3", "9", JetType::BigInt},
+    {"t LIKE 'a%'", "True", JetType::Boolean},
+    {"t LIKE '_b_'", "True", JetType::Boolean},
+    {"t LIKE '[a-c]BC'", "True", JetType::Boolean},
+    {"t LIKE '[!a]bc'", "False", JetType::Boolean},
+    {"t LIKE '[xyza]%'", "True", JetType::Boolean},
+    {"'50%' LIKE '50[%]'", "True", JetType::Boolean},
+    {"'505' LIKE '50[%]'", "False", JetType::Boolean},
+    {"'a_b' LIKE 'a[_]b'", "True", JetType::Boolean},
+    {"'abc' LIKE 'a*'", "False", JetType::Boolean},
+    {"'ÉTÉ' LIKE 'été'", "True", JetType::Boolean},
+    {"nt LIKE 'a%'", "Null", JetType::Boolean},
+    {"t NOT LIKE 'x%'", "True", JetType::Boolean},
+    {"n LIKE '7'", "True", JetType::Boolean},
+    {"n BETWEEN 1 AND 10", "True", JetType::Boolean},
+    {"n NOT BETWEEN 1 AND 10", "False", JetType::Boolean},
+    {"t BETWEEN 'a' AND 'B'", "True", JetType::Boolean},
+    {"nl BETWEEN 1 AND 10", "Null", JetType::Boolean},
+    {"n IN (1, 7)", "True", JetType::Boolean},
+    {"t IN ('x', 'ABC')", "True", JetType::Boolean},
+    {"n NOT IN (1, 2)", "True", JetType::Boolean},
+    {"n IN (1, Null)", "Null", JetType::Boolean},
+    {"c IN (1.5, 2)", "True", JetType::Boolean},
+    {"nl IS NULL", "True", JetType::Boolean},
+    {"n IS NOT NULL", "True", JetType::Boolean},
+};
+INSTANTIATE_TEST_SUITE_P(Comparisons, ExpressionTest, ::testing::ValuesIn(kComparisons));
+
+constexpr ExpressionCase kForms[] = {
+    {"IIf(n > 5, 'big', 'small')", "big", JetType::Text},
+    {"IIf(nl > 5, 1, 2)", "2", JetType::Long},
+    {"IIf(n = 7, 0, 1 / 0)", "0", JetType::Double},
+    {"IIf(b, 1, 2.5)", "1", JetType::Double},
+    {"IIf(b, c, n)", "1.5", JetType::Currency},
+    {"IIf(b, 'x', n)", "x", JetType::Text},
+    {"Switch(n = 1, 'one', n = 7, 'seven')", "seven", JetType::Text},
+    {"Switch(False, 1)", "Null", JetType::Long},
+    {"Choose(2, 'a', 'b', 'c')", "b", JetType::Text},
+    {"Choose(5, 'a')", "Null", JetType::Text},
+    {"Nz(nl, 0)", "0", JetType::Long},
+    {"Nz(nl)", "0", JetType::Long},
+    {"Nz(nt)", "", JetType::Text},
+    {"Nz(nt, 'none')", "none", JetType::Text},
+    {"Nz(n, 0)", "7", JetType::Long},
+    {"IsNull(nl)", "True", JetType::Boolean},
+    {"IsNull(n)", "False", JetType::Boolean},
+    {"CVar(c)", "1.5", JetType::Currency},
+};
+INSTANTIATE_TEST_SUITE_P(Forms, ExpressionTest, ::testing::ValuesIn(kForms));
+
+constexpr ExpressionCase kTextFunctions[] = {
+    {"Left(t, 2)", "Ab", JetType::Text},
+    {"Right(t, 2)", "bc", JetType::Text},
+    {"Left(nt, 2)", "Null", JetType::Text},
+    {"Mid(t, 2)", "bc", JetType::Text},
+    {"Mid(t, 2, 1)", "b", JetType::Text},
+    {"Mid('Ärger', 1, 2)", "Är", JetType::Text},
+    {"Len(t)", "3", JetType::Long},
+    {"Len('Ärger')", "5", JetType::Long},
+    {"Len(nt)", "Null", JetType::Long},
+    {"InStr(t, 'C')", "3", JetType::Long},
+    {"InStr(2, 'abcabc', 'a')", "4", JetType::Long},
+    {"InStr(1, 'abc', 'C', 0)", "0", JetType::Long},
+    {"InStr(t, 'x')", "0", JetType::Long},
+    {"InStrRev('abcabc', 'bc')", "5", JetType::Long},
+    {"LCase(t)", "abc", JetType::Text},
+    {"UCase('straße')", "STRASSE", JetType::Text},
+    {"Trim('  x  ')", "x", JetType::Text},
+    {"LTrim('  x ')", "x ", JetType::Text},
+    {"RTrim(' x  ')", " x", JetType::Text},
+    {"Space(3)", "   ", JetType::Text},
+    {"String(3, 'xy')", "xxx", JetType::Text},
+    {"Asc('A')", "65", JetType::Long},
+    {"Chr(66)", "B", JetType::Text},
+    {"StrComp('a', 'B')", "-1", JetType::Short},
+    {"StrComp('a', 'A')", "0", JetType::Short},
+    {"StrComp('a', 'A', 0)", "1", JetType::Short},
+    {"Replace('aXbx', 'x', '-')", "a-b-", JetType::Text},
+    {"Replace('aXbx', 'x', '-', 1, 1)", "a-bx", JetType::Text},
+    {"StrReverse('abc')", "cba", JetType::Text},
+    {"Str(5)", " 5", JetType::Text},
+    {"Str(-5)", "-5", JetType::Text},
+    {"Val('12abc')", "12", JetType::Double},
+    {"Val(' 1 2.5e1x')", "125", JetType::Double},
+    {"Val('&HFF')", "255", JetType::Double},
+    {"Hex(255)", "FF", JetType::Text},
+    {"Hex(-1)", "FFFFFFFF", JetType::Text},
+    {"Oct(8)", "10", JetType::Text},
+};
+INSTANTIATE_TEST_SUITE_P(TextFunctions, ExpressionTest, ::testing::ValuesIn(kTextFunctions));
+
+constexpr ExpressionCase kConversions[] = {
+    {"IsNumeric('12')", "True", JetType::Boolean},
+    {"IsNumeric('x')", "False", JetType::Boolean},
+    {"IsNumeric(nl)", "False", JetType::Boolean},
+    {"IsDate('1/2/2003')", "True", JetType::Boolean},
+    {"CStr(1.5)", "1.5", JetType::Text},
+    {"CInt(2.5)", "2", JetType::Short},
+    {"CInt(3.5)", "4", JetType::Short},
+    {"CLng('12')", "12", JetType::Long},
+    {"CDbl('1.5')", "1.5", JetType::Double},
+    {"CCur(1.23456)", "1.2346", JetType::Currency},
+    {"CDate('1/2/2003')", "1/2/2003", JetType::Date},
+    {"CBool(0)", "False", JetType::Boolean},
+    {"CByte(255)", "255", JetType::Byte},
+    {"CSng(1.5)", "1.5", JetType::Single},
+};
+INSTANTIATE_TEST_SUITE_P(Conversions, ExpressionTest, ::testing::ValuesIn(kConversions));
+
+constexpr ExpressionCase kNumberFunctions[] = {
+    {"Int(-8.4)", "-9", JetType::Double},
+    {"Fix(-8.4)", "-8", JetType::Double},
+    {"Int(c)", "1", JetType::Currency},
+    {"Int(n)", "7", JetType::Long},
+    {"Abs(-3)", "3", JetType::Long},
+    {"Abs(nl)", "Null", JetType::Long},
+    {"Sgn(-2)", "-1", JetType::Short},
+    {"Sqr(16)", "4", JetType::Double},
+    {"Exp(0)", "1", JetType::Double},
+    {"Log(1)", "0", JetType::Double},
+    {"Round(2.5)", "2", JetType::Double},
+    {"Round(3.5)", "4", JetType::Double},
+    {"Round(c)", "2", JetType::Currency},
+    {"Round(1.23456, 2)", "1.23", JetType::Double},
+    {"Rnd() < 1", "True", JetType::Boolean},
+};
+INSTANTIATE_TEST_SUITE_P(NumberFunctions, ExpressionTest, ::testing::ValuesIn(kNumberFunctions));
+
+constexpr ExpressionCase kDateFunctions[] = {
+    {"Year(dt)", "2003", JetType::Short},
+    {"Month(dt)", "1", JetType::Short},
+    {"Day(dt)", "2", JetType::Short},
+    {"Hour(dt)", "13", JetType::Short},
+    {"Minute(dt)", "4", JetType::Short},
+    {"Second(dt)", "5", JetType::Short},
+    {"Weekday(dt)", "5", JetType::Short},
+    {"Weekday(dt, 2)", "4", JetType::Short},
+    {"Year(Null)", "Null", JetType::Short},
+    {"DateAdd('m', 1, #1/31/2003#)", "2/28/2003", JetType::Date},
+    {"DateAdd('yyyy', 1, #2/29/2004#)", "2/28/2005", JetType::Date},
+    {"DateAdd('d', -1, #1/1/2003#)", "12/31/2002", JetType::Date},
+    {"DateAdd('h', 12, dt)", "1/3/2003 1:04:05 AM", JetType::Date},
+    {"DateDiff('d', #1/1/2003#, dt)", "1", JetType::Long},
+    {"DateDiff('yyyy', #12/31/2002#, #1/1/2003#)", "1", JetType::Long},
+    {"DateDiff('m', #1/31/2003#, #2/1/2003#)", "1", JetType::Long},
+    {"DateDiff('h', #1/1/2003 11:59:00 PM#, #1/2/2003#)", "1", JetType::Long},
+    {"DatePart('q', dt)", "1", JetType::Long},
+    {"DatePart('y', #2/1/2003#)", "32", JetType::Long},
+    {"DateSerial(2003, 14, 1)", "2/1/2004", JetType::Date},
+    {"DateSerial(2003, 1, 0)", "12/31/2002", JetType::Date},
+    {"TimeSerial(13, 4, 5)", "1:04:05 PM", JetType::Date},
+    {"DateValue(dt)", "1/2/2003", JetType::Date},
+    {"TimeValue(dt)", "1:04:05 PM", JetType::Date},
+    {"DateValue('2 Jan 2003')", "1/2/2003", JetType::Date},
+    {"MonthName(2)", "February", JetType::Text},
+    {"MonthName(2, True)", "Feb", JetType::Text},
+    {"WeekdayName(1)", "Sunday", JetType::Text},
+    {"Now() > #1/1/2020#", "True", JetType::Boolean},
+    {"Date() <= Now()", "True", JetType::Boolean},
+    {"Date = DateValue(Now)", "True", JetType::Boolean},
+};
+INSTANTIATE_TEST_SUITE_P(DateFunctions, ExpressionTest, ::testing::ValuesIn(kDateFunctions));
+
+constexpr ExpressionCase kFormats[] = {
+    {"Format(dt, 'yyyy-mm-dd')", "2003-01-02", JetType::Text},
+    {"Format(dt, 'General Date')", "1/2/2003 1:04:05 PM", JetType::Text},
+    {"Format(dt, 'Short Date')", "1/2/2003", JetType::Text},
+    {"Format(dt, 'Long Date')", "Thursday, January 2, 2003", JetType::Text},
+    {"Format(dt, 'Medium Date')", "02-Jan-03", JetType::Text},
+    {"Format(dt, 'Long Time')", "1:04:05 PM", JetType::Text},
+    {"Format(dt, 'Medium Time')", "01:04 PM", JetType::Text},
+    {"Format(dt, 'Short Time')", "13:04", JetType::Text},
+    {"Format(dt, 'hh:nn:ss')", "13:04:05", JetType::Text},
+    {"Format(dt, 'h:mm AM/PM')", "1:04 PM", JetType::Text},
+    {"Format(dt, 'mmm d, yyyy')", "Jan 2, 2003", JetType::Text},
+    {"Format(dt, 'dddd')", "Thursday", JetType::Text},
+    {"Format(dt, '\"Q\"q')", "Q1", JetType::Text},
+    {"Format(1234.5, 'Currency')", "$1,234.50", JetType::Text},
+    {"Format(-1234.5, 'Currency')", "($1,234.50)", JetType::Text},
+    {"Format(1234.567, 'Fixed')", "1234.57", JetType::Text},
+    {"Format(1234.567, 'Standard')", "1,234.57", JetType::Text},
+    {"Format(0.1234, 'Percent')", "12.34%", JetType::Text},
+    {"Format(1234.5, 'Scientific')", "1.23E+03", JetType::Text},
+    {"Format(1234.5, 'General Number')", "1234.5", JetType::Text},
+    {"Format(0, 'Yes/No')", "No", JetType::Text},
+    {"Format(b, 'True/False')", "True", JetType::Text},
+    {"Format(1, 'On/Off')", "On", JetType::Text},
+    {"Format(5, '000')", "005", JetType::Text},
+    {"Format(5.126, '#.##')", "5.13", JetType::Text},
+    {"Format(0.5, '#.##')", ".5", JetType::Text},
+    {"Format(2.5, '0')", "3", JetType::Text},
+    {"Format(-2.5, '0.0')", "-2.5", JetType::Text},
+    {"Format(-3, '0;(0)')", "(3)", JetType::Text},
+    {"Format(0, '0;(0);\"zero\"')", "zero", JetType::Text},
+    {"Format(123456789, '#,##0')", "123,456,789", JetType::Text},
+    {"Format(c, '0.00')", "1.50", JetType::Text},
+    {"Format('abc', '>')", "ABC", JetType::Text},
+    {"Format('abc', '@@@@@')", "  abc", JetType::Text},
+    {"Format('abc', '!@@@@@')", "abc  ", JetType::Text},
+    {"Format(n)", "7", JetType::Text},
+    {"Format(nl, '0')", "Null", JetType::Text},
+};
+INSTANTIATE_TEST_SUITE_P(Formats, ExpressionTest, ::testing::ValuesIn(kFormats));
+
+}  // namespace
+}  // namespace vendrel::driver::testing
