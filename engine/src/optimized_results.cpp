@@ -10,15 +10,27 @@
 namespace vendrel {
 
 void Vendrel::SaveOptimizedRecordset(const Ref<Recordset>& result, const std::string& recordsetName) {
-  {
-    fs::OutputFile file(fs::JoinPath(optimizedFolder_, recordsetName + ".txt"), fs::OutputFile::Mode::Create,
-                        engine::kFileMode);
-    engine::WriteDataFile(*result, file, engine::DataFileStyle{true, {}});
-    file.Close();
+  const std::string path = fs::JoinPath(optimizedFolder_, recordsetName + ".txt");
+  try {
+    {
+      fs::OutputFile file(path, fs::OutputFile::Mode::Create, engine::kFileMode);
+      engine::WriteDataFile(*result, file, engine::DataFileStyle{true, {}});
+      file.Close();
+    }
+    Ref<Collection> entries = Collection::Create();
+    entries->Add(Variant(result));
+    WriteSchemaFile(entries, {recordsetName}, optimizedFolder_);
+  } catch (...) {
+    // A stored file that is cut short, or that an earlier section of its name
+    // would describe, must not be read as the result: without it a later
+    // query reports the result as missing.
+    try {
+      if (fs::FileExists(path)) fs::DeleteFile(path);
+    } catch (...) {
+      // the error that ended the save is the one the caller receives
+    }
+    throw;
   }
-  Ref<Collection> entries = Collection::Create();
-  entries->Add(Variant(result));
-  WriteSchemaFile(entries, {recordsetName}, optimizedFolder_);
 }
 
 }  // namespace vendrel

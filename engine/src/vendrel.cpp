@@ -50,7 +50,7 @@ void Vendrel::ResetWorkspace() {
 Ref<Recordset> Vendrel::Execute(const Ref<Object>& dataSource, const std::string& sql, int cursorType, int lockType,
                                 VariantBool optimizeRecordset, const std::string& recordsetName,
                                 const std::string& tempFileFolder, const std::string& altQuoteMark) {
-  // The folder this call made for its query, while it may still be on disk.
+  // The folder this call made last, while it may still be on disk.
   std::string ownFolder;
   try {
     if (optimizeRecordset.IsTrue() && !engine::IsPlainFileName(recordsetName))
@@ -58,7 +58,9 @@ Ref<Recordset> Vendrel::Execute(const Ref<Object>& dataSource, const std::string
                              "Optimized Recordset name '" + recordsetName + "' is not valid. Unable to continue.");
     auto parentFolder = [&] { return tempFileFolder.empty() ? GetTempRoot() : tempFileFolder; };
     queryFolder_ = CreateTempFolder(parentFolder());
+    ownFolder = queryFolder_;
     DeleteTempFolder(queryFolder_);
+    ownFolder.clear();
     queryFolder_ = CreateTempFolder(parentFolder());
     ownFolder = queryFolder_;
     queryCursorType_ = cursorType;
@@ -78,7 +80,8 @@ Ref<Recordset> Vendrel::Execute(const Ref<Object>& dataSource, const std::string
     DeleteTempFolder(queryFolder_);
     return result;
   } catch (...) {
-    // A failed query leaves no folder of its own behind where one can go.
+    // A failed query leaves no folder of its own behind where one can go: a
+    // deletion that was refused once is tried again here.
     if (!ownFolder.empty()) {
       try {
         engine::DeleteFolderIfPresent(ownFolder);

@@ -98,6 +98,34 @@ inline Ref<Recordset> MakeRecordset(const std::vector<FieldSpec>& fields,
   return rs;
 }
 
+// The two recordsets of the first demonstration example, built as the demo
+// builds them: the last row of each is still being added.
+inline Ref<Recordset> Example1Products() {
+  return MakeRecordset({{"PRODUCT", adVarChar, 50, adFldMayBeNull}, {"SUPPLIER", adVarChar, 50, adFldMayBeNull}},
+                       {{Variant("Wheels"), Variant("WHL")},
+                        {Variant("Battery"), Variant("BTR")},
+                        {Variant("Seats"), Variant("SES")},
+                        {Variant("SRS"), Variant("SES")},
+                        {Variant("Carpet"), Variant("CRT")},
+                        {Variant("Windshield"), Variant("CRT")},
+                        {Variant("Radio"), Variant("RDO")},
+                        {Variant("Tyres"), Variant("TRS")},
+                        {Variant("Alloy Wheels"), Variant("ALS")}},
+                       LastRow::Pending);
+}
+inline Ref<Recordset> Example1Suppliers() {
+  return MakeRecordset({{"SUPPLIER", adVarChar, 50, adFldMayBeNull}, {"COUNTRY", adVarChar, 50, adFldMayBeNull}},
+                       {{Variant("TRS"), Variant("Germany")},
+                        {Variant("CRT"), Variant("UK")},
+                        {Variant("RDO"), Variant("Holland")},
+                        {Variant("SES"), Variant("USA")},
+                        {Variant("BTR"), Variant("Canada")},
+                        {Variant("WHL"), Variant("Spain")}},
+                       LastRow::Pending);
+}
+inline constexpr const char* kExample1Sql =
+    "SELECT rs1.PRODUCT, rs2.SUPPLIER, rs2.COUNTRY FROM rs1 LEFT OUTER JOIN rs2 ON rs1.SUPPLIER=rs2.SUPPLIER";
+
 struct CaughtError {
   bool thrown = false;
   long number = 0;
