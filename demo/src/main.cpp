@@ -1,0 +1,96 @@
+// VDL12Demo: the demonstration window, or, without a window,
+//   VDL12Demo --example N [--tsv]               runs example N and prints the result
+//   VDL12Demo --screenshot FILE.png [--example N] saves a picture of the window
+
+#include <QApplication>
+#include <QPushButton>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "data_grid.h"
+#include "frm_vd.h"
+#include "install_paths.h"
+#include "result_text.h"
+#include "vendrel/driver/driver.h"
+
+namespace {
+
+struct Options {
+  std::optional<int> example;
+  bool tsv = false;
+  std::optional<std::string> screenshot;
+};
+
+constexpr const char* kUsage =
+    "usage: VDL12Demo                                  open the window\n"
+    "       VDL12Demo --example N [--tsv]              run example N (1 to 4) and print its result\n"
+    "       VDL12Demo --screenshot FILE.png [--example N]  save a picture of the window\n";
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--example" && i + 1 < argc) {
+      const std::string n = argv[++i];
+      if (n.size() != 1 || n[0] < '1' || n[0] > '4') return std::nullopt;
+      options.example = n[0] - '0';
+    } else if (arg == "--tsv") {
+      options.tsv = true;
+    } else if (arg == "--screenshot" && i + 1 < argc) {
+      options.screenshot = argv[++i];
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (options.tsv && (!options.example || options.screenshot)) return std::nullopt;
+  return options;
+}
+
+std::string Lines(const QString& prompt) { return QString(prompt).replace("\r\n", "\n").toStdString(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::optional<Options> options = ParseOptions(argc, argv);
+  if (!options) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  const bool headless = options->example || options->screenshot;
+  if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
+
+  QApplication app(argc, argv);
+  vendrel::driver::RegisterProviders();
+  vendrel::demo::FrmVD window({vendrel::demo::kSampleFolder, vendrel::demo::kServerLibrary});
+  if (!headless) {
+    window.show();
+    return app.exec();
+  }
+
+  std::optional<std::string> failure;
+  window.SetMessageBox([&](const QString& prompt, int, const QString&) { failure = Lines(prompt); });
+  if (options->screenshot) window.show();
+  if (options->example) window.cmdChoice[static_cast<size_t>(*options->example - 1)]->click();
+
+  int status = 0;
+  if (failure) {
+    std::cerr << *failure << "\n";
+    status = 1;
+  }
+  if (options->screenshot) {
+    QApplication::processEvents();
+    if (!window.grab().save(QString::fromStdString(*options->screenshot), "PNG")) {
+      std::cerr << "VDL12Demo: cannot write " << *options->screenshot << "\n";
+      return 1;
+    }
+  } else if (!failure) {
+    const auto& model = window.dgrVD->Model();
+    std::cout << window.dgrVD->Caption().toStdString() << "\n"
+              << (options->tsv ? vendrel::demo::TabSeparated(model) : vendrel::demo::AlignedTable(model));
+  }
+  return status;
+}
