@@ -23,24 +23,9 @@ using testing::CaughtError;
 
 using testing::kUnknownCause;
 
-std::string CellOf(const Variant& v) { return v.IsNull() ? "<null>" : ToText(v); }
-
-// Every row of a result, each as its cells joined by "|", in result order.
-std::vector<std::string> RowsOf(const Ref<Recordset>& rs) {
-  std::vector<std::string> rows;
-  for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
-    std::string row;
-    for (long i = 0; i < rs->Fields().Count(); ++i) row += (i ? "|" : "") + CellOf(rs->Fields()[i].Value());
-    rows.push_back(row);
-  }
-  rs->MoveFirst();
-  return rows;
-}
-
-std::vector<std::string> Sorted(std::vector<std::string> rows) {
-  std::sort(rows.begin(), rows.end());
-  return rows;
-}
+using testing::kExample1Rows;
+using testing::RowsOf;
+using testing::Sorted;
 
 std::vector<std::string> FieldNamesOf(const Ref<Recordset>& rs) {
   std::vector<std::string> names;
@@ -58,10 +43,6 @@ class EndToEndTest : public testing::TempRootTest {
   }
   std::string FolderName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 };
-
-const std::vector<std::string> kExample1Rows = Sorted({
-    "Wheels|WHL|Spain", "Battery|BTR|Canada", "Seats|SES|USA", "SRS|SES|USA", "Carpet|CRT|UK",
-    "Windshield|CRT|UK", "Radio|RDO|Holland", "Tyres|TRS|Germany", "Alloy Wheels|<null>|<null>"});
 
 TEST_F(EndToEndTest, Example1GivesNineRowsOfThreeColumnsAndLeavesOnlyTheObjectsFolder) {
   Ref<Vendrel> query = Vendrel::Create();
