@@ -71,7 +71,8 @@ void DecimalDigits(double v, int decimals, std::string& whole, std::string& frac
   const size_t point = s.find('.');
   whole = s.substr(0, point);
   std::string rest = point == std::string::npos ? "" : s.substr(point + 1);
-  rest.resize(static_cast<size_t>(precision), '0');
+  // Places beyond the printed precision are zeros, and one more place decides the rounding.
+  rest.resize(static_cast<size_t>(std::max(precision, decimals + 1)), '0');
   fraction = rest.substr(0, static_cast<size_t>(decimals));
   if (rest[static_cast<size_t>(decimals)] >= '5') {
     std::string digits = whole + fraction;
@@ -246,8 +247,8 @@ std::string FormatNumber(double value, const std::string& section, bool showSign
         break;
       case NumberPicture::Piece::Integer: out += filled[integerRun++]; break;
       case NumberPicture::Piece::Fraction: {
-        const size_t take = std::min(piece.text.size(), shownFraction.size() > fractionAt ? shownFraction.size() - fractionAt : 0);
-        out += shownFraction.substr(fractionAt, take);
+        // Places that the dropped trailing zeros leave empty show nothing.
+        if (fractionAt < shownFraction.size()) out += shownFraction.substr(fractionAt, piece.text.size());
         fractionAt += piece.text.size();
         break;
       }
