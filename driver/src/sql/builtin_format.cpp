@@ -199,6 +199,7 @@ void FillInteger(const std::string& digits, const std::vector<NumberPicture::Pie
 std::string FormatNumber(double value, const std::string& section, bool showSign) {
   NumberPicture p = ParseNumberPicture(section);
   double v = value * std::pow(100.0, p.percent) / std::pow(1000.0, p.scale);
+  if (!std::isfinite(v)) Fail(err::kOverflow);  // so many "%" that the value has no digits left
   int decimals = 0;
   int integerPlaces = 0;
   std::vector<NumberPicture::Piece*> integerRuns, exponentRuns;
