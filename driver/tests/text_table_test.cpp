@@ -270,6 +270,14 @@ TEST(SchemaIni, SectionsMatchWithoutCaseAndTheLastOfAFileHolds) {
   EXPECT_EQ(layout.columns[0].width, 10);
   EXPECT_EQ(layout.columns[1].name, "Two Words");
   EXPECT_EQ(layout.columns[1].type, JetType::Date);
+  // In double quotes a double quote is written twice; brackets keep what is between them.
+  const TableLayout quoted =
+      LayoutOf("[q.txt]\nCol1=\"say \"\"hi\"\"\" Long\nCol2=\"\"\"q\" Text\nCol3=[a \"b\"] Long\n", "q.txt");
+  ASSERT_EQ(quoted.columns.size(), 3u);
+  EXPECT_EQ(quoted.columns[0].name, "say \"hi\"");
+  EXPECT_EQ(quoted.columns[0].type, JetType::Long);
+  EXPECT_EQ(quoted.columns[1].name, "\"q");
+  EXPECT_EQ(quoted.columns[2].name, "a \"b\"");
   EXPECT_EQ(LayoutOf(schema, "Other.Txt").format.delimiter, ',');
   EXPECT_TRUE(LayoutOf(schema, "missing.txt").columns.empty());
 }
