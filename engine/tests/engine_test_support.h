@@ -133,6 +133,7 @@ inline std::string CellOf(const Variant& v) { return v.IsNull() ? "<null>" : ToT
 // Every row of a result, each as its cells joined by "|", in result order.
 inline std::vector<std::string> RowsOf(const Ref<Recordset>& rs) {
   std::vector<std::string> rows;
+  if (rs->Bof() && rs->Eof()) return rows;
   for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
     std::string row;
     for (long i = 0; i < rs->Fields().Count(); ++i) row += (i ? "|" : "") + CellOf(rs->Fields()[i].Value());
