@@ -62,7 +62,8 @@ const SmallTable kTables[] = {
      "Format = TABDelimited\nCol1=n Long\nCol2=d Double\nCol3=c Currency\nCol4=t Char Width 20\nCol5=b Bit\n"
      "Col6=dt Date\nCol7=nl Long\nCol8=nt Char Width 20\nCol9=big BigInt\nCol10=bt Byte\nCol11=sh Short\n"
      "Col12=nc Currency\n",
-     "n\td\tc\tt\tb\tdt\tnl\tnt\tbig\tbt\tsh\tnc\n7\t2.5\t1.5\tAbc\tTrue\t1/2/2003 13:04:05\t\t\t9000000000\t200\t-5\t\n"},
+     "n\td\tc\tt\tb\tdt\tnl\tnt\tbig\tbt\tsh\tnc\n"
+     "7\t2.5\t1.5\tAbc\tTrue\t1/2/2003 13:04:05\t\t\t9000000000\t200\t-5\t\n"},
     {{"ORDER DETAILS", "money.txt", "cents.txt", "wide.txt", "huge.txt"},
      "Format = TABDelimited\nCol1=OrderID Integer\nCol2=ProductID Integer\nCol3=UnitPrice Currency\n"
      "Col4=Quantity Short\nCol5=Discount Single\nCol6=Notes LongChar\n",
@@ -185,8 +186,8 @@ void CheckStatement(std::string_view text) {
   try {
     const CompiledQuery query = CompileSelect(text, catalog);
     sqlite3_stmt* raw = nullptr;
-    const int rc = sqlite3_prepare_v2(catalog.Db(), query.sql.c_str(), static_cast<int>(query.sql.size()), &raw,
-                                      nullptr);
+    const int rc =
+        sqlite3_prepare_v2(catalog.Db(), query.sql.c_str(), static_cast<int>(query.sql.size()), &raw, nullptr);
     sqlite3_finalize(raw);
     if (rc != SQLITE_OK)
       Found("the SQL compiled from the statement does not prepare: " + std::string(sqlite3_errmsg(catalog.Db())) +

@@ -81,8 +81,9 @@ inline ExpectedError ExpectedFor(const FailedRun& run, const std::string& parent
   const std::string file = path.filename().string();
   const std::string& op = run.failed.name;
   const bool underParent = folder == parent && std::regex_match(file, std::regex("VDL[0-9]+"));
-  const bool inQueryFolder = std::filesystem::path(folder).parent_path() == parent &&
-                             std::regex_match(std::filesystem::path(folder).filename().string(), std::regex("VDL[0-9]+"));
+  const bool inQueryFolder =
+      std::filesystem::path(folder).parent_path() == parent &&
+      std::regex_match(std::filesystem::path(folder).filename().string(), std::regex("VDL[0-9]+"));
   const bool writing = op == "OpenFile" || op == "WriteFile" || op == "CloseFile";
   auto ranBefore = [&](auto&& matches) {
     for (const fs::faults::Operation& o : run.before)
@@ -140,17 +141,17 @@ inline ExpectedError ExpectedFor(const FailedRun& run, const std::string& parent
   return {};
 }
 
-#define EXPECT_FAILED_RUN_GIVES(run, expected)                                                                   \
-  do {                                                                                                         \
-    const ::vendrel::testing::FailedRun& r_ = (run);                                                            \
-    const ::vendrel::testing::ExpectedError& e_ = (expected);                                                   \
+#define EXPECT_FAILED_RUN_GIVES(run, expected)                                                                        \
+  do {                                                                                                                \
+    const ::vendrel::testing::FailedRun& r_ = (run);                                                                  \
+    const ::vendrel::testing::ExpectedError& e_ = (expected);                                                         \
     const std::string at_ = "operation " + std::to_string(r_.k) + " (" + r_.failed.name + " " + r_.failed.path + ")"; \
-    EXPECT_EQ(r_.caught.thrown, e_.thrown) << at_;                                                              \
-    if (e_.thrown) {                                                                                            \
-      EXPECT_EQ(r_.caught.number, e_.number) << at_;                                                            \
-      EXPECT_EQ(r_.caught.source, "Vendrel") << at_;                                                            \
-      EXPECT_EQ(r_.caught.description, e_.description) << at_;                                                 \
-    }                                                                                                           \
+    EXPECT_EQ(r_.caught.thrown, e_.thrown) << at_;                                                                    \
+    if (e_.thrown) {                                                                                                  \
+      EXPECT_EQ(r_.caught.number, e_.number) << at_;                                                                  \
+      EXPECT_EQ(r_.caught.source, "Vendrel") << at_;                                                                  \
+      EXPECT_EQ(r_.caught.description, e_.description) << at_;                                                        \
+    }                                                                                                                 \
   } while (0)
 
 }  // namespace vendrel::testing

@@ -31,7 +31,8 @@ Ref<QueryDataSource> Example1Source() {
   return source;
 }
 
-constexpr const char* kReuseSql = "SELECT rs1.PRODUCT, rs3.COUNTRY FROM rs1 INNER JOIN rs3 ON rs1.PRODUCT = rs3.PRODUCT";
+constexpr const char* kReuseSql =
+    "SELECT rs1.PRODUCT, rs3.COUNTRY FROM rs1 INNER JOIN rs3 ON rs1.PRODUCT = rs3.PRODUCT";
 const std::vector<std::string> kReuseRows =
     Sorted({"Wheels|Spain", "Battery|Canada", "Seats|USA", "SRS|USA", "Carpet|UK", "Windshield|UK", "Radio|Holland",
             "Tyres|Germany", "Alloy Wheels|<null>"});
@@ -63,8 +64,8 @@ class FaultInjection : public testing::TempRootTest, public ::testing::WithParam
       source->RecordsetCollection()->Add(nullptr, "rs3", true);
       return query_->Execute(source, kReuseSql, adOpenStatic, adLockReadOnly, false, "", tempFileFolder);
     }
-    return query_->Execute(Example1Source(), testing::kExample1Sql, adOpenStatic, adLockReadOnly,
-                           s.keepsTheResult, "rs3", tempFileFolder);
+    return query_->Execute(Example1Source(), testing::kExample1Sql, adOpenStatic, adLockReadOnly, s.keepsTheResult,
+                           "rs3", tempFileFolder);
   }
   const std::vector<std::string>& ExpectedRows() const {
     return GetParam().keptResultAsEntry ? kReuseRows : testing::kExample1Rows;
@@ -109,8 +110,8 @@ TEST_P(FaultInjection, EachFailingOperationGivesTheErrorOfItsStepLeavesNothingAn
       [&](const testing::FailedRun& run) {
         const std::string at = "operation " + std::to_string(run.k) + " (" + run.failed.name + ")";
         operations.insert(run.failed.name);
-        EXPECT_FAILED_RUN_GIVES(run, testing::ExpectedFor(run, Parent(), query_->OptimizedFolder(),
-                                                           testing::QueryDriver::Text));
+        EXPECT_FAILED_RUN_GIVES(
+            run, testing::ExpectedFor(run, Parent(), query_->OptimizedFolder(), testing::QueryDriver::Text));
         ExpectNothingOfTheQueryLeft(at);
         Ref<Recordset> again;
         EXPECT_NO_THROW(again = RunTheQuery()) << at;
@@ -127,13 +128,12 @@ TEST_P(FaultInjection, EachFailingOperationGivesTheErrorOfItsStepLeavesNothingAn
     EXPECT_TRUE(operations.contains(op)) << op;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Execute, FaultInjection,
-    ::testing::Values(Scenario{"plain in the system temporary folder", false, false, false},
-                      Scenario{"plain under TempFileFolder", true, false, false},
-                      Scenario{"with a kept result as entry", true, true, false},
-                      Scenario{"keeping the result", true, false, true}),
-    testing::NameFromWhat());
+INSTANTIATE_TEST_SUITE_P(Execute, FaultInjection,
+                         ::testing::Values(Scenario{"plain in the system temporary folder", false, false, false},
+                                           Scenario{"plain under TempFileFolder", true, false, false},
+                                           Scenario{"with a kept result as entry", true, true, false},
+                                           Scenario{"keeping the result", true, false, true}),
+                         testing::NameFromWhat());
 
 class LifecycleFaults : public testing::TempRootTest {};
 
