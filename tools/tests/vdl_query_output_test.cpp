@@ -2,6 +2,9 @@
 // format, the column types that the driver guesses from the files, and the
 // files the program leaves behind (none).
 
+#include <fstream>
+#include <iterator>
+
 #include "vdl_query_test_support.h"
 #include "vendrel/dataaccess/filesystem.h"
 
@@ -215,6 +218,51 @@ TEST_F(OutputTest, TempFolderHoldsTheQueryFoldersAndIsLeftEmpty) {
   EXPECT_EQ("N\n9\n", r.out);
   EXPECT_TRUE(FolderContents("work").empty());
   EXPECT_TRUE(TempFolderContents().empty());
+}
+
+// The words of a command line as the shell reads them: "quoted" parts keep
+// their spaces, a "\" at the end of a line goes on in the next.
+std::vector<std::string> ShellWords(const std::string& command) {
+  std::vector<std::string> words;
+  std::string word;
+  bool quoted = false, inWord = false;
+  for (size_t i = 0; i < command.size(); ++i) {
+    const char c = command[i];
+    if (c == '"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if (!quoted && c == '\\' && i + 1 < command.size() && command[i + 1] == '\n') {
+      ++i;
+    } else if (!quoted && (c == ' ' || c == '\n')) {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  return words;
+}
+
+TEST_F(OutputTest, ReadmeExampleRunsAsWritten) {
+  std::ifstream readme(VDL_README);
+  const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+  const size_t section = text.find("## Querying text files from the command line");
+  ASSERT_NE(std::string::npos, section);
+  const size_t start = text.find("vdl-query -i", section);
+  size_t end = start;
+  while (end < text.size() && !(text[end] == '\n' && text[end - 1] != '\\')) ++end;
+  std::vector<std::string> words = ShellWords(text.substr(start, end - start));
+  ASSERT_GE(words.size(), 2u);
+  words.erase(words.begin());  // the program's name
+
+  WriteFile("products.csv", "PRODUCT,SUPPLIER\nWheels,WHL\nAlloy Wheels,ALS\n");
+  WriteFile("suppliers.csv", "SUPPLIER,COUNTRY\nWHL,Spain\n");
+  const RunResult r = Run(words);
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("PRODUCT,COUNTRY\nWheels,Spain\nAlloy Wheels,\n", r.out);
 }
 
 }  // namespace

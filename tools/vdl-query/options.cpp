@@ -127,6 +127,10 @@ prints the result. Without: reads statements from standard input, one per
 line (a line ending in "\" goes on in the next), with an interactive shell on
 a terminal; .help there lists the commands.
 
+NAME must be letters, digits and _. The query finds the names in the
+statement as words followed by a space, a comma or a "."; so give inputs
+names that are no column names or other words of the statement (rs1, rs2).
+
   -i, --input NAME=FILE   read FILE (.csv comma-separated; .tsv, .tab, .txt
                           tab-separated; first line the column names) and add
                           it under NAME; repeatable. A schema.ini beside FILE
@@ -134,8 +138,8 @@ a terminal; .help there lists the commands.
   -f, --format FMT        table | tsv | csv | json (default: table on a
                           terminal, tsv otherwise)
       --temp-folder DIR   folder under which each query makes its work folder
-      --alt-quote TEXT    what replaces double quotes in text values handed
-                          to the query
+      --alt-quote TEXT    what replaces each double quote in the inputs' text
+                          values (the query drops them otherwise)
   -h, --help              this help
       --version           the program's version
 

@@ -24,9 +24,11 @@ class LineBuffer {
   explicit LineBuffer(std::ostream& out) : out_(out) {}
   ~LineBuffer() { Flush(); }
   std::string& Text() { return text_; }
-  void EndLine() {
+  // False once the output fails (a reader that went away): the rest is not written.
+  bool EndLine() {
     text_ += '\n';
     if (text_.size() >= kChunk) Flush();
+    return out_.good();
   }
   void Flush() {
     out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
@@ -64,11 +66,12 @@ void WriteTable(std::ostream& out, const RowStore& rows) {
     }
     const size_t end = line.find_last_not_of(' ');
     line.resize(end == std::string::npos || end < start ? start : end + 1);
-    buffer.EndLine();
+    return buffer.EndLine();
   };
   writeLine([&](size_t c) { return DisplayText(Variant(rows.Fields()[c].name)); });
   writeLine([&](size_t c) { return std::string(widths[c], '-'); });
-  for (size_t r = 0; r < rows.RowCount(); ++r) writeLine([&](size_t c) { return DisplayText(rows.At(r, c)); });
+  for (size_t r = 0; r < rows.RowCount(); ++r)
+    if (!writeLine([&](size_t c) { return DisplayText(rows.At(r, c)); })) return;
 }
 
 void WriteDelimited(std::ostream& out, const RowStore& rows, OutputFormat format) {
@@ -88,7 +91,7 @@ void WriteDelimited(std::ostream& out, const RowStore& rows, OutputFormat format
       const Variant& value = rows.At(r, c);
       field(DataText(value), value.IsNull());
     }
-    buffer.EndLine();
+    if (!buffer.EndLine()) return;
   }
 }
 
@@ -110,7 +113,10 @@ void WriteJson(std::ostream& out, const RowStore& rows) {
       AppendJsonValue(text, rows.At(r, c));
     }
     text += ']';
-    if (text.size() >= (1 << 16)) buffer.Flush();
+    if (text.size() >= (1 << 16)) {
+      buffer.Flush();
+      if (!out) return;
+    }
   }
   text += "]}";
   buffer.EndLine();
