@@ -154,22 +154,29 @@ TEST_F(ShellTest, InterruptWhileWaitingForInputEndsAfterRemovingTheQueryObjectsF
   }
 }
 
-TEST_F(ShellTest, TerminalGetsAPromptAndTheTableFormat) {
+TEST_F(ShellTest, TerminalGetsAPromptLineEditingAndTheTableFormat) {
   WriteExampleInputs();
   Process process({"-i", "rs1=a.csv"}, scratch_, temp_, Process::Streams::Terminal);
   ASSERT_TRUE(process.ReadUntil("vdl> ")) << process.Output();
+  ASSERT_TRUE(process.WaitForLineEditor());
   process.Write("SELECT COUNT(*) AS N \\\r");
   ASSERT_TRUE(process.ReadUntil(" ...> ")) << process.Output();
+  ASSERT_TRUE(process.WaitForLineEditor());
   process.Write("FROM rs1\r");
   ASSERT_TRUE(process.ReadUntil("N\r\n-\r\n9\r\nvdl> ")) << process.Output();
+  ASSERT_TRUE(process.WaitForLineEditor());
   process.Write("half a line");
   ASSERT_TRUE(process.ReadUntil("half a line")) << process.Output();
+  size_t from = process.Output().size();
   process.Write("\x03");  // an interrupt at the prompt drops the line
-  ASSERT_TRUE(process.ReadUntil("half a line\r\nvdl> ")) << process.Output();
+  ASSERT_TRUE(process.ReadUntil("vdl> ", from)) << process.Output();
+  from = process.Output().size();
+  ASSERT_TRUE(process.WaitForLineEditor());
   process.Write("\x1b[A\r");  // the previous statement again, from the history
-  ASSERT_TRUE(process.ReadUntil("FROM rs1\r\nN\r\n-\r\n9\r\nvdl> ")) << process.Output();
+  ASSERT_TRUE(process.ReadUntil("N\r\n-\r\n9\r\nvdl> ", from)) << process.Output();
   const RunResult r = process.Finish();
   EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_EQ(std::string::npos, r.out.find("Error")) << r.out;  // the dropped line did not run
   EXPECT_TRUE(TempFolderContents().empty());
 }
 

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -95,10 +96,21 @@ void Process::Write(const std::string& text) {
 
 void Process::CloseInput() {
   if (terminal_) {
+    WaitForLineEditor();
     Write("\x04");  // end of input at the start of a line
     return;
   }
   CloseFd(in_);
+}
+
+bool Process::WaitForLineEditor(int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  termios mode{};
+  while (::tcgetattr(in_, &mode) == 0 && (mode.c_lflag & ICANON)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    ::usleep(2000);
+  }
+  return true;
 }
 
 void Process::CloseOutput() { CloseFd(out_fd_); }
@@ -131,19 +143,24 @@ bool Process::Pump(int timeoutMs) {
   return true;
 }
 
-bool Process::ReadUntil(const std::string& text, int timeoutMs) {
+bool Process::ReadUntil(const std::string& text, size_t from, int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (out_.find(text) == std::string::npos) {
+  auto found = [&] { return out_.size() >= from && out_.find(text, from) != std::string::npos; };
+  while (!found()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || !Pump(static_cast<int>(left.count()))) return out_.find(text) != std::string::npos;
+    if (left.count() <= 0 || !Pump(static_cast<int>(left.count()))) return found();
   }
   return true;
 }
 
 RunResult Process::Finish() {
   CloseInput();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while ((out_fd_ >= 0 || err_fd_ >= 0) && std::chrono::steady_clock::now() < deadline) Pump(1000);
+  if (out_fd_ >= 0 || err_fd_ >= 0) {
+    ADD_FAILURE() << "the program did not end; its output:\n" << out_ << err_;
+    Signal(SIGKILL);
+  }
   if (terminal_) CloseFd(in_);
   RunResult result;
   int status = 0;

@@ -29,10 +29,14 @@ class Process {
   Process& operator=(const Process&) = delete;
 
   void Write(const std::string& text);
+  // On a terminal: waits until the program reads keys one by one (its line
+  // editor is active); keys typed before are echoed by the terminal itself,
+  // and an end of input typed then is lost.
+  bool WaitForLineEditor(int timeoutMs = 20000);
   void CloseInput();
-  // Reads standard output (the terminal) until it holds `text`; false after
-  // the timeout or at its end.
-  bool ReadUntil(const std::string& text, int timeoutMs = 20000);
+  // Reads standard output (the terminal) until it holds `text` at `from` or
+  // later; false after the timeout or at its end.
+  bool ReadUntil(const std::string& text, size_t from = 0, int timeoutMs = 20000);
   void CloseOutput();
   void Signal(int signal);
   // Closes the input, reads everything and waits for the end.

@@ -59,6 +59,37 @@ std::string IsoDate(DateValue date, char separator, bool dateAloneAtMidnight) {
   return buffer;
 }
 
+enum class Escapes { Display, Json };
+
+// The text with its control characters escaped (\n, \t, \r; others \x1B
+// for display, \u001B in JSON, which also escapes quotes and backslashes);
+// bytes that are not UTF-8 become U+FFFD.
+void AppendEscaped(std::string& out, std::string_view utf8, Escapes style) {
+  const bool json = style == Escapes::Json;
+  ForEachCodePoint(utf8, [&](UChar32 c, std::string_view bytes) {
+    const char* named = nullptr;
+    switch (c) {
+      case '\n': named = "\\n"; break;
+      case '\t': named = "\\t"; break;
+      case '\r': named = "\\r"; break;
+      case '\b': named = json ? "\\b" : nullptr; break;
+      case '\f': named = json ? "\\f" : nullptr; break;
+      case '"': named = json ? "\\\"" : nullptr; break;
+      case '\\': named = json ? "\\\\" : nullptr; break;
+      default: break;
+    }
+    if (named) {
+      out += named;
+    } else if (c < 0x20 || (!json && c >= 0x7F && c < 0xA0)) {
+      char escaped[16];
+      std::snprintf(escaped, sizeof escaped, json ? "\\u%04X" : "\\x%02X", static_cast<unsigned>(c));
+      out += escaped;
+    } else {
+      out += c == kReplacement ? kReplacementUtf8 : bytes;
+    }
+  });
+}
+
 }  // namespace
 
 std::string DisplayText(const Variant& value) {
@@ -72,23 +103,7 @@ std::string DisplayText(const Variant& value) {
   }
   std::string out;
   out.reserve(raw.size());
-  ForEachCodePoint(raw, [&](UChar32 c, std::string_view bytes) {
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
-      char escaped[16];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(c));
-      out += escaped;
-    } else if (c == kReplacement) {
-      out += kReplacementUtf8;
-    } else {
-      out += bytes;
-    }
-  });
+  AppendEscaped(out, raw, Escapes::Display);
   return out;
 }
 
@@ -144,27 +159,7 @@ std::string CsvField(std::string_view text, bool isNull) {
 
 void AppendJsonString(std::string& out, std::string_view utf8) {
   out += '"';
-  ForEachCodePoint(utf8, [&](UChar32 c, std::string_view bytes) {
-    switch (c) {
-      case '"': out += "\\\""; return;
-      case '\\': out += "\\\\"; return;
-      case '\n': out += "\\n"; return;
-      case '\r': out += "\\r"; return;
-      case '\t': out += "\\t"; return;
-      case '\b': out += "\\b"; return;
-      case '\f': out += "\\f"; return;
-      default: break;
-    }
-    if (c < 0x20) {
-      char escaped[16];
-      std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
-      out += escaped;
-    } else if (c == kReplacement) {
-      out += kReplacementUtf8;
-    } else {
-      out += bytes;
-    }
-  });
+  AppendEscaped(out, utf8, Escapes::Json);
   out += '"';
 }
 

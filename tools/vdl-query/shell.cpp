@@ -1,9 +1,13 @@
 #include "shell.h"
 
 #include <editline/readline.h>
+#include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -46,7 +50,25 @@ LineReader StreamReader(std::istream& in) {
   };
 }
 
+// Keys for the line editor. It is asked again after a signal, so an
+// interrupt ends the read here (the line is dropped) instead of waiting for
+// the next key; the terminal is watched in short steps so that an interrupt
+// that comes just before a read is seen as well.
+int ReadKey(FILE* in) {
+  const int fd = ::fileno(in);
+  for (;;) {
+    if (PendingInterrupt()) return EOF;
+    pollfd ready{fd, POLLIN, 0};
+    if (::poll(&ready, 1, 200) <= 0) continue;
+    unsigned char key;
+    const ssize_t n = ::read(fd, &key, 1);
+    if (n == 1) return key;
+    if (n == 0 || errno != EINTR) return EOF;
+  }
+}
+
 LineReader EditLineReader() {
+  rl_getc_function = ReadKey;
   return [](bool continuation) -> std::optional<std::string> {
     std::unique_ptr<char, decltype(&std::free)> line(::readline(continuation ? kContinuationPrompt : kPrompt),
                                                       &std::free);
