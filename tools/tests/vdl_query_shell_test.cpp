@@ -174,6 +174,10 @@ TEST_F(ShellTest, TerminalGetsAPromptLineEditingAndTheTableFormat) {
   ASSERT_TRUE(process.WaitForLineEditor());
   process.Write("\x1b[A\r");  // the previous statement again, from the history
   ASSERT_TRUE(process.ReadUntil("N\r\n-\r\n9\r\nvdl> ", from)) << process.Output();
+  from = process.Output().size();
+  ASSERT_TRUE(process.WaitForLineEditor());
+  process.Write("SELECT 'é日' AS X FROM rs1 WHERE rs1.PRODUCT='SRS'\r");  // typed as UTF-8
+  ASSERT_TRUE(process.ReadUntil("\r\nX\r\n---\r\né日\r\nvdl> ", from)) << process.Output();
   const RunResult r = process.Finish();
   EXPECT_EQ(0, r.status) << r.out;
   EXPECT_EQ(std::string::npos, r.out.find("Error")) << r.out;  // the dropped line did not run

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -50,24 +51,43 @@ LineReader StreamReader(std::istream& in) {
   };
 }
 
-// Keys for the line editor. It is asked again after a signal, so an
-// interrupt ends the read here (the line is dropped) instead of waiting for
-// the next key; the terminal is watched in short steps so that an interrupt
-// that comes just before a read is seen as well.
-int ReadKey(FILE* in) {
-  const int fd = ::fileno(in);
+// One byte from the terminal; EOF at its end or once an interrupt came.
+// The terminal is watched in short steps so that an interrupt that comes
+// just before a read is seen as well.
+int ReadTerminalByte(int fd) {
   for (;;) {
     if (PendingInterrupt()) return EOF;
     pollfd ready{fd, POLLIN, 0};
     if (::poll(&ready, 1, 200) <= 0) continue;
-    unsigned char key;
-    const ssize_t n = ::read(fd, &key, 1);
-    if (n == 1) return key;
+    unsigned char byte;
+    const ssize_t n = ::read(fd, &byte, 1);
+    if (n == 1) return byte;
     if (n == 0 || errno != EINTR) return EOF;
   }
 }
 
+// Keys for the line editor, as code points of the UTF-8 the terminal sends.
+// The editor would wait for the next key after a signal, so an interrupt
+// ends the read here and the line is dropped.
+int ReadKey(FILE* in) {
+  const int fd = ::fileno(in);
+  const int lead = ReadTerminalByte(fd);
+  if (lead == EOF || lead < 0x80) return lead;
+  const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  int code = lead & (0x7F >> length);
+  for (int i = 1; i < length; ++i) {
+    const int next = ReadTerminalByte(fd);
+    if (next == EOF) return EOF;
+    if ((next & 0xC0) != 0x80) return 0xFFFD;
+    code = (code << 6) | (next & 0x3F);
+  }
+  return length == 1 ? 0xFFFD : code;
+}
+
 LineReader EditLineReader() {
+  // The editor keeps wide characters and gives the line back in the
+  // character set of LC_CTYPE: UTF-8, the system's text encoding.
+  if (!std::setlocale(LC_CTYPE, "C.UTF-8")) std::setlocale(LC_CTYPE, "");
   rl_getc_function = ReadKey;
   return [](bool continuation) -> std::optional<std::string> {
     std::unique_ptr<char, decltype(&std::free)> line(::readline(continuation ? kContinuationPrompt : kPrompt),
