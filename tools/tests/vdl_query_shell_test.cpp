@@ -117,7 +117,7 @@ TEST_F(ShellTest, ContinuedLinesFormatChangesAndQuitEndTheInput) {
 }
 
 TEST_F(ShellTest, HelpListsTheCommands) {
-  const RunResult r = Run({}, ".help\n");
+  const RunResult r = Run({}, ".help");  // a last line without its line end
   EXPECT_EQ(0, r.status) << r.err;
   for (const char* command : {".load NAME FILE", ".save NAME", ".remove NAME", ".format [FMT]", ".tables", ".help",
                               ".quit"})

@@ -14,8 +14,8 @@
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "interrupt.h"
@@ -43,22 +43,53 @@ constexpr const char* kCommandHelp =
 // The next line without its line end; nothing at the end of the input.
 using LineReader = std::function<std::optional<std::string>(bool continuation)>;
 
-LineReader StreamReader(std::istream& in) {
-  return [&in](bool) -> std::optional<std::string> {
-    std::string line;
-    if (!std::getline(in, line)) return std::nullopt;
-    return line;
-  };
+// Waits until the descriptor can be read, in short steps so that an
+// interrupt that comes just before a read is seen as well; false once one came.
+bool WaitForInput(int fd) {
+  for (;;) {
+    if (PendingInterrupt()) return false;
+    pollfd ready{fd, POLLIN, 0};
+    const int n = ::poll(&ready, 1, 200);
+    if (n > 0) return true;
+    if (n < 0 && errno != EINTR) return true;  // the read says what is wrong
+  }
 }
 
+// Lines of a file or pipe; an interrupt ends the input.
+class DescriptorReader {
+ public:
+  explicit DescriptorReader(int fd) : fd_(fd) {}
+
+  std::optional<std::string> operator()(bool) {
+    for (;;) {
+      const size_t lineEnd = pending_.find('\n');
+      if (lineEnd != std::string::npos) {
+        std::string line = pending_.substr(0, lineEnd);
+        pending_.erase(0, lineEnd + 1);
+        return line;
+      }
+      if (ended_ || !WaitForInput(fd_)) break;
+      char buffer[65536];
+      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n > 0)
+        pending_.append(buffer, static_cast<size_t>(n));
+      else if (n == 0 || errno != EINTR)
+        ended_ = true;
+    }
+    if (pending_.empty() || PendingInterrupt()) return std::nullopt;
+    return std::exchange(pending_, std::string());  // a last line without its line end
+  }
+
+ private:
+  int fd_;
+  std::string pending_;
+  bool ended_ = false;
+};
+
 // One byte from the terminal; EOF at its end or once an interrupt came.
-// The terminal is watched in short steps so that an interrupt that comes
-// just before a read is seen as well.
 int ReadTerminalByte(int fd) {
   for (;;) {
-    if (PendingInterrupt()) return EOF;
-    pollfd ready{fd, POLLIN, 0};
-    if (::poll(&ready, 1, 200) <= 0) continue;
+    if (!WaitForInput(fd)) return EOF;
     unsigned char byte;
     const ssize_t n = ::read(fd, &byte, 1);
     if (n == 1) return byte;
@@ -173,7 +204,7 @@ class Shell {
       : session_(session), format_(format), interactive_(interactive) {}
 
   int Run() {
-    const LineReader read = interactive_ ? EditLineReader() : StreamReader(std::cin);
+    const LineReader read = interactive_ ? EditLineReader() : DescriptorReader(STDIN_FILENO);
     if (interactive_) std::cout << "vdl-query: statements one per line; .help lists the commands\n" << std::flush;
     bool failed = false;
     for (;;) {
