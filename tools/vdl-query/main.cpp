@@ -84,6 +84,8 @@ int main(int argc, char** argv) {
     ReportToolError(e.what());
   } catch (const std::bad_alloc&) {
     ReportToolError("out of memory");
+  } catch (const std::exception& e) {
+    ReportToolError(e.what());
   }
   return kFailed;
 }

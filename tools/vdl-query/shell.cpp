@@ -13,6 +13,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -260,6 +261,10 @@ class Shell {
     } catch (const Error& e) {
       ReportError(e);
     } catch (const ToolError& e) {
+      ReportToolError(e.what());
+    } catch (const std::bad_alloc&) {
+      ReportToolError("out of memory");
+    } catch (const std::exception& e) {
       ReportToolError(e.what());
     }
     return Outcome::Failed;
