@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <iostream>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -78,14 +77,8 @@ int main(int argc, char** argv) {
   InstallInterruptHandlers();
   try {
     return Run(options);
-  } catch (const vendrel::Error& e) {
-    ReportError(e);
-  } catch (const ToolError& e) {
-    ReportToolError(e.what());
-  } catch (const std::bad_alloc&) {
-    ReportToolError("out of memory");
-  } catch (const std::exception& e) {
-    ReportToolError(e.what());
+  } catch (...) {
+    ReportCurrentException();
   }
   return kFailed;
 }

@@ -1,7 +1,10 @@
 #include "report.h"
 
 #include <iostream>
+#include <new>
 #include <string>
+
+#include "options.h"
 
 namespace vendrel::vdlquery {
 
@@ -17,5 +20,21 @@ void ReportError(const Error& error) {
 }
 
 void ReportToolError(std::string_view message) { std::cerr << "vdl-query: " << message << "\n" << std::flush; }
+
+void ReportCurrentException() {
+  try {
+    throw;
+  } catch (const Error& e) {
+    ReportError(e);
+  } catch (const ToolError& e) {
+    ReportToolError(e.what());
+  } catch (const std::bad_alloc&) {
+    ReportToolError("out of memory");
+  } catch (const std::exception& e) {
+    ReportToolError(e.what());
+  } catch (...) {
+    ReportToolError("an unknown failure");
+  }
+}
 
 }  // namespace vendrel::vdlquery

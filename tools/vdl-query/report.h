@@ -15,4 +15,8 @@ void ReportError(const Error& error);
 // The tool's own complaint, one line after the program's name.
 void ReportToolError(std::string_view message);
 
+// The exception being handled, as one of the two above (any other failure
+// in one line); for use in a catch block.
+void ReportCurrentException();
+
 }  // namespace vendrel::vdlquery

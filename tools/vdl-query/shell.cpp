@@ -13,7 +13,6 @@
 #include <functional>
 #include <iostream>
 #include <memory>
-#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -258,14 +257,8 @@ class Shell {
       if (PendingInterrupt()) return Outcome::Failed;  // the result is dropped
       WriteResult(std::cout, *result->Rows(), format_);
       return Outcome::Done;
-    } catch (const Error& e) {
-      ReportError(e);
-    } catch (const ToolError& e) {
-      ReportToolError(e.what());
-    } catch (const std::bad_alloc&) {
-      ReportToolError("out of memory");
-    } catch (const std::exception& e) {
-      ReportToolError(e.what());
+    } catch (...) {
+      ReportCurrentException();
     }
     return Outcome::Failed;
   }
