@@ -127,9 +127,10 @@ prints the result. Without: reads statements from standard input, one per
 line (a line ending in "\" goes on in the next), with an interactive shell on
 a terminal; .help there lists the commands.
 
-NAME must be letters, digits and _. The query finds the names in the
-statement as words followed by a space, a comma or a "."; so give inputs
-names that are no column names or other words of the statement (rs1, rs2).
+NAME is letters, digits and _. A statement names an input as a table (FROM
+rs1) and as a qualifier (rs1.PRODUCT); the query replaces each name where it
+stands as a word before a space, a comma or a ".", so keep names apart from
+the column names and other words of the statement (rs1, rs2).
 
   -i, --input NAME=FILE   read FILE (.csv comma-separated; .tsv, .tab, .txt
                           tab-separated; first line the column names) and add
