@@ -19,6 +19,7 @@
 #include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/recordset.h"
 #include "vendrel/dataaccess/variant.h"
+#include "vendrel/datasource/query_data_source.h"
 
 namespace vendrel::testing {
 
@@ -124,6 +125,13 @@ inline Ref<Recordset> Example1Suppliers() {
                         {Variant("BTR"), Variant("Canada")},
                         {Variant("WHL"), Variant("Spain")}},
                        LastRow::Pending);
+}
+// A data source with the two recordsets of the first demonstration example as rs1 and rs2.
+inline Ref<QueryDataSource> Example1Source() {
+  Ref<QueryDataSource> source = QueryDataSource::Create();
+  source->RecordsetCollection()->Add(Example1Products(), "rs1");
+  source->RecordsetCollection()->Add(Example1Suppliers(), "rs2");
+  return source;
 }
 inline constexpr const char* kExample1Sql =
     "SELECT rs1.PRODUCT, rs2.SUPPLIER, rs2.COUNTRY FROM rs1 LEFT OUTER JOIN rs2 ON rs1.SUPPLIER=rs2.SUPPLIER";

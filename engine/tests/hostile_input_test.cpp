@@ -136,10 +136,8 @@ TEST_P(HostileInputs, GiveAClearErrorOrTheRightResultAndLeaveNothing) {
   }
   EXPECT_EQ(Tree(), expected);
 
-  Ref<QueryDataSource> example = QueryDataSource::Create();
-  example->RecordsetCollection()->Add(testing::Example1Products(), "rs1");
-  example->RecordsetCollection()->Add(testing::Example1Suppliers(), "rs2");
-  EXPECT_EQ(testing::Sorted(RowsOf(query->Execute(example, testing::kExample1Sql, adOpenStatic, adLockReadOnly))),
+  EXPECT_EQ(testing::Sorted(RowsOf(
+                query->Execute(testing::Example1Source(), testing::kExample1Sql, adOpenStatic, adLockReadOnly))),
             testing::kExample1Rows);
   query.reset();
   EXPECT_EQ(Tree(), Fixtures());

@@ -36,12 +36,7 @@ std::vector<std::string> FieldNamesOf(const Ref<Recordset>& rs) {
 
 class EndToEndTest : public testing::TempRootTest {
  protected:
-  Ref<QueryDataSource> Example1Source() {
-    Ref<QueryDataSource> source = QueryDataSource::Create();
-    source->RecordsetCollection()->Add(testing::Example1Products(), "rs1");
-    source->RecordsetCollection()->Add(testing::Example1Suppliers(), "rs2");
-    return source;
-  }
+  Ref<QueryDataSource> Example1Source() { return testing::Example1Source(); }
   std::string FolderName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 };
 
@@ -159,12 +154,7 @@ struct Provoked {
 
 void PrintTo(const Provoked& c, std::ostream* os) { *os << c.what; }
 
-Ref<QueryDataSource> Example1() {
-  Ref<QueryDataSource> source = QueryDataSource::Create();
-  source->RecordsetCollection()->Add(testing::Example1Products(), "rs1");
-  source->RecordsetCollection()->Add(testing::Example1Suppliers(), "rs2");
-  return source;
-}
+Ref<QueryDataSource> Example1() { return testing::Example1Source(); }
 
 Ref<Recordset> RunSql(Vendrel& query, const std::string& sql) {
   return query.Execute(Example1(), sql, adOpenStatic, adLockReadOnly);

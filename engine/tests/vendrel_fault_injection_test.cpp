@@ -12,6 +12,7 @@
 namespace vendrel {
 namespace {
 
+using testing::Example1Source;
 using testing::RowsOf;
 using testing::Sorted;
 
@@ -23,13 +24,6 @@ struct Scenario {
 };
 
 void PrintTo(const Scenario& s, std::ostream* os) { *os << s.what; }
-
-Ref<QueryDataSource> Example1Source() {
-  Ref<QueryDataSource> source = QueryDataSource::Create();
-  source->RecordsetCollection()->Add(testing::Example1Products(), "rs1");
-  source->RecordsetCollection()->Add(testing::Example1Suppliers(), "rs2");
-  return source;
-}
 
 constexpr const char* kReuseSql =
     "SELECT rs1.PRODUCT, rs3.COUNTRY FROM rs1 INNER JOIN rs3 ON rs1.PRODUCT = rs3.PRODUCT";
