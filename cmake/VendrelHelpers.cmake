@@ -31,3 +31,12 @@ function(vdl_add_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
+
+# vdl_add_fuzz_target(NAME SOURCES ... LINKS ...): one libFuzzer program, built
+# only by the fuzz preset (VDL_FUZZ).
+function(vdl_add_fuzz_target name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 #include <utility>
 
@@ -27,9 +28,13 @@ std::atomic<bool> armed{false};
 std::atomic<long> target{0};
 std::atomic<long> count{0};
 std::atomic<bool> fired{false};
+std::mutex runMutex;
+std::vector<Operation> run;  // the operations since Arm
 }  // namespace
 
 void Arm(long k) {
+  std::lock_guard lock(runMutex);
+  run.clear();
   count = 0;
   fired = false;
   target = k;
@@ -37,10 +42,22 @@ void Arm(long k) {
 }
 void Disarm() { armed = false; }
 long OperationsSinceArm() { return count; }
+std::vector<Operation> OperationsRunSinceArm() {
+  std::lock_guard lock(runMutex);
+  return run;
+}
 bool Fired() { return fired; }
+Operation FiredOperation() {
+  std::lock_guard lock(runMutex);
+  return fired && static_cast<size_t>(target) <= run.size() ? run[static_cast<size_t>(target) - 1] : Operation{};
+}
 
-void Check(std::string_view operation) {
+void Check(std::string_view operation, std::string_view path) {
   if (!armed.load(std::memory_order_relaxed)) return;
+  {
+    std::lock_guard lock(runMutex);
+    run.push_back(Operation{std::string(operation), std::string(path)});
+  }
   if (++count == target) {
     fired = true;
     Raise(err::kPathFileAccessError, source::kFileSystem,
@@ -102,7 +119,7 @@ std::string JoinPath(std::string_view parent, std::string_view name) {
 }
 
 std::string CreateFolder(const std::string& path, unsigned mode) {
-  faults::Check("CreateFolder");
+  faults::Check("CreateFolder", path);
   if (path.empty()) RaisePlatform(err::kPathNotFound, source::kFileSystem);
   if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) != 0) RaiseErrno(errno);
   std::error_code ec;
@@ -112,7 +129,7 @@ std::string CreateFolder(const std::string& path, unsigned mode) {
 }
 
 void DeleteFolder(const std::string& path, bool force) {
-  faults::Check("DeleteFolder");
+  faults::Check("DeleteFolder", path);
   struct stat st;
   if (path.empty() || ::lstat(path.c_str(), &st) != 0) RaisePlatform(err::kPathNotFound, source::kFileSystem);
   if (!S_ISDIR(st.st_mode)) RaisePlatform(err::kPathNotFound, source::kFileSystem);
@@ -123,25 +140,25 @@ void DeleteFolder(const std::string& path, bool force) {
 }
 
 bool FileExists(const std::string& path) {
-  faults::Check("FileExists");
+  faults::Check("FileExists", path);
   struct stat st;
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool FolderExists(const std::string& path) {
-  faults::Check("FolderExists");
+  faults::Check("FolderExists", path);
   struct stat st;
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool PathExists(const std::string& path) {
-  faults::Check("PathExists");
+  faults::Check("PathExists", path);
   struct stat st;
   return !path.empty() && ::lstat(path.c_str(), &st) == 0;
 }
 
 void CopyFile(const std::string& source, const std::string& destination, bool overwrite) {
-  faults::Check("CopyFile");
+  faults::Check("CopyFile", source);
   struct stat st;
   if (::stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
   std::error_code ec;
@@ -151,12 +168,12 @@ void CopyFile(const std::string& source, const std::string& destination, bool ov
 }
 
 void DeleteFile(const std::string& path) {
-  faults::Check("DeleteFile");
+  faults::Check("DeleteFile", path);
   if (::unlink(path.c_str()) != 0) RaiseErrno(errno, err::kFileNotFound);
 }
 
 void ReplaceFile(const std::string& source, const std::string& destination) {
-  faults::Check("ReplaceFile");
+  faults::Check("ReplaceFile", destination);
   if (::rename(source.c_str(), destination.c_str()) != 0) RaiseErrno(errno, err::kFileNotFound);
 }
 
@@ -168,7 +185,7 @@ std::string ReadFile(const std::string& path) {
 // ---------------------------------------------------------------- OutputFile
 
 OutputFile::OutputFile(const std::string& path, Mode mode, unsigned permissions) : path_(path) {
-  faults::Check("OpenFile");
+  faults::Check("OpenFile", path);
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (mode == Mode::Create ? O_TRUNC : O_APPEND);
   fd_ = ::open(path.c_str(), flags, static_cast<mode_t>(permissions));
   if (fd_ < 0) RaiseErrno(errno);
@@ -192,7 +209,7 @@ OutputFile::~OutputFile() {
 
 void OutputFile::Write(std::string_view bytes) {
   if (fd_ < 0) RaisePlatform(err::kPathFileAccessError, source::kFileSystem);
-  faults::Check("WriteFile");
+  faults::Check("WriteFile", path_);
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
     if (n < 0) {
@@ -208,14 +225,14 @@ void OutputFile::Close() {
   const int fd = std::exchange(fd_, -1);
   const int rc = ::close(fd);
   const int error = errno;
-  faults::Check("CloseFile");
+  faults::Check("CloseFile", path_);
   if (rc != 0) RaiseErrno(error);
 }
 
 // ---------------------------------------------------------------- MappedFile
 
 MappedFile::MappedFile(const std::string& path) {
-  faults::Check("ReadFile");
+  faults::Check("ReadFile", path);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) RaiseErrno(errno, err::kFileNotFound);
   struct stat st;

@@ -82,9 +82,14 @@ TEST_F(FileSystemTest, FaultInjectionFailsTheKthOperationOnce) {
   EXPECT_NO_THROW(FileExists(Path("x")));
   EXPECT_EQ(ErrorNumberOf([&] { CreateFolder(Path("VDL4")); }), err::kPathFileAccessError);
   EXPECT_TRUE(faults::Fired());
+  EXPECT_EQ(faults::FiredOperation().name, "CreateFolder");
+  EXPECT_EQ(faults::FiredOperation().path, Path("VDL4"));
   EXPECT_FALSE(FolderExists(Path("VDL4")));  // the failing operation did nothing
   EXPECT_NO_THROW(CreateFolder(Path("VDL4")));
   EXPECT_EQ(faults::OperationsSinceArm(), 4);
+  std::vector<std::string> names;
+  for (const faults::Operation& op : faults::OperationsRunSinceArm()) names.push_back(op.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"FileExists", "CreateFolder", "FolderExists", "CreateFolder"}));
   faults::Disarm();
 }
 

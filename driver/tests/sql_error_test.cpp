@@ -162,6 +162,11 @@ constexpr ErrorCase kRuntimeErrors[] = {
     {"SELECT 9223372036854775807 + n FROM TEMP1234.txt", kSyntax, "Overflow"},
     {"SELECT -(-9223372036854775807 - n - 1) FROM TEMP1234.txt", kSyntax, "Overflow"},
     {"SELECT CCur(922337203685477) * 100 FROM TEMP1234.txt", kSyntax, "Overflow"},
+    // Found by fuzzing: each "%" multiplies by 100 until nothing is left to show.
+    {"SELECT Format(2, '0%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%"
+     "%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%"
+     "%%%%%%%%%%%%%%%%%%%%') FROM TEMP1234.txt",
+     kSyntax, "Overflow"},
     {"SELECT (-8) ^ 0.5 FROM TEMP1234.txt", kSyntax, "Invalid procedure call or argument"},
     {"SELECT PRODUCT + 1 FROM TEMP1234.txt", hr::kTypeMismatch, "Type mismatch"},
     {"SELECT Left(PRODUCT, -1) FROM TEMP1234.txt", kSyntax, "Invalid procedure call or argument"},

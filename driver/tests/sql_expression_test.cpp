@@ -316,6 +316,10 @@ constexpr ExpressionCase kFormats[] = {
     {"Format(0.5, '#.##')", ".5", JetType::Text},
     {"Format(2.5, '0')", "3", JetType::Text},
     {"Format(-2.5, '0.0')", "-2.5", JetType::Text},
+    // More places than a double prints are zeros (found by fuzzing: it raised an error of the runtime).
+    {"Format(2.5, '.0000000000000000000000000000000000000000000000000000000000000')",
+     ".5000000000000000000000000000000000000000000000000000000000000", JetType::Text},
+    {"Format(0.5, '.#x#')", ".5x", JetType::Text},
     {"Format(-3, '0;(0)')", "(3)", JetType::Text},
     {"Format(0, '0;(0);\"zero\"')", "zero", JetType::Text},
     {"Format(123456789, '#,##0')", "123,456,789", JetType::Text},

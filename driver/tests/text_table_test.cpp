@@ -270,6 +270,14 @@ TEST(SchemaIni, SectionsMatchWithoutCaseAndTheLastOfAFileHolds) {
   EXPECT_EQ(layout.columns[0].width, 10);
   EXPECT_EQ(layout.columns[1].name, "Two Words");
   EXPECT_EQ(layout.columns[1].type, JetType::Date);
+  // In double quotes a double quote is written twice; brackets keep what is between them.
+  const TableLayout quoted =
+      LayoutOf("[q.txt]\nCol1=\"say \"\"hi\"\"\" Long\nCol2=\"\"\"q\" Text\nCol3=[a \"b\"] Long\n", "q.txt");
+  ASSERT_EQ(quoted.columns.size(), 3u);
+  EXPECT_EQ(quoted.columns[0].name, "say \"hi\"");
+  EXPECT_EQ(quoted.columns[0].type, JetType::Long);
+  EXPECT_EQ(quoted.columns[1].name, "\"q");
+  EXPECT_EQ(quoted.columns[2].name, "a \"b\"");
   EXPECT_EQ(LayoutOf(schema, "Other.Txt").format.delimiter, ',');
   EXPECT_TRUE(LayoutOf(schema, "missing.txt").columns.empty());
 }
@@ -358,6 +366,10 @@ TEST(TextTable, MalformedFilesRaiseDriverErrorsNamingFileLineAndColumn) {
        "Line 3 of 't.txt' holds 5 values, but the table has 4 columns."},
       {"", "A,B\r\n1,\"open\r\nstill open\r\n", "Line 2 of 't.txt': the quoted value of column 'B' is not closed."},
       {"", "\"A,B\r\n", "Line 1 of 't.txt': the quoted value of column 'F1' is not closed."},
+      // Found by fuzzing: the database refused such a name with a message about its own syntax.
+      {"", std::string_view("A,B\0C\r\n1,2\r\n", 12), "The name of column 2 of 't.txt' holds a NUL character."},
+      {std::string_view("[t.txt]\nCol1=N\0X Long\n", 22), "N\r\n1\r\n",
+       "The name of column 1 of 't.txt' holds a NUL character."},
       {"[t.txt]\nFormat=TabDelimited\nCol1=N Integer\n", "N\n1\n2\n\"3\n4\n",
        "Line 4 of 't.txt': the quoted value of column 'N' is not closed."},
       // A line break inside a quoted value counts as a line.

@@ -17,6 +17,13 @@ constexpr size_t kWriteChunk = 64 * 1024;
 
 bool NeedsQuotes(std::string_view text) { return text.find_first_of("\t\r\n\"") != std::string_view::npos; }
 
+// A header name as the driver splits the line: quoted when it would end the
+// name or the line early, or begins like a quoted value.
+std::string HeaderCell(std::string name) {
+  const bool plain = name.find_first_of("\t\r\n") == std::string::npos && !name.starts_with('"');
+  return plain ? name : QuotedCell(name);
+}
+
 // CR LF pairs and TABs go, double quotes become the replacement. Removing one
 // of them can join a CR and an LF that were apart, so the removals repeat
 // until the text holds neither: either would split the row.
@@ -75,7 +82,7 @@ void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileSty
   std::string buffer;
   for (size_t i = 0; i < fieldCount; ++i) {
     if (i > 0) buffer += '\t';
-    buffer += style.keptResult ? fields[i].Name() : UnqualifiedName(fields[i].Name());
+    buffer += HeaderCell(style.keptResult ? fields[i].Name() : UnqualifiedName(fields[i].Name()));
   }
   buffer += "\r\n";
   while (!recordset.Eof()) {

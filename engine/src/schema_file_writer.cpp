@@ -42,8 +42,14 @@ std::string SchemaTypeText(int fieldType, long definedSize) {
 
 std::string SchemaColumnName(std::string_view fieldName) {
   std::string name = UnqualifiedName(fieldName);
-  if (name.find(' ') != std::string::npos) return "\"" + name + "\"";
-  return name;
+  // A line of schema.ini cannot hold a line break.
+  std::erase_if(name, [](char c) { return c == '\r' || c == '\n'; });
+  // The text driver reads a name up to a space or TAB, and one that begins
+  // with a quote or a bracket as quoted; such names go between double quotes,
+  // a double quote in them written twice.
+  const bool plain =
+      name.find_first_of(" \t") == std::string::npos && !name.starts_with('"') && !name.starts_with('[');
+  return plain ? name : QuotedCell(name);
 }
 
 std::string SchemaSection(std::string_view fileName, Recordset& recordset) {

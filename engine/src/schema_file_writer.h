@@ -12,8 +12,9 @@ namespace vendrel::engine {
 // "Char Width 50", "LongChar", ...).
 std::string SchemaTypeText(int fieldType, long definedSize);
 
-// The column name: the field name without its qualifier, in double quotes
-// when it holds a space.
+// The column name: the field name without its qualifier and line breaks, in
+// double quotes (inner ones doubled) when it holds a space or a TAB or begins
+// with a double quote or a bracket.
 std::string SchemaColumnName(std::string_view fieldName);
 
 // One section, for the data file fileName + ".txt", CR LF after every line.

@@ -42,6 +42,11 @@ TEST_F(DataFileTest, HeaderNamesLoseTheirQualifierInInputFilesOnly) {
   EXPECT_EQ(Written(*rs, {true, {}}), "rs1.SUPPLIER\tx. Unit Price \ta.b.c\tUnit Price\t.lead\r\n");
 }
 
+TEST_F(DataFileTest, HeaderNamesThatWouldSplitTheLineOrOpenAQuoteAreQuoted) {
+  auto rs = MakeRecordset({{"a\tb"}, {"c\r\nd"}, {"\"q"}, {"say \"hi\""}});
+  EXPECT_EQ(Written(*rs), "\"a\tb\"\t\"c\r\nd\"\t\"\"\"q\"\tsay \"hi\"\r\n");
+}
+
 TEST_F(DataFileTest, EveryRowIsWrittenAndTheRecordsetIsLeftOnItsFirstRow) {
   auto rs = MakeRecordset({{"A"}}, {{Variant("x")}, {Variant("y")}, {Variant("z")}});
   rs->MoveNext();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
@@ -13,10 +14,12 @@
 #include <string_view>
 #include <vector>
 
+#include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/recordset.h"
 #include "vendrel/dataaccess/variant.h"
+#include "vendrel/datasource/query_data_source.h"
 
 namespace vendrel::testing {
 
@@ -123,8 +126,40 @@ inline Ref<Recordset> Example1Suppliers() {
                         {Variant("WHL"), Variant("Spain")}},
                        LastRow::Pending);
 }
+// A data source with the two recordsets of the first demonstration example as rs1 and rs2.
+inline Ref<QueryDataSource> Example1Source() {
+  Ref<QueryDataSource> source = QueryDataSource::Create();
+  source->RecordsetCollection()->Add(Example1Products(), "rs1");
+  source->RecordsetCollection()->Add(Example1Suppliers(), "rs2");
+  return source;
+}
 inline constexpr const char* kExample1Sql =
     "SELECT rs1.PRODUCT, rs2.SUPPLIER, rs2.COUNTRY FROM rs1 LEFT OUTER JOIN rs2 ON rs1.SUPPLIER=rs2.SUPPLIER";
+
+inline std::string CellOf(const Variant& v) { return v.IsNull() ? "<null>" : ToText(v); }
+
+// Every row of a result, each as its cells joined by "|", in result order.
+inline std::vector<std::string> RowsOf(const Ref<Recordset>& rs) {
+  std::vector<std::string> rows;
+  if (rs->Bof() && rs->Eof()) return rows;
+  for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+    std::string row;
+    for (long i = 0; i < rs->Fields().Count(); ++i) row += (i ? "|" : "") + CellOf(rs->Fields()[i].Value());
+    rows.push_back(row);
+  }
+  rs->MoveFirst();
+  return rows;
+}
+
+inline std::vector<std::string> Sorted(std::vector<std::string> rows) {
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+// The rows of the first demonstration example's result, sorted.
+inline const std::vector<std::string> kExample1Rows = Sorted(
+    {"Wheels|WHL|Spain", "Battery|BTR|Canada", "Seats|SES|USA", "SRS|SES|USA", "Carpet|CRT|UK", "Windshield|CRT|UK",
+     "Radio|RDO|Holland", "Tyres|TRS|Germany", "Alloy Wheels|<null>|<null>"});
 
 // The description of the errors whose cause the component cannot name.
 inline const std::string kUnknownCause =

@@ -40,6 +40,16 @@ TEST(SchemaFile, ColumnNamesLoseTheirQualifierAndQuoteSpaces) {
   EXPECT_EQ(SchemaColumnName("TEMP12.SUPPLIER"), "SUPPLIER");
 }
 
+TEST(SchemaFile, ColumnNamesTheDriverWouldMisreadAreQuotedAndLoseLineBreaks) {
+  EXPECT_EQ(SchemaColumnName("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(SchemaColumnName("it\"s"), "it\"s");
+  EXPECT_EQ(SchemaColumnName("\"q"), "\"\"\"q\"");
+  EXPECT_EQ(SchemaColumnName("[x]"), "\"[x]\"");
+  EXPECT_EQ(SchemaColumnName("a]b"), "a]b");
+  EXPECT_EQ(SchemaColumnName("a\tb"), "\"a\tb\"");
+  EXPECT_EQ(SchemaColumnName("c\r\nd\ne"), "cde");
+}
+
 struct TypeCase {
   int type;
   long definedSize;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <regex>
 
 #include "engine_test_support.h"
@@ -23,24 +24,9 @@ using testing::CaughtError;
 
 using testing::kUnknownCause;
 
-std::string CellOf(const Variant& v) { return v.IsNull() ? "<null>" : ToText(v); }
-
-// Every row of a result, each as its cells joined by "|", in result order.
-std::vector<std::string> RowsOf(const Ref<Recordset>& rs) {
-  std::vector<std::string> rows;
-  for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
-    std::string row;
-    for (long i = 0; i < rs->Fields().Count(); ++i) row += (i ? "|" : "") + CellOf(rs->Fields()[i].Value());
-    rows.push_back(row);
-  }
-  rs->MoveFirst();
-  return rows;
-}
-
-std::vector<std::string> Sorted(std::vector<std::string> rows) {
-  std::sort(rows.begin(), rows.end());
-  return rows;
-}
+using testing::kExample1Rows;
+using testing::RowsOf;
+using testing::Sorted;
 
 std::vector<std::string> FieldNamesOf(const Ref<Recordset>& rs) {
   std::vector<std::string> names;
@@ -50,18 +36,9 @@ std::vector<std::string> FieldNamesOf(const Ref<Recordset>& rs) {
 
 class EndToEndTest : public testing::TempRootTest {
  protected:
-  Ref<QueryDataSource> Example1Source() {
-    Ref<QueryDataSource> source = QueryDataSource::Create();
-    source->RecordsetCollection()->Add(testing::Example1Products(), "rs1");
-    source->RecordsetCollection()->Add(testing::Example1Suppliers(), "rs2");
-    return source;
-  }
+  Ref<QueryDataSource> Example1Source() { return testing::Example1Source(); }
   std::string FolderName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 };
-
-const std::vector<std::string> kExample1Rows = Sorted({
-    "Wheels|WHL|Spain", "Battery|BTR|Canada", "Seats|SES|USA", "SRS|SES|USA", "Carpet|CRT|UK",
-    "Windshield|CRT|UK", "Radio|RDO|Holland", "Tyres|TRS|Germany", "Alloy Wheels|<null>|<null>"});
 
 TEST_F(EndToEndTest, Example1GivesNineRowsOfThreeColumnsAndLeavesOnlyTheObjectsFolder) {
   Ref<Vendrel> query = Vendrel::Create();
@@ -177,12 +154,7 @@ struct Provoked {
 
 void PrintTo(const Provoked& c, std::ostream* os) { *os << c.what; }
 
-Ref<QueryDataSource> Example1() {
-  Ref<QueryDataSource> source = QueryDataSource::Create();
-  source->RecordsetCollection()->Add(testing::Example1Products(), "rs1");
-  source->RecordsetCollection()->Add(testing::Example1Suppliers(), "rs2");
-  return source;
-}
+Ref<QueryDataSource> Example1() { return testing::Example1Source(); }
 
 Ref<Recordset> RunSql(Vendrel& query, const std::string& sql) {
   return query.Execute(Example1(), sql, adOpenStatic, adLockReadOnly);
@@ -256,43 +228,61 @@ INSTANTIATE_TEST_SUITE_P(
                  -2147220502, kUnknownCause}),
     testing::NameFromWhat());
 
-// One process's share of the concurrency test: several objects, many
-// queries, every result checked. Returns the number of wrong results.
+// One process's share of the concurrency test: several objects at a time,
+// one of them replaced by a new one now and then, many queries each, every
+// result checked. Returns the number of wrong results.
 int RunManyQueries(const std::string& folder, int process) {
   int wrong = 0;
+  auto check = [&](const std::vector<std::string>& got, const std::vector<std::string>& expected) {
+    if (got == expected) return;
+    if (wrong++ == 0) std::fprintf(stderr, "process %d: %s instead of %s\n", process, got.empty() ? "" : got[0].c_str(),
+                                   expected.empty() ? "" : expected[0].c_str());
+  };
   std::vector<Ref<Vendrel>> queries;
   for (int i = 0; i < 3; ++i) queries.push_back(Vendrel::Create());
-  for (int round = 0; round < 50; ++round) {
+  for (int round = 0; round < 40; ++round) {
     for (size_t q = 0; q < queries.size(); ++q) {
       const std::string tag = std::to_string(process) + "-" + std::to_string(round) + "-" + std::to_string(q);
-      auto rs = testing::MakeRecordset({{"TAG"}, {"N", adInteger, 0}}, {{Variant(tag), Variant::Long(round)}});
+      auto rs1 = testing::MakeRecordset({{"TAG"}, {"N", adInteger, 0}}, {{Variant(tag), Variant::Long(round)}});
+      auto rs2 = testing::MakeRecordset({{"N", adInteger, 0}, {"LABEL"}},
+                                        {{Variant::Long(round), Variant("r" + tag)}, {Variant::Long(round + 1), Variant("x")},
+                                         {Variant::Long(round), Variant("s" + tag)}});
       Ref<QueryDataSource> source = QueryDataSource::Create();
-      source->RecordsetCollection()->Add(rs, "rs1");
+      source->RecordsetCollection()->Add(rs1, "rs1");
+      source->RecordsetCollection()->Add(rs2, "rs2");
       // Every third query keeps its result, and the next one reads it back.
       const bool keep = round % 3 == 0;
       try {
-        Ref<Recordset> result =
-            queries[q]->Execute(source, "SELECT rs1.TAG, rs1.N FROM rs1", adOpenStatic, adLockReadOnly, keep, "kept", folder);
-        if (RowsOf(result) != std::vector<std::string>{tag + "|" + std::to_string(round)}) ++wrong;
+        Ref<Recordset> result = queries[q]->Execute(
+            source, "SELECT rs1.TAG, rs1.N, rs2.LABEL FROM rs1 INNER JOIN rs2 ON rs1.N = rs2.N ORDER BY rs2.LABEL",
+            adOpenStatic, adLockReadOnly, keep, "kept", folder);
+        const std::string n = std::to_string(round);
+        check(RowsOf(result), {tag + "|" + n + "|r" + tag, tag + "|" + n + "|s" + tag});
+        result = queries[q]->Execute(source, "SELECT rs2.N, Count(*) AS C FROM rs2 GROUP BY rs2.N", adOpenStatic,
+                                     adLockReadOnly, false, "", folder);
+        check(RowsOf(result), {n + "|2", std::to_string(round + 1) + "|1"});
         if (keep) {
           Ref<QueryDataSource> again = QueryDataSource::Create();
           again->RecordsetCollection()->Add(nullptr, "kept", true);
-          result = queries[q]->Execute(again, "SELECT kept.TAG FROM kept", adOpenStatic, adLockReadOnly, false, "", folder);
-          if (RowsOf(result) != std::vector<std::string>{tag}) ++wrong;
+          result = queries[q]->Execute(again, "SELECT DISTINCT kept.TAG FROM kept", adOpenStatic, adLockReadOnly,
+                                       false, "", folder);
+          check(RowsOf(result), {tag});
         }
-      } catch (const Error&) {
-        ++wrong;
+      } catch (const Error& e) {
+        if (wrong++ == 0) std::fprintf(stderr, "process %d: %s\n", process, e.Description().c_str());
       }
     }
+    if (round % 10 == 9) queries[static_cast<size_t>(round / 10) % queries.size()] = Vendrel::Create();
   }
   return wrong;
 }
 
-TEST_F(EndToEndTest, TwoProcessesSharingOneQueryFolderNeverDisturbEachOther) {
+TEST_F(EndToEndTest, FourProcessesSharingOneQueryFolderNeverDisturbEachOther) {
+  constexpr int kProcesses = 4;
   const std::string shared = Root() + "/shared";
   fs::CreateFolder(shared);
   std::vector<pid_t> children;
-  for (int process = 1; process <= 2; ++process) {
+  for (int process = 1; process <= kProcesses; ++process) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) ::_exit(std::min(RunManyQueries(shared, process), 100));
@@ -301,9 +291,10 @@ TEST_F(EndToEndTest, TwoProcessesSharingOneQueryFolderNeverDisturbEachOther) {
   for (pid_t pid : children) {
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_TRUE(WIFEXITED(status)) << "process " << pid << " ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0) << "wrong results in process " << pid;
   }
+  // The objects' own folders (in the shared temporary folder) and every query folder are gone.
   EXPECT_EQ(Tree(), (std::set<std::string>{"shared"}));
 }
 

@@ -71,7 +71,8 @@ void DecimalDigits(double v, int decimals, std::string& whole, std::string& frac
   const size_t point = s.find('.');
   whole = s.substr(0, point);
   std::string rest = point == std::string::npos ? "" : s.substr(point + 1);
-  rest.resize(static_cast<size_t>(precision), '0');
+  // Places beyond the printed precision are zeros, and one more place decides the rounding.
+  rest.resize(static_cast<size_t>(std::max(precision, decimals + 1)), '0');
   fraction = rest.substr(0, static_cast<size_t>(decimals));
   if (rest[static_cast<size_t>(decimals)] >= '5') {
     std::string digits = whole + fraction;
@@ -198,6 +199,7 @@ void FillInteger(const std::string& digits, const std::vector<NumberPicture::Pie
 std::string FormatNumber(double value, const std::string& section, bool showSign) {
   NumberPicture p = ParseNumberPicture(section);
   double v = value * std::pow(100.0, p.percent) / std::pow(1000.0, p.scale);
+  if (!std::isfinite(v)) Fail(err::kOverflow);  // so many "%" that the value has no digits left
   int decimals = 0;
   int integerPlaces = 0;
   std::vector<NumberPicture::Piece*> integerRuns, exponentRuns;
@@ -246,8 +248,8 @@ std::string FormatNumber(double value, const std::string& section, bool showSign
         break;
       case NumberPicture::Piece::Integer: out += filled[integerRun++]; break;
       case NumberPicture::Piece::Fraction: {
-        const size_t take = std::min(piece.text.size(), shownFraction.size() > fractionAt ? shownFraction.size() - fractionAt : 0);
-        out += shownFraction.substr(fractionAt, take);
+        // Places that the dropped trailing zeros leave empty show nothing.
+        if (fractionAt < shownFraction.size()) out += shownFraction.substr(fractionAt, piece.text.size());
         fractionAt += piece.text.size();
         break;
       }

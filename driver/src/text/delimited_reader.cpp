@@ -353,6 +353,11 @@ ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout,
       for (const FieldText& f : fields) columns.emplace_back(std::string(f.text), JetType::Text, 0, true);
   }
   MakeNamesUnique(columns);
+  // A column's name becomes an identifier of the database, which cannot hold a NUL.
+  for (size_t i = 0; i < columns.size(); ++i)
+    if (columns[i].Name().find('\0') != std::string::npos)
+      RaiseDriverError(hr::kFileError, "The name of column " + std::to_string(i + 1) + " of '" + std::string(fileName) +
+                                           "' holds a NUL character.");
 
   while (splitter.Next(fields)) {
     const int line = splitter.RowLine();

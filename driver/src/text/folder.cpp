@@ -13,7 +13,7 @@
 namespace vendrel::driver::text {
 
 FileStamp StampOf(const std::string& path) {
-  fs::faults::Check("FileInfo");
+  fs::faults::Check("FileInfo", path);
   struct stat st;
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   return FileStamp{true, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
@@ -22,7 +22,7 @@ FileStamp StampOf(const std::string& path) {
 }
 
 std::vector<std::string> ListFiles(const std::string& folder) {
-  fs::faults::Check("ListFolder");
+  fs::faults::Check("ListFolder", folder);
   struct DirCloser {
     void operator()(DIR* d) const noexcept { ::closedir(d); }
   };

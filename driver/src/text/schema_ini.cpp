@@ -60,15 +60,26 @@ std::optional<JetType> TypeFromName(std::string_view name) {
                                        "' (section [" + section.name + "]): " + std::string(why) + ".");
 }
 
-// "Name Type [Width n]", the name plain, in double quotes or in brackets.
+// "Name Type [Width n]", the name plain, in double quotes (a double quote in
+// it written twice) or in brackets.
 DeclaredColumn ParseColumn(std::string_view spec, std::string_view schemaName, const SchemaSection& section,
                            const SchemaEntry& entry) {
   DeclaredColumn column;
   std::string_view rest = Trim(spec);
   if (rest.empty()) RaiseBadEntry(schemaName, section, entry, "the column has no name");
-  if (rest.front() == '"' || rest.front() == '[') {
-    const char close = rest.front() == '"' ? '"' : ']';
-    const size_t end = rest.find(close, 1);
+  if (rest.front() == '"') {
+    for (size_t at = 1;;) {
+      const size_t end = rest.find('"', at);
+      if (end == std::string_view::npos) RaiseBadEntry(schemaName, section, entry, "the column name is not closed");
+      const bool doubled = end + 1 < rest.size() && rest[end + 1] == '"';
+      column.name.append(rest.substr(at, end + (doubled ? 1 : 0) - at));
+      at = end + (doubled ? 2 : 1);
+      if (doubled) continue;
+      rest = rest.substr(at);
+      break;
+    }
+  } else if (rest.front() == '[') {
+    const size_t end = rest.find(']', 1);
     if (end == std::string_view::npos) RaiseBadEntry(schemaName, section, entry, "the column name is not closed");
     column.name = std::string(rest.substr(1, end - 1));
     rest = rest.substr(end + 1);

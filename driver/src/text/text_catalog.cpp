@@ -87,9 +87,13 @@ const TableDef* TextFolderCatalog::FindTable(std::string_view name) {
   FileStamp data, schema;
   try {
     data = StampOf(fs::JoinPath(options_.folder, *fileName));
-    if (schemaName) schema = StampOf(fs::JoinPath(options_.folder, *schemaName));
   } catch (const Error&) {
     RaiseCannotOpen(*fileName);
+  }
+  try {
+    if (schemaName) schema = StampOf(fs::JoinPath(options_.folder, *schemaName));
+  } catch (const Error&) {
+    RaiseCannotOpen(*schemaName);
   }
   if (!data.exists) return nullptr;
   if (it != tables_.end()) {

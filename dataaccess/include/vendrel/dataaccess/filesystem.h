@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vendrel::fs {
 
@@ -72,12 +73,18 @@ class MappedFile {
 // Fault injection for tests: after Arm(k) the k-th operation from then on
 // fails with error 75 (path/file access error), once.
 namespace faults {
+struct Operation {
+  std::string name;  // "CreateFolder", "OpenFile", "ReadFile", ...
+  std::string path;  // the file or folder it works on; empty when none
+};
 void Arm(long k);
 void Disarm();
 long OperationsSinceArm();  // how many operations ran since Arm
+std::vector<Operation> OperationsRunSinceArm();  // each of them, in order; the failed one last
 bool Fired();
+Operation FiredOperation();  // the operation that failed, once Fired()
 // Called by every operation; exposed so other file readers can take part.
-void Check(std::string_view operation);
+void Check(std::string_view operation, std::string_view path = {});
 }  // namespace faults
 
 }  // namespace vendrel::fs
