@@ -36,7 +36,9 @@ std::optional<std::string> Match(const std::vector<std::string>& files, std::str
 
 }  // namespace
 
-TextFolderCatalog::TextFolderCatalog(sqlite3* db, TextFolderOptions options) : db_(db), options_(std::move(options)) {}
+TextFolderCatalog::TextFolderCatalog(sqlite3* db, TextFolderOptions options) : db_(db), options_(std::move(options)) {
+  RegisterTextTableModule(db_);
+}
 
 TextFolderCatalog::~TextFolderCatalog() = default;
 
@@ -144,7 +146,7 @@ std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const st
   loaded->def.displayName = fileName;
   loaded->def.sqliteName = QuoteIdentifier("t" + std::to_string(nextId_++));
   for (const ParsedColumn& c : parsed.columns) loaded->def.columns.push_back(c.def);
-  LoadTextTable(db_, loaded->def.sqliteName, std::move(parsed));
+  LoadTextTable(db_, loaded->def.sqliteName, std::make_shared<const IndexedTable>(std::move(parsed)));
   return loaded;
 }
 
