@@ -1,5 +1,7 @@
 #include "data_file_writer.h"
 
+#include <charconv>
+
 #include "component_error.h"
 #include "vendrel/dataaccess/collection.h"
 #include "vendrel/dataaccess/convert.h"
@@ -64,6 +66,69 @@ std::string CellText(const Variant& value, int fieldType, const DataFileStyle& s
   return NeedsQuotes(text) ? QuotedCell(text) : text;
 }
 
+namespace {
+
+void AppendDigits(std::string& line, int64_t n) {
+  char digits[24];
+  const auto r = std::to_chars(digits, digits + sizeof digits, n);
+  line.append(digits, r.ptr);
+}
+
+// CellText appended to the line, without a text of its own for the values
+// that need no cleaning or quoting: the same bytes.
+void AppendCell(std::string& line, const Variant& value, int fieldType, const DataFileStyle& style) {
+  switch (value.Type()) {
+    case VarType::Empty:
+    case VarType::Null: return;
+    case VarType::Date:
+      if (IsDateType(fieldType)) {
+        AppendShortDateTime(line, value.AsDate());
+        return;
+      }
+      break;
+    case VarType::Long:
+      if (!IsDateType(fieldType)) {
+        AppendDigits(line, value.AsLong());
+        return;
+      }
+      break;
+    case VarType::Integer:
+      if (!IsDateType(fieldType)) {
+        AppendDigits(line, value.AsInteger());
+        return;
+      }
+      break;
+    case VarType::BigInt:
+      if (!IsDateType(fieldType)) {
+        AppendDigits(line, value.AsBigInt());
+        return;
+      }
+      break;
+    case VarType::Currency:
+      if (!IsDateType(fieldType)) {
+        AppendCurrency(line, value.AsCurrency());
+        return;
+      }
+      break;
+    case VarType::Double:
+      if (!IsDateType(fieldType)) {
+        AppendDoubleRoundTrip(line, value.AsDouble());
+        return;
+      }
+      break;
+    case VarType::String:
+      if (!IsDateType(fieldType) && !NeedsQuotes(value.AsString())) {
+        line += value.AsString();
+        return;
+      }
+      break;
+    default: break;
+  }
+  line += CellText(value, fieldType, style);
+}
+
+}  // namespace
+
 void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileStyle& style) {
   // A recordset that cannot count its rows reports -1; one without rows has
   // no first row to move to.
@@ -72,16 +137,19 @@ void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileSty
 
   FieldCollection& fields = recordset.Fields();
   const size_t fieldCount = static_cast<size_t>(fields.Count());
+  std::vector<int> types(fieldCount);
   std::string buffer;
+  buffer.reserve(kWriteChunk + 4096);
   for (size_t i = 0; i < fieldCount; ++i) {
     if (i > 0) buffer += '\t';
     buffer += style.keptResult ? fields[i].Name() : UnqualifiedName(fields[i].Name());
+    types[i] = fields[i].Type();
   }
   buffer += "\r\n";
   while (!recordset.Eof()) {
     for (size_t i = 0; i < fieldCount; ++i) {
       if (i > 0) buffer += '\t';
-      buffer += CellText(fields[i].Value(), fields[i].Type(), style);
+      AppendCell(buffer, fields[i].Value(), types[i], style);
     }
     buffer += "\r\n";
     if (buffer.size() >= kWriteChunk) {

@@ -93,6 +93,35 @@ Variant FromStorage(sqlite3_stmt* s, int i, JetType type) {
   return raw;
 }
 
+// FromStorage for the storage each type is usually found in, without the
+// general conversions; the same values.
+Variant ValueOf(sqlite3_stmt* s, int i, JetType type) {
+  const int storage = sqlite3_column_type(s, i);
+  if (storage == SQLITE_NULL) return Variant::Null();
+  if (storage == SQLITE_INTEGER) {
+    const int64_t n = sqlite3_column_int64(s, i);
+    switch (type) {
+      case JetType::Long:
+        if (n >= INT32_MIN && n <= INT32_MAX) return Variant::Long(static_cast<int32_t>(n));
+        break;
+      case JetType::BigInt: return Variant::BigInt(n);
+      case JetType::Currency: return Variant(Currency{n});
+      case JetType::Boolean: return Variant::Boolean(n != 0);
+      case JetType::Double: return Variant::Double(static_cast<double>(n));
+      case JetType::Date: return Variant::Date(static_cast<double>(n));
+      default: break;
+    }
+  } else if (storage == SQLITE_FLOAT) {
+    if (type == JetType::Double) return Variant::Double(sqlite3_column_double(s, i));
+    if (type == JetType::Date) return Variant::Date(sqlite3_column_double(s, i));
+  } else if (storage == SQLITE_TEXT &&
+             (type == JetType::Text || type == JetType::Memo || type == JetType::Guid || type == JetType::Null)) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+    return Variant::String(std::string(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(s, i))));
+  }
+  return FromStorage(s, i, type);
+}
+
 }  // namespace
 
 FieldInfo FieldInfoOf(const OutputColumn& column) {
@@ -122,14 +151,15 @@ Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query) {
     RaiseDriverError(hr::kFileError, "Unexpected error from external database driver (the statement returns " +
                                          std::to_string(count) + " columns instead of " +
                                          std::to_string(query.columns.size()) + ").");
+  std::vector<Variant> values;
+  values.reserve(static_cast<size_t>(count));
   for (;;) {
     const int rc = sqlite3_step(s);
     if (rc == SQLITE_DONE) break;
     if (rc != SQLITE_ROW) RaiseSqliteError(db);
-    std::vector<Variant> values;
-    values.reserve(static_cast<size_t>(count));
+    values.clear();
     try {
-      for (int i = 0; i < count; ++i) values.push_back(FromStorage(s, i, query.columns[static_cast<size_t>(i)].type));
+      for (int i = 0; i < count; ++i) values.push_back(ValueOf(s, i, query.columns[static_cast<size_t>(i)].type));
     } catch (const Error& e) {
       // A value that does not fit its column's type: a runtime error of the statement,
       // numbered as the front end numbers its runtime errors.
