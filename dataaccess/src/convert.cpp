@@ -99,55 +99,64 @@ int Weekday(DateValue d) {
 
 namespace {
 // Digits of a non-negative number, at least `width` of them.
+char* PutDigits(char* at, int64_t n, int width) {
+  char digits[24];
+  const auto r = std::to_chars(digits, digits + sizeof digits, n);
+  const int length = static_cast<int>(r.ptr - digits);
+  for (int i = length; i < width; ++i) *at++ = '0';
+  return std::copy(digits, r.ptr, at);
+}
+
 void AppendDigits(std::string& out, int64_t n, int width) {
-  char buf[24];
-  const auto r = std::to_chars(buf, buf + sizeof buf, n);
-  const int length = static_cast<int>(r.ptr - buf);
-  if (length < width) out.append(static_cast<size_t>(width - length), '0');
-  out.append(buf, r.ptr);
+  char buf[48];
+  out.append(buf, PutDigits(buf, n, width));
 }
 
-void AppendShortDate(std::string& out, const CivilDateTime& c) {
+char* PutTwoDigits(char* at, int n) {
+  *at++ = static_cast<char>('0' + n / 10);
+  *at++ = static_cast<char>('0' + n % 10);
+  return at;
+}
+
+char* PutShortDate(char* at, const CivilDateTime& c) {
   const char sep = Regional().dateSeparator;
-  AppendDigits(out, c.month, 1);
-  out += sep;
-  AppendDigits(out, c.day, 1);
-  out += sep;
+  at = PutDigits(at, c.month, 1);
+  *at++ = sep;
+  at = PutDigits(at, c.day, 1);
+  *at++ = sep;
   if (c.year < 0) {  // before year 1: the sign, then at least three digits
-    out += '-';
-    AppendDigits(out, -static_cast<int64_t>(c.year), 3);
-  } else {
-    AppendDigits(out, c.year, 4);
+    *at++ = '-';
+    return PutDigits(at, -static_cast<int64_t>(c.year), 3);
   }
+  return PutDigits(at, c.year, 4);
 }
 
-void AppendTime24(std::string& out, const CivilDateTime& c) {
+char* PutTime24(char* at, const CivilDateTime& c) {
   const char sep = Regional().timeSeparator;
-  AppendDigits(out, c.hour, 2);
-  out += sep;
-  AppendDigits(out, c.minute, 2);
-  out += sep;
-  AppendDigits(out, c.second, 2);
+  at = PutTwoDigits(at, c.hour);
+  *at++ = sep;
+  at = PutTwoDigits(at, c.minute);
+  *at++ = sep;
+  return PutTwoDigits(at, c.second);
 }
 }  // namespace
 
 std::string FormatShortDate(DateValue d) {
-  std::string out;
-  AppendShortDate(out, SplitDate(d));
-  return out;
+  char buf[64];
+  return std::string(buf, PutShortDate(buf, SplitDate(d)));
 }
 
 std::string FormatTime24(DateValue d) {
-  std::string out;
-  AppendTime24(out, SplitDate(d));
-  return out;
+  char buf[16];
+  return std::string(buf, PutTime24(buf, SplitDate(d)));
 }
 
 void AppendShortDateTime(std::string& out, DateValue d) {
   const CivilDateTime c = SplitDate(d);
-  AppendShortDate(out, c);
-  out += ' ';
-  AppendTime24(out, c);
+  char buf[64];
+  char* at = PutShortDate(buf, c);
+  *at++ = ' ';
+  out.append(buf, PutTime24(at, c));
 }
 
 std::string FormatShortDateTime(DateValue d) {
@@ -395,7 +404,26 @@ std::string CleanNumber(std::string_view text) {
 
 }  // namespace
 
+namespace {
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A number written plainly ("-12.5", "1e-7"): the text as CleanNumber would
+// leave it, so it needs no copy.
+bool IsPlainNumber(std::string_view s) {
+  if (s.empty() || !(IsDigit(s[0]) || (s[0] == '-' && s.size() > 1 && IsDigit(s[1])))) return false;
+  for (char c : s)
+    if (!IsDigit(c) && c != '.' && c != 'e' && c != 'E' && c != '+' && c != '-') return false;
+  return Regional().decimalSeparator == '.';
+}
+}  // namespace
+
 std::optional<double> ParseNumber(std::string_view text) {
+  if (IsPlainNumber(text)) {
+    double value = 0;
+    auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return std::nullopt;
+    return value;
+  }
   const std::string clean = CleanNumber(text);
   if (clean.empty()) return std::nullopt;
   double value = 0;
@@ -414,7 +442,34 @@ std::optional<int64_t> ParseWholeNumber(std::string_view text) {
   return value;
 }
 
+namespace {
+// "[-]digits[.digits]" with at most 14 digits before the point and 4 after
+// it: the amount without the general reading below (which gives the same).
+std::optional<Currency> ParsePlainCurrency(std::string_view s) {
+  size_t at = 0;
+  const bool negative = !s.empty() && s[0] == '-';
+  if (negative) ++at;
+  const size_t wholeStart = at;
+  int64_t value = 0;
+  while (at < s.size() && IsDigit(s[at]) && at - wholeStart < 14) value = value * 10 + (s[at++] - '0');
+  if (at == wholeStart) return std::nullopt;
+  int fractionDigits = 0;
+  if (at < s.size() && s[at] == Regional().decimalSeparator) {
+    ++at;
+    while (at < s.size() && IsDigit(s[at]) && fractionDigits < 4) {
+      value = value * 10 + (s[at++] - '0');
+      ++fractionDigits;
+    }
+    if (fractionDigits == 0) return std::nullopt;
+  }
+  if (at != s.size()) return std::nullopt;
+  for (int i = fractionDigits; i < 4; ++i) value *= 10;
+  return Currency{negative ? -value : value};
+}
+}  // namespace
+
 std::optional<Currency> ParseCurrency(std::string_view text) {
+  if (auto plain = ParsePlainCurrency(text)) return plain;
   const std::string clean = CleanNumber(text);
   if (clean.empty()) return std::nullopt;
   if (clean.find('e') != std::string::npos) {

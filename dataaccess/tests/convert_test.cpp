@@ -68,6 +68,21 @@ TEST(FormatCurrency, UpToFourDecimalsWithoutSymbol) {
   EXPECT_EQ(FormatCurrency({0}), "0");
 }
 
+TEST(ParseNumber, PlainAndDecoratedFormsReadAlike) {
+  const std::pair<const char*, std::optional<double>> numbers[] = {
+      {"12.5", 12.5},   {"-1E-7", -1e-7}, {"1e+5", 1e5},          {"+12.5", 12.5}, {" 12.5 ", 12.5},
+      {"$1,234.5", 1234.5}, {".5", 0.5},  {"1e", std::nullopt}, {"1-2", std::nullopt},
+      {"1.2.3", std::nullopt}, {"-", std::nullopt}, {"1e400", std::nullopt}, {"inf", std::nullopt}};
+  for (const auto& [text, expected] : numbers) EXPECT_EQ(ParseNumber(text), expected) << text;
+  const std::pair<const char*, std::optional<int64_t>> amounts[] = {
+      {"-0.5", -5000},   {"007.5", 75000}, {"12345678901234.5678", 123456789012345678}, {"1.23455", 12346},
+      {"1.23465", 12346}, {" 2 ", 20000}, {"1.", 10000},  {"-", std::nullopt}, {"1.2.3", std::nullopt}};
+  for (const auto& [text, expected] : amounts) {
+    const std::optional<Currency> c = ParseCurrency(text);
+    EXPECT_EQ(c ? std::optional<int64_t>(c->scaled) : std::nullopt, expected) << text;
+  }
+}
+
 TEST(ParseCurrency, ExactToFourDecimals) {
   EXPECT_EQ(ParseCurrency("922337203685477.5807")->scaled, INT64_MAX);
   EXPECT_EQ(ParseCurrency("-1.5")->scaled, -15000);

@@ -395,11 +395,8 @@ ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout,
   return table;
 }
 
-ParsedTable ReadTextTable(const std::string& path, std::string_view fileName, const TableLayout& layout) {
-  if (layout.format.fixedLength)
-    RaiseDriverError(hr::kFileError, "'" + std::string(fileName) +
-                                         "' is described as FixedLength; only delimited text files can be read.");
-  auto bytes = std::make_unique<const std::string>(fs::ReadFile(path));
+ParsedTable ParseTextFile(std::unique_ptr<const std::string> bytes, std::string_view fileName,
+                          const TableLayout& layout) {
   auto decoded = std::make_unique<std::string>();
   const auto text = DecodeToUtf8(*bytes, layout.format.characterSet, *decoded);
   if (!text) RaiseDriverError(hr::kFileError, "'" + std::string(fileName) + "' cannot be read in its character set.");
@@ -407,6 +404,17 @@ ParsedTable ReadTextTable(const std::string& path, std::string_view fileName, co
   table.bytes = std::move(bytes);
   table.decoded = std::move(decoded);
   return table;
+}
+
+void RefuseFixedLength(std::string_view fileName, const TableLayout& layout) {
+  if (layout.format.fixedLength)
+    RaiseDriverError(hr::kFileError, "'" + std::string(fileName) +
+                                         "' is described as FixedLength; only delimited text files can be read.");
+}
+
+ParsedTable ReadTextTable(const std::string& path, std::string_view fileName, const TableLayout& layout) {
+  RefuseFixedLength(fileName, layout);
+  return ParseTextFile(std::make_unique<const std::string>(fs::ReadFile(path)), fileName, layout);
 }
 
 }  // namespace vendrel::driver::text

@@ -1,6 +1,7 @@
 #pragma once
 // Reads a delimited text file in one pass into typed columns.
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,14 @@ namespace vendrel::driver::text {
 // under its column's type, an unterminated quoted value or a row with more
 // values than columns.
 ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout, std::string_view fileName);
+
+// Converts the bytes of a file from its character set and parses them; the
+// table keeps the bytes.
+ParsedTable ParseTextFile(std::unique_ptr<const std::string> bytes, std::string_view fileName,
+                          const TableLayout& layout);
+
+// Raises the driver's error for a layout this reader does not read.
+void RefuseFixedLength(std::string_view fileName, const TableLayout& layout);
 
 // Reads the file, converts its character set and parses it.
 ParsedTable ReadTextTable(const std::string& path, std::string_view fileName, const TableLayout& layout);
