@@ -93,33 +93,47 @@ Variant FromStorage(sqlite3_stmt* s, int i, JetType type) {
   return raw;
 }
 
-// FromStorage for the storage each type is usually found in, without the
-// general conversions; the same values.
-Variant ValueOf(sqlite3_stmt* s, int i, JetType type) {
+// FromStorage into `out`, for the storage each type is usually found in
+// without the general conversions (the same values), and reusing the text
+// storage `out` holds.
+void ReadValue(sqlite3_stmt* s, int i, JetType type, Variant& out) {
   const int storage = sqlite3_column_type(s, i);
-  if (storage == SQLITE_NULL) return Variant::Null();
+  if (storage == SQLITE_NULL) {
+    out = Variant::Null();
+    return;
+  }
   if (storage == SQLITE_INTEGER) {
     const int64_t n = sqlite3_column_int64(s, i);
     switch (type) {
       case JetType::Long:
-        if (n >= INT32_MIN && n <= INT32_MAX) return Variant::Long(static_cast<int32_t>(n));
+        if (n >= INT32_MIN && n <= INT32_MAX) {
+          out = Variant::Long(static_cast<int32_t>(n));
+          return;
+        }
         break;
-      case JetType::BigInt: return Variant::BigInt(n);
-      case JetType::Currency: return Variant(Currency{n});
-      case JetType::Boolean: return Variant::Boolean(n != 0);
-      case JetType::Double: return Variant::Double(static_cast<double>(n));
-      case JetType::Date: return Variant::Date(static_cast<double>(n));
+      case JetType::BigInt: out = Variant::BigInt(n); return;
+      case JetType::Currency: out = Variant(Currency{n}); return;
+      case JetType::Boolean: out = Variant::Boolean(n != 0); return;
+      case JetType::Double: out = Variant::Double(static_cast<double>(n)); return;
+      case JetType::Date: out = Variant::Date(static_cast<double>(n)); return;
       default: break;
     }
   } else if (storage == SQLITE_FLOAT) {
-    if (type == JetType::Double) return Variant::Double(sqlite3_column_double(s, i));
-    if (type == JetType::Date) return Variant::Date(sqlite3_column_double(s, i));
+    if (type == JetType::Double) {
+      out = Variant::Double(sqlite3_column_double(s, i));
+      return;
+    }
+    if (type == JetType::Date) {
+      out = Variant::Date(sqlite3_column_double(s, i));
+      return;
+    }
   } else if (storage == SQLITE_TEXT &&
              (type == JetType::Text || type == JetType::Memo || type == JetType::Guid || type == JetType::Null)) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-    return Variant::String(std::string(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(s, i))));
+    out.AssignString({text ? text : "", static_cast<size_t>(sqlite3_column_bytes(s, i))});
+    return;
   }
-  return FromStorage(s, i, type);
+  out = FromStorage(s, i, type);
 }
 
 }  // namespace
@@ -151,21 +165,20 @@ Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query) {
     RaiseDriverError(hr::kFileError, "Unexpected error from external database driver (the statement returns " +
                                          std::to_string(count) + " columns instead of " +
                                          std::to_string(query.columns.size()) + ").");
-  std::vector<Variant> values;
-  values.reserve(static_cast<size_t>(count));
+  std::vector<Variant> values(static_cast<size_t>(count));
   for (;;) {
     const int rc = sqlite3_step(s);
     if (rc == SQLITE_DONE) break;
     if (rc != SQLITE_ROW) RaiseSqliteError(db);
-    values.clear();
     try {
-      for (int i = 0; i < count; ++i) values.push_back(ValueOf(s, i, query.columns[static_cast<size_t>(i)].type));
+      for (int i = 0; i < count; ++i)
+        ReadValue(s, i, query.columns[static_cast<size_t>(i)].type, values[static_cast<size_t>(i)]);
     } catch (const Error& e) {
       // A value that does not fit its column's type: a runtime error of the statement,
       // numbered as the front end numbers its runtime errors.
       RaiseDriverError(e.Number() == err::kTypeMismatch ? hr::kTypeMismatch : hr::kSyntaxError, e.Description());
     }
-    rows->AppendRow(std::move(values));
+    rows->AppendRow(std::span<const Variant>(values));
   }
   return rows;
 }
