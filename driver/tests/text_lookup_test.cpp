@@ -104,6 +104,46 @@ TEST_F(TextLookupTest, NumbersMatchAcrossTheirStorageAndZeroMatchesMinusZero) {
   EXPECT_EQ(Query("SELECT COUNT(*) FROM amounts.txt a INNER JOIN amounts.txt b ON a.Id = b.Id"), (Rows{{"6"}}));
 }
 
+TEST_F(TextLookupTest, RangesAndInListsGiveTheRowsOfAScanInFileOrder) {
+  // 200 rows in a shuffled order, a Null among them; Amount is Id / 4.
+  constexpr int kRows = 200;
+  std::string data = "Id\tAmount\r\n";
+  std::vector<int> ids;
+  for (int i = 0; i < kRows; ++i) {
+    const int id = i * 37 % kRows;
+    ids.push_back(id);
+    data += (id == 100 ? std::string() : std::to_string(id)) + "\t" + (id == 100 ? std::string() : std::to_string(id / 4.0)) + "\r\n";
+  }
+  folder_.Write("schema.ini", "[ranges.txt]\r\nColNameHeader = True\r\nFormat = TABDelimited\r\nCol1=Id Integer\r\n"
+                              "Col2=Amount Double\r\n");
+  folder_.Write("ranges.txt", data);
+  const struct {
+    std::string where;
+    bool (*holds)(int id);
+  } cases[] = {
+      {"Id BETWEEN 20 AND 29", [](int id) { return id >= 20 && id <= 29; }},
+      {"Id > 190", [](int id) { return id > 190; }},
+      {"Id >= 190.5", [](int id) { return id >= 191; }},
+      {"Id < 5", [](int id) { return id < 5; }},
+      {"Id <= 4.5", [](int id) { return id <= 4; }},
+      {"Id > 20 AND Id < 25", [](int id) { return id > 20 && id < 25; }},
+      {"Id BETWEEN 50 AND 150", [](int id) { return id >= 50 && id <= 150 && id != 100; }},
+      {"Id > 300", [](int) { return false; }},
+      {"Id > Null", [](int) { return false; }},
+      {"Amount BETWEEN 2 AND 4", [](int id) { return id >= 8 && id <= 16; }},
+      {"Amount > 49", [](int id) { return id > 196; }},
+      {"Amount < 1.25", [](int id) { return id < 5; }},
+      {"Id IN (150, 3, 77, 3, 999)", [](int id) { return id == 150 || id == 3 || id == 77; }},
+      {"Amount IN (0.25, 49.75)", [](int id) { return id == 1 || id == 199; }},
+  };
+  for (const auto& c : cases) {
+    Rows expected;
+    for (int id : ids)
+      if (id != 100 && c.holds(id)) expected.push_back({std::to_string(id)});
+    EXPECT_EQ(Query("SELECT Id FROM ranges.txt WHERE " + c.where), expected) << c.where;
+  }
+}
+
 TEST_F(TextLookupTest, ATableReadAgainAfterItsFileChangesIsLookedUpByItsNewRows) {
   EXPECT_EQ(Query("SELECT Id FROM names.txt WHERE Name = 'x'"), (Rows{{"6"}}));
   folder_.Write("names.txt", "Id\tName\r\n8\tX\r\n9\ty\r\n10\tx\r\n");

@@ -1,5 +1,6 @@
 #include "text/indexed_table.h"
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 #include <string>
@@ -68,7 +69,7 @@ LookupKey LookupKey::Real(double d) {
 LookupKey LookupKey::Text(std::string_view text) {
   LookupKey key;
   key.kind_ = StorageKind::Text;
-  key.text_ = text;
+  key.text_.assign(text);
   key.hash_ = HashText(text);
   return key;
 }
@@ -131,6 +132,33 @@ size_t ColumnIndex::MemoryBytes() const noexcept {
   return starts_.capacity() * sizeof(uint32_t) + rows_.capacity() * sizeof(uint32_t);
 }
 
+// ---------------------------------------------------------------- SortedIndex
+
+SortedIndex::SortedIndex(const ColumnValues& values) {
+  const size_t n = values.size();
+  rows_.reserve(n);
+  for (size_t r = 0; r < n; ++r)
+    if (!values.IsNull(r)) rows_.push_back(static_cast<uint32_t>(r));
+  if (values.Kind() == StorageKind::Whole)
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [&](uint32_t a, uint32_t b) { return values.Whole(a) < values.Whole(b); });
+  else
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [&](uint32_t a, uint32_t b) { return values.Real(a) < values.Real(b); });
+}
+
+std::span<const uint32_t> SortedIndex::Between(const ColumnValues& values, int64_t low, int64_t high) const {
+  const auto first = std::partition_point(rows_.begin(), rows_.end(), [&](uint32_t r) { return values.Whole(r) < low; });
+  const auto last = std::partition_point(first, rows_.end(), [&](uint32_t r) { return values.Whole(r) <= high; });
+  return {first, last};
+}
+
+std::span<const uint32_t> SortedIndex::Between(const ColumnValues& values, double low, double high) const {
+  const auto first = std::partition_point(rows_.begin(), rows_.end(), [&](uint32_t r) { return values.Real(r) < low; });
+  const auto last = std::partition_point(first, rows_.end(), [&](uint32_t r) { return values.Real(r) <= high; });
+  return {first, last};
+}
+
 // ---------------------------------------------------------------- IndexedTable
 
 bool IndexedTable::Indexable(size_t column) const {
@@ -145,11 +173,20 @@ const ColumnIndex& IndexedTable::IndexOf(size_t column) const {
   return *index;
 }
 
+const SortedIndex& IndexedTable::OrderOf(size_t column) const {
+  std::lock_guard lock(mutex_);
+  std::unique_ptr<const SortedIndex>& order = orders_.at(column);
+  if (!order) order = std::make_unique<const SortedIndex>(table_.columns[column].values);
+  return *order;
+}
+
 size_t IndexedTable::MemoryBytes() const {
   size_t total = table_.MemoryBytes();
   std::lock_guard lock(mutex_);
   for (const auto& index : indexes_)
     if (index) total += index->MemoryBytes();
+  for (const auto& order : orders_)
+    if (order) total += order->MemoryBytes();
   return total;
 }
 

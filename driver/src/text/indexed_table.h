@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,7 +29,7 @@ class LookupKey {
   StorageKind kind_ = StorageKind::Whole;
   int64_t whole_ = 0;
   double real_ = 0;
-  std::string_view text_;
+  std::string text_;  // its own copy: the value it came from may change
   uint64_t hash_ = 0;
 };
 
@@ -51,9 +52,24 @@ class ColumnIndex {
   std::vector<uint32_t> rows_;
 };
 
+// The non-Null rows of a numeric column in the order of their values.
+class SortedIndex {
+ public:
+  explicit SortedIndex(const ColumnValues& values);
+
+  // The rows whose values lie between the bounds, both included, in order of value.
+  std::span<const uint32_t> Between(const ColumnValues& values, int64_t low, int64_t high) const;
+  std::span<const uint32_t> Between(const ColumnValues& values, double low, double high) const;
+  size_t MemoryBytes() const noexcept { return rows_.capacity() * sizeof(uint32_t); }
+
+ private:
+  std::vector<uint32_t> rows_;
+};
+
 class IndexedTable {
  public:
-  explicit IndexedTable(ParsedTable table) : table_(std::move(table)), indexes_(table_.columns.size()) {}
+  explicit IndexedTable(ParsedTable table)
+      : table_(std::move(table)), indexes_(table_.columns.size()), orders_(table_.columns.size()) {}
 
   const ParsedTable& Table() const noexcept { return table_; }
   // Whether lookups can use an index of the column (Binary columns compare
@@ -61,12 +77,15 @@ class IndexedTable {
   bool Indexable(size_t column) const;
   // The column's index, built on the first call; safe from several threads.
   const ColumnIndex& IndexOf(size_t column) const;
+  // The order of a numeric column, built on the first call; safe from several threads.
+  const SortedIndex& OrderOf(size_t column) const;
   size_t MemoryBytes() const;
 
  private:
   ParsedTable table_;
   mutable std::mutex mutex_;
   mutable std::vector<std::unique_ptr<const ColumnIndex>> indexes_;
+  mutable std::vector<std::unique_ptr<const SortedIndex>> orders_;
 };
 
 }  // namespace vendrel::driver::text

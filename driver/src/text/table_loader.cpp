@@ -42,16 +42,27 @@ struct TextVtab : sqlite3_vtab {
   std::vector<const ColumnIndex*> indexes;  // filled as lookups need them
 };
 
+// How a cursor finds its rows: every row, the rows of one key (or of the keys
+// of an IN list), or the rows of a range of values.
+enum class Plan { Scan = 0, Equal = 1, In = 2, Above = 3, Below = 4, Between = 5 };
+
+int IdxNumOf(Plan plan, size_t column) { return static_cast<int>(column << 3) | static_cast<int>(plan); }
+Plan PlanOf(int idxNum) { return static_cast<Plan>(idxNum & 7); }
+size_t ColumnOf(int idxNum) { return static_cast<size_t>(idxNum >> 3); }
+
 struct TextCursor : sqlite3_vtab_cursor {
   const ParsedTable* rows = nullptr;
-  // A scan of every row, or of the candidates of one key.
-  bool lookup = false;
+  // Scanning rows [row, end), or visiting `candidates`, which with `filter`
+  // are only those that match `key`.
+  bool scan = true;
   size_t row = 0;
   size_t end = 0;
   std::span<const uint32_t> candidates;
   size_t candidate = 0;
+  bool filter = false;
   LookupKey key;
   const ColumnValues* keyColumn = nullptr;
+  std::vector<uint32_t> found;  // candidates gathered by the cursor itself, in row order
 };
 
 TextVtab* VtabOf(sqlite3_vtab_cursor* cursor) { return static_cast<TextVtab*>(cursor->pVtab); }
@@ -124,29 +135,59 @@ bool CollationAllowsIndex(const char* collation) {
 }
 
 // A full scan costs a step per row; a lookup a few steps for the handful of
-// rows a key is assumed to hold, as SQLite assumes of an automatic index.
+// rows a key is assumed to hold, as SQLite assumes of an automatic index; a
+// range a search and a part of the rows, a quarter for each bound, as SQLite
+// assumes of a range on an index.
 int BestIndex(sqlite3_vtab* base, sqlite3_index_info* info) {
   const auto* vtab = static_cast<TextVtab*>(base);
   const IndexedTable& table = *vtab->table;
-  const double rows = static_cast<double>(table.Table().rowCount);
-  for (int i = 0; i < info->nConstraint; ++i) {
+  const double rows = std::max(static_cast<double>(table.Table().rowCount), 1.0);
+  const double search = std::log2(rows + 1);
+  auto usable = [&](int i) {
     const auto& c = info->aConstraint[i];
-    if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || c.iColumn < 0) continue;
-    const auto column = static_cast<size_t>(c.iColumn);
-    if (!table.Indexable(column)) continue;
-    if (table.Table().columns[column].values.Kind() == StorageKind::Text &&
-        !CollationAllowsIndex(sqlite3_vtab_collation(info, i)))
-      continue;
+    if (!c.usable || c.iColumn < 0 || !table.Indexable(static_cast<size_t>(c.iColumn))) return false;
+    return table.Table().columns[static_cast<size_t>(c.iColumn)].values.Kind() != StorageKind::Text ||
+           CollationAllowsIndex(sqlite3_vtab_collation(info, i));
+  };
+  // SQLite checks each row found again (omit stays 0): the plans only narrow.
+  for (int i = 0; i < info->nConstraint; ++i) {
+    if (info->aConstraint[i].op != SQLITE_INDEX_CONSTRAINT_EQ || !usable(i)) continue;
     info->aConstraintUsage[i].argvIndex = 1;
-    info->aConstraintUsage[i].omit = 0;  // SQLite checks each row again: a lookup only narrows
-    info->idxNum = c.iColumn + 1;
-    const double perKey = std::min(rows, 10.0);
-    info->estimatedRows = static_cast<sqlite3_int64>(std::max(perKey, 1.0));
-    info->estimatedCost = perKey + 10;
+    const bool in = sqlite3_vtab_in(info, i, 1) != 0;  // the whole IN list at once
+    info->idxNum = IdxNumOf(in ? Plan::In : Plan::Equal, static_cast<size_t>(info->aConstraint[i].iColumn));
+    const double found = std::min(rows, in ? 30.0 : 10.0);
+    info->estimatedRows = static_cast<sqlite3_int64>(found);
+    info->estimatedCost = found + search;
     return SQLITE_OK;
   }
-  info->idxNum = 0;
-  info->estimatedRows = static_cast<sqlite3_int64>(std::max(rows, 1.0));
+  // A range on a numeric column: the first lower and the first upper bound on one column.
+  int low = -1, high = -1;
+  for (int i = 0; i < info->nConstraint; ++i) {
+    const auto& c = info->aConstraint[i];
+    const bool lower = c.op == SQLITE_INDEX_CONSTRAINT_GT || c.op == SQLITE_INDEX_CONSTRAINT_GE;
+    const bool upper = c.op == SQLITE_INDEX_CONSTRAINT_LT || c.op == SQLITE_INDEX_CONSTRAINT_LE;
+    if ((!lower && !upper) || !usable(i)) continue;
+    if (table.Table().columns[static_cast<size_t>(c.iColumn)].values.Kind() == StorageKind::Text) continue;
+    const int other = lower ? high : low;
+    if (other >= 0 && info->aConstraint[other].iColumn != c.iColumn) continue;
+    if (lower && low < 0) low = i;
+    if (upper && high < 0) high = i;
+  }
+  if (low >= 0 || high >= 0) {
+    const int column = info->aConstraint[low >= 0 ? low : high].iColumn;
+    Plan plan = Plan::Between;
+    if (low >= 0) info->aConstraintUsage[low].argvIndex = 1;
+    if (high >= 0) info->aConstraintUsage[high].argvIndex = low >= 0 ? 2 : 1;
+    if (low < 0) plan = Plan::Below;
+    if (high < 0) plan = Plan::Above;
+    info->idxNum = IdxNumOf(plan, static_cast<size_t>(column));
+    const double found = std::max(rows / (plan == Plan::Between ? 16 : 4), 1.0);
+    info->estimatedRows = static_cast<sqlite3_int64>(found);
+    info->estimatedCost = found + search;
+    return SQLITE_OK;
+  }
+  info->idxNum = IdxNumOf(Plan::Scan, 0);
+  info->estimatedRows = static_cast<sqlite3_int64>(rows);
   info->estimatedCost = rows + 1;
   return SQLITE_OK;
 }
@@ -164,6 +205,7 @@ int Close(sqlite3_vtab_cursor* cursor) {
 }
 
 void SkipToMatch(TextCursor& c) {
+  if (!c.filter) return;
   while (c.candidate < c.candidates.size() && !c.key.Matches(*c.keyColumn, c.candidates[c.candidate])) ++c.candidate;
 }
 
@@ -207,51 +249,152 @@ Probe KeyFor(const ColumnValues& column, sqlite3_value* value, LookupKey& key) {
   return Probe::AllRows;
 }
 
-int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3_value** argv) {
-  auto& c = *static_cast<TextCursor*>(base);
-  c.lookup = false;
+// A bound of a range as the column stores its values, loosened so that the
+// range holds every row SQLite would find (it checks them again).
+struct Bound {
+  Probe probe = Probe::Key;  // AllRows: a value of another class; NoRows: Null
+  int64_t whole = 0;
+  double real = 0;
+};
+
+Bound BoundFor(const ColumnValues& column, sqlite3_value* value, bool lower) {
+  constexpr double kLimit = 9.2233720368547758e18;
+  const int type = sqlite3_value_type(value);
+  Bound b;
+  if (type == SQLITE_NULL) {
+    b.probe = Probe::NoRows;
+  } else if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) {
+    b.probe = Probe::AllRows;
+  } else if (column.Kind() == StorageKind::Real) {
+    b.real = sqlite3_value_double(value);
+    if (type == SQLITE_INTEGER) b.real = std::nextafter(b.real, lower ? -HUGE_VAL : HUGE_VAL);
+  } else if (type == SQLITE_INTEGER) {
+    b.whole = sqlite3_value_int64(value);
+  } else {
+    const double d = lower ? std::ceil(sqlite3_value_double(value)) : std::floor(sqlite3_value_double(value));
+    if (d >= kLimit) {
+      b.whole = INT64_MAX;
+      if (lower) b.probe = Probe::NoRows;
+    } else if (d < -kLimit) {
+      b.whole = INT64_MIN;
+      if (!lower) b.probe = Probe::NoRows;
+    } else {
+      b.whole = static_cast<int64_t>(d);
+    }
+  }
+  return b;
+}
+
+void ScanAll(TextCursor& c) {
+  c.scan = true;
   c.row = 0;
   c.end = c.rows->rowCount;
-  if (idxNum == 0 || argc < 1) return SQLITE_OK;
+}
 
-  const auto column = static_cast<size_t>(idxNum - 1);
+void ScanNothing(TextCursor& c) {
+  c.scan = true;
+  c.row = c.end = 0;
+}
+
+// Visits `rows` in row order, as a scan would meet them.
+void VisitInRowOrder(TextCursor& c, std::span<const uint32_t> rows) {
+  c.found.assign(rows.begin(), rows.end());
+  std::sort(c.found.begin(), c.found.end());
+  c.found.erase(std::unique(c.found.begin(), c.found.end()), c.found.end());
+  c.scan = false;
+  c.filter = false;
+  c.candidates = c.found;
+  c.candidate = 0;
+}
+
+int FilterRange(TextCursor& c, TextVtab& vtab, size_t column, Plan plan, sqlite3_value** argv) {
   const ColumnValues& values = c.rows->columns[column].values;
-  switch (KeyFor(values, argv[0], c.key)) {
-    case Probe::AllRows: return SQLITE_OK;
-    case Probe::NoRows: c.end = 0; return SQLITE_OK;
-    case Probe::Key: break;
+  Bound low, high;
+  low.whole = INT64_MIN;
+  low.real = -HUGE_VAL;
+  high.whole = INT64_MAX;
+  high.real = HUGE_VAL;
+  if (plan == Plan::Above || plan == Plan::Between) low = BoundFor(values, argv[0], true);
+  if (plan == Plan::Below) high = BoundFor(values, argv[0], false);
+  if (plan == Plan::Between) high = BoundFor(values, argv[1], false);
+  if (low.probe == Probe::NoRows || high.probe == Probe::NoRows) {
+    ScanNothing(c);
+    return SQLITE_OK;
   }
+  if (low.probe == Probe::AllRows || high.probe == Probe::AllRows) return SQLITE_OK;
+  const SortedIndex& order = vtab.table->OrderOf(column);
+  const std::span<const uint32_t> rows = values.Kind() == StorageKind::Whole
+                                             ? order.Between(values, low.whole, high.whole)
+                                             : order.Between(values, low.real, high.real);
+  // A large part of the table is read as fast, and in its order, by a scan.
+  if (rows.size() > c.rows->rowCount / 8) return SQLITE_OK;
+  VisitInRowOrder(c, rows);
+  return SQLITE_OK;
+}
+
+int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3_value** argv) {
+  auto& c = *static_cast<TextCursor*>(base);
+  ScanAll(c);
+  const Plan plan = PlanOf(idxNum);
+  if (plan == Plan::Scan || argc < 1) return SQLITE_OK;
+  const size_t column = ColumnOf(idxNum);
+  const ColumnValues& values = c.rows->columns[column].values;
   TextVtab& vtab = *VtabOf(base);
   try {
+    if (plan != Plan::Equal && plan != Plan::In) return FilterRange(c, vtab, column, plan, argv);
     if (!vtab.indexes[column]) vtab.indexes[column] = &vtab.table->IndexOf(column);
+    const ColumnIndex& index = *vtab.indexes[column];
+    if (plan == Plan::In) {
+      // Every key of the list; the rows of all of them in row order.
+      std::vector<uint32_t> rows;
+      sqlite3_value* value = nullptr;
+      int rc = sqlite3_vtab_in_first(argv[0], &value);
+      for (; rc == SQLITE_OK && value; rc = sqlite3_vtab_in_next(argv[0], &value)) {
+        LookupKey key;
+        const Probe probe = KeyFor(values, value, key);
+        if (probe == Probe::AllRows) return SQLITE_OK;
+        if (probe == Probe::NoRows) continue;
+        for (uint32_t r : index.Candidates(key))
+          if (key.Matches(values, r)) rows.push_back(r);
+      }
+      if (rc != SQLITE_OK && rc != SQLITE_DONE) return SQLITE_OK;  // the list unread: every row
+      VisitInRowOrder(c, rows);
+      return SQLITE_OK;
+    }
+    switch (KeyFor(values, argv[0], c.key)) {
+      case Probe::AllRows: return SQLITE_OK;
+      case Probe::NoRows: ScanNothing(c); return SQLITE_OK;
+      case Probe::Key: break;
+    }
+    c.scan = false;
+    c.filter = true;
+    c.keyColumn = &values;
+    c.candidates = index.Candidates(c.key);
+    c.candidate = 0;
+    SkipToMatch(c);
+    return SQLITE_OK;
   } catch (const std::bad_alloc&) {
     return SQLITE_NOMEM;
   }
-  c.lookup = true;
-  c.keyColumn = &values;
-  c.candidates = vtab.indexes[column]->Candidates(c.key);
-  c.candidate = 0;
-  SkipToMatch(c);
-  return SQLITE_OK;
 }
 
 int Next(sqlite3_vtab_cursor* base) {
   auto& c = *static_cast<TextCursor*>(base);
-  if (c.lookup) {
+  if (c.scan) {
+    ++c.row;
+  } else {
     ++c.candidate;
     SkipToMatch(c);
-  } else {
-    ++c.row;
   }
   return SQLITE_OK;
 }
 
 int Eof(sqlite3_vtab_cursor* base) {
   const auto& c = *static_cast<TextCursor*>(base);
-  return c.lookup ? c.candidate >= c.candidates.size() : c.row >= c.end;
+  return c.scan ? c.row >= c.end : c.candidate >= c.candidates.size();
 }
 
-size_t CurrentRow(const TextCursor& c) { return c.lookup ? c.candidates[c.candidate] : c.row; }
+size_t CurrentRow(const TextCursor& c) { return c.scan ? c.row : c.candidates[c.candidate]; }
 
 int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
   const auto& c = *static_cast<TextCursor*>(base);
