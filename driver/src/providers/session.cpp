@@ -186,8 +186,15 @@ Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query) {
 SqlSession::SqlSession(SqliteHandle db, std::unique_ptr<SessionCatalog> catalog)
     : db_(std::move(db)), catalog_(std::move(catalog)) {}
 
+SqlSession::SqlSession(CatalogMaker makeCatalog) : makeCatalog_(std::move(makeCatalog)) {}
+
 Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
-  if (!db_) RaisePlatform(err::kObjectClosed, source::kConnection);
+  if (closed_) RaisePlatform(err::kObjectClosed, source::kConnection);
+  if (!db_) {
+    SqliteHandle db = OpenSessionDatabase();
+    catalog_ = makeCatalog_(db.get());
+    db_ = std::move(db);
+  }
   const std::string text = options == adCmdTable ? "SELECT * FROM [" + commandText + "]" : commandText;
   catalog_->BeginStatement();
   const CompiledQuery query = CompileSelect(text, *catalog_);
@@ -195,6 +202,7 @@ Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
 }
 
 void SqlSession::Close() noexcept {
+  closed_ = true;
   catalog_.reset();
   db_.reset();
 }

@@ -87,9 +87,14 @@ class TableCache {
 std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path, std::string_view fileName,
                                                         const TableLayout& layout) {
   RefuseFixedLength(fileName, layout);
-  auto bytes = std::make_unique<const std::string>(fs::ReadFile(path));
+  std::unique_ptr<const std::string> bytes;
   TableCache& cache = TableCache::Instance();
-  if (auto table = cache.Find(*bytes, layout)) return table;
+  {
+    // Compared where it lies: a table found costs no copy of its file.
+    const fs::MappedFile file(path);
+    if (auto table = cache.Find(file.Contents(), layout)) return table;
+    bytes = std::make_unique<const std::string>(file.Contents());
+  }
   auto table = std::make_shared<const IndexedTable>(ParseTextFile(std::move(bytes), fileName, layout));
   cache.Add(table, layout);
   return table;
