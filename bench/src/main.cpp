@@ -2,11 +2,13 @@
 //
 //   vdl-bench [--rows N | --quick] [--runs K] [--workload W]...
 //
-// Prints one JSON line per workload and size (with a detail line after it:
+// Prints the setting (the temporary folder and its file system), then one
+// JSON line per workload and size (with a detail line after it:
 // the first, cold runs and the memory), then one per target. Each
 // workload and size runs in a process of its own, so that its peak memory is
 // its own. Exits 1 when the two sides disagree on a result or a run fails.
 
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "runner.h"
+#include "vendrel/dataaccess/filesystem.h"
 
 namespace {
 
@@ -123,6 +126,31 @@ Report RunInChild(const std::string& workload, const RunOptions& options) {
   return report;
 }
 
+// The folder the query folders are made in, and its kind of file system: the
+// folders and files of each query cost far more on a disk than in memory.
+void PrintSetting() {
+  const std::string folder = vendrel::fs::TemporaryFolder();
+  const char* kind = "other";
+  struct statfs st;
+  if (::statfs(folder.c_str(), &st) == 0) {
+    switch (static_cast<unsigned long>(st.f_type)) {
+      case 0xEF53: kind = "ext4"; break;
+      case 0x01021994: kind = "tmpfs"; break;
+      case 0x58465342: kind = "xfs"; break;
+      case 0x9123683E: kind = "btrfs"; break;
+      case 0x794C7630: kind = "overlay"; break;
+      default: break;
+    }
+  }
+  double load = 0;
+  if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+    if (std::fscanf(f, "%lf", &load) != 1) load = 0;
+    std::fclose(f);
+  }
+  std::printf("{\"setting\":\"vdl-bench\",\"temp_folder\":\"%s\",\"file_system\":\"%s\",\"load_average\":%.2f}\n",
+              folder.c_str(), kind, load);
+}
+
 void PrintTarget(const char* target, const std::string& workload, size_t rows, const char* extra, double value,
                  double limit, bool atMost) {
   const bool met = atMost ? value <= limit : value >= limit;
@@ -140,6 +168,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
+  PrintSetting();
   std::map<std::pair<std::string, size_t>, Figures> done;
   bool failed = false;
   for (const std::string& workload : options->workloads) {

@@ -144,6 +144,25 @@ TEST_F(TextLookupTest, RangesAndInListsGiveTheRowsOfAScanInFileOrder) {
   }
 }
 
+TEST_F(TextLookupTest, AWholeColumnThatOutgrows32BitsKeepsAndFindsEveryValue) {
+  std::string data = "N\r\n";
+  std::vector<std::string> values;
+  for (int i = 0; i < 100; ++i) values.push_back(std::to_string(i * 1000 - 50000));
+  values.push_back("2147483648");  // one past 32 bits, after values that fit
+  values.push_back("-9223372036854775808");
+  values.push_back("7");
+  for (const std::string& v : values) data += v + "\r\n";
+  folder_.Write("schema.ini", "[wide.txt]\r\nColNameHeader = True\r\nFormat = TABDelimited\r\nCol1=N Integer\r\n");
+  folder_.Write("wide.txt", data);
+  Rows all;
+  for (const std::string& v : values) all.push_back({v});
+  EXPECT_EQ(Query("SELECT N FROM wide.txt"), all);
+  EXPECT_EQ(Query("SELECT N FROM wide.txt WHERE N = 2147483648"), (Rows{{"2147483648"}}));
+  EXPECT_EQ(Query("SELECT N FROM wide.txt WHERE N = -49000"), (Rows{{"-49000"}}));
+  EXPECT_EQ(Query("SELECT N FROM wide.txt WHERE N BETWEEN 0 AND 1000"), (Rows{{"0"}, {"1000"}, {"7"}}));
+  EXPECT_EQ(Query("SELECT N FROM wide.txt WHERE N < -50000"), (Rows{{"-9223372036854775808"}}));
+}
+
 TEST_F(TextLookupTest, ATableReadAgainAfterItsFileChangesIsLookedUpByItsNewRows) {
   EXPECT_EQ(Query("SELECT Id FROM names.txt WHERE Name = 'x'"), (Rows{{"6"}}));
   folder_.Write("names.txt", "Id\tName\r\n8\tX\r\n9\ty\r\n10\tx\r\n");

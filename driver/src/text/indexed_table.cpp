@@ -97,30 +97,28 @@ uint64_t ColumnIndex::HashOf(const ColumnValues& values, size_t row) {
 
 ColumnIndex::ColumnIndex(const ColumnValues& values) {
   const size_t n = values.size();
+  // About two rows a bucket: a lookup reads a few more rows, the index takes
+  // half the memory of one bucket a row.
   size_t buckets = 1;
-  while (buckets < n) buckets <<= 1;
+  while (buckets * 2 < n) buckets <<= 1;
   mask_ = buckets - 1;
-  constexpr uint32_t kNoBucket = std::numeric_limits<uint32_t>::max();
 
-  // Counting sort of the rows by bucket keeps each bucket in row order.
-  std::vector<uint32_t> bucketOf(n);
+  // Counting sort of the rows by bucket keeps each bucket in row order; the
+  // hashes are made twice rather than kept.
   starts_.assign(buckets + 1, 0);
   size_t present = 0;
   for (size_t r = 0; r < n; ++r) {
-    if (values.IsNull(r)) {
-      bucketOf[r] = kNoBucket;
-      continue;
-    }
-    const auto b = static_cast<uint32_t>(HashOf(values, r) & mask_);
-    bucketOf[r] = b;
-    ++starts_[b + 1];
+    if (values.IsNull(r)) continue;
+    ++starts_[(HashOf(values, r) & mask_) + 1];
     ++present;
   }
   for (size_t b = 0; b < buckets; ++b) starts_[b + 1] += starts_[b];
   rows_.resize(present);
-  std::vector<uint32_t> next(starts_.begin(), starts_.end() - 1);
+  // Each bucket's start moves up as it fills, and is put back after.
   for (size_t r = 0; r < n; ++r)
-    if (bucketOf[r] != kNoBucket) rows_[next[bucketOf[r]]++] = static_cast<uint32_t>(r);
+    if (!values.IsNull(r)) rows_[starts_[HashOf(values, r) & mask_]++] = static_cast<uint32_t>(r);
+  for (size_t b = buckets; b > 0; --b) starts_[b] = starts_[b - 1];
+  starts_[0] = 0;
 }
 
 std::span<const uint32_t> ColumnIndex::Candidates(const LookupKey& key) const {

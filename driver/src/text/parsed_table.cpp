@@ -1,6 +1,8 @@
 #include "text/parsed_table.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <stdexcept>
 
 namespace vendrel::driver::text {
@@ -47,9 +49,36 @@ void ColumnValues::AddNull() {
     lengths_.push_back(0);
   } else {
     AddNullBit(true);
-    numbers_.push_back(0);
+    if (kind_ == StorageKind::Whole && !wide_)
+      narrow_.push_back(0);
+    else
+      numbers_.push_back(0);
   }
   ++size_;
+}
+
+void ColumnValues::Widen() {
+  numbers_.reserve(narrow_.capacity());
+  for (int32_t n : narrow_) numbers_.push_back(static_cast<uint64_t>(static_cast<int64_t>(n)));
+  narrow_.clear();
+  narrow_.shrink_to_fit();
+  wide_ = true;
+}
+
+void ColumnValues::Extend(double d) noexcept {
+  if (!ranged_) {
+    smallest_ = largest_ = d;
+    ranged_ = true;
+  } else {
+    smallest_ = std::min(smallest_, d);
+    largest_ = std::max(largest_, d);
+  }
+}
+
+bool ColumnValues::Range(double& smallest, double& largest) const noexcept {
+  smallest = smallest_;
+  largest = largest_;
+  return ranged_;
 }
 
 void ColumnValues::AddNulls(size_t count) {
@@ -58,13 +87,20 @@ void ColumnValues::AddNulls(size_t count) {
 
 void ColumnValues::AddWhole(int64_t n) {
   AddNullBit(false);
-  numbers_.push_back(static_cast<uint64_t>(n));
+  if (!wide_ && n >= INT32_MIN && n <= INT32_MAX) {
+    narrow_.push_back(static_cast<int32_t>(n));
+  } else {
+    if (!wide_) Widen();
+    numbers_.push_back(static_cast<uint64_t>(n));
+  }
+  Extend(static_cast<double>(n));
   ++size_;
 }
 
 void ColumnValues::AddReal(double d) {
   AddNullBit(false);
   numbers_.push_back(std::bit_cast<uint64_t>(d));
+  Extend(d);
   ++size_;
 }
 
@@ -76,7 +112,13 @@ void ColumnValues::AddText(std::string_view text) {
 
 void ColumnValues::WholesToReals(double divisor) {
   if (kind_ != StorageKind::Whole) return;
-  for (uint64_t& n : numbers_) n = std::bit_cast<uint64_t>(static_cast<double>(static_cast<int64_t>(n)) / divisor);
+  if (!wide_) Widen();
+  ranged_ = false;
+  for (size_t row = 0; row < numbers_.size(); ++row) {
+    const double d = static_cast<double>(static_cast<int64_t>(numbers_[row])) / divisor;
+    numbers_[row] = std::bit_cast<uint64_t>(d);
+    if (!IsNull(row)) Extend(d);
+  }
   kind_ = StorageKind::Real;
 }
 
@@ -85,13 +127,17 @@ void ColumnValues::Reserve(size_t rows) {
     texts_.reserve(rows);
     lengths_.reserve(rows);
   } else {
-    numbers_.reserve(rows);
+    if (kind_ == StorageKind::Whole && !wide_)
+      narrow_.reserve(rows);
+    else
+      numbers_.reserve(rows);
     nulls_.reserve(rows / 64 + 1);
   }
 }
 
 size_t ColumnValues::MemoryBytes() const noexcept {
-  return numbers_.capacity() * sizeof(uint64_t) + nulls_.capacity() * sizeof(uint64_t) +
+  return narrow_.capacity() * sizeof(int32_t) + numbers_.capacity() * sizeof(uint64_t) +
+         nulls_.capacity() * sizeof(uint64_t) +
          texts_.capacity() * sizeof(const char*) + lengths_.capacity() * sizeof(uint32_t);
 }
 

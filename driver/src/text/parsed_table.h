@@ -25,7 +25,8 @@ enum class StorageKind : uint8_t { Whole, Real, Text };
 StorageKind StorageKindOf(JetType type);
 
 // The values of one column, all of one storage kind, without a per-value
-// allocation: numbers take 8 bytes and a bit, texts a pointer and a length.
+// allocation: numbers take 8 bytes (4 for whole numbers of 32 bits) and a
+// bit, texts a pointer and a length.
 class ColumnValues {
  public:
   explicit ColumnValues(StorageKind kind = StorageKind::Text) : kind_(kind) {}
@@ -36,8 +37,11 @@ class ColumnValues {
   bool IsNull(size_t row) const noexcept {
     return kind_ == StorageKind::Text ? texts_[row] == nullptr : (nulls_[row / 64] >> (row % 64) & 1) != 0;
   }
-  int64_t Whole(size_t row) const noexcept { return static_cast<int64_t>(numbers_[row]); }
+  int64_t Whole(size_t row) const noexcept { return wide_ ? static_cast<int64_t>(numbers_[row]) : narrow_[row]; }
   double Real(size_t row) const noexcept;
+  // The smallest and the largest number of a Whole or Real column, as reals;
+  // false when it holds no number.
+  bool Range(double& smallest, double& largest) const noexcept;
   std::string_view Text(size_t row) const noexcept { return {texts_[row], lengths_[row]}; }
   StoredValue at(size_t row) const;
 
@@ -55,10 +59,17 @@ class ColumnValues {
 
  private:
   void AddNullBit(bool null);
+  void Widen();
+  void Extend(double d) noexcept;
 
   StorageKind kind_;
   size_t size_ = 0;
-  std::vector<uint64_t> numbers_;  // Whole: the number; Real: the bits of the double
+  // Whole: 4 bytes a number while every one fits them, else 8.
+  bool wide_ = false;
+  std::vector<int32_t> narrow_;
+  std::vector<uint64_t> numbers_;  // Whole when wide: the number; Real: the bits of the double
+  bool ranged_ = false;
+  double smallest_ = 0, largest_ = 0;
   std::vector<uint64_t> nulls_;    // Whole and Real: a bit per row, set for Null
   std::vector<const char*> texts_;  // Text: nullptr for Null
   std::vector<uint32_t> lengths_;

@@ -48,6 +48,14 @@ class TableCache {
     return nullptr;
   }
 
+  // Whether a table of that size was read under that layout.
+  bool Holds(size_t size, const TableLayout& layout) {
+    std::lock_guard lock(mutex_);
+    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) {
+      return e.table->Table().bytes->size() == size && e.layout == layout;
+    });
+  }
+
   void Add(std::shared_ptr<const IndexedTable> table, const TableLayout& layout) {
     std::lock_guard lock(mutex_);
     entries_.push_front(Entry{std::move(table), layout});
@@ -85,15 +93,18 @@ class TableCache {
 }  // namespace
 
 std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path, std::string_view fileName,
-                                                        const TableLayout& layout) {
+                                                        const TableLayout& layout, size_t size) {
   RefuseFixedLength(fileName, layout);
-  std::unique_ptr<const std::string> bytes;
   TableCache& cache = TableCache::Instance();
-  {
+  std::unique_ptr<const std::string> bytes;
+  if (cache.Holds(size, layout)) {
     // Compared where it lies: a table found costs no copy of its file.
     const fs::MappedFile file(path);
     if (auto table = cache.Find(file.Contents(), layout)) return table;
     bytes = std::make_unique<const std::string>(file.Contents());
+  } else {
+    // Read straight into memory: a copy out of a mapping would hold the file twice.
+    bytes = std::make_unique<const std::string>(fs::ReadFile(path));
   }
   auto table = std::make_shared<const IndexedTable>(ParseTextFile(std::move(bytes), fileName, layout));
   cache.Add(table, layout);

@@ -17,9 +17,11 @@
 namespace vendrel::driver::text {
 
 // Reads the file and returns its table: the one parsed before from the same
-// bytes under the same layout, or a new one. Errors as ReadTextTable.
+// bytes under the same layout, or a new one. `size` is what the file's size
+// was seen to be; only a table of that size is looked for. Errors as
+// ReadTextTable.
 std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path, std::string_view fileName,
-                                                        const TableLayout& layout);
+                                                        const TableLayout& layout, size_t size);
 
 // Tables that no session holds stay while together they take at most this much.
 inline constexpr size_t kIdleTablesMemory = size_t{256} << 20;

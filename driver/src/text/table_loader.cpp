@@ -322,11 +322,22 @@ int FilterRange(TextCursor& c, TextVtab& vtab, size_t column, Plan plan, sqlite3
     return SQLITE_OK;
   }
   if (low.probe == Probe::AllRows || high.probe == Probe::AllRows) return SQLITE_OK;
+  const bool whole = values.Kind() == StorageKind::Whole;
+  double smallest = 0, largest = 0;
+  const double from = whole ? static_cast<double>(low.whole) : low.real;
+  const double to = whole ? static_cast<double>(high.whole) : high.real;
+  if (!values.Range(smallest, largest) || to < smallest || from > largest || to < from) {
+    ScanNothing(c);
+    return SQLITE_OK;
+  }
+  // A range that takes much of the table is read as fast, and in its order,
+  // by a scan: judged first by the values' span, as if spread evenly, and
+  // then by the rows found.
+  if (largest > smallest && (std::min(to, largest) - std::max(from, smallest)) / (largest - smallest) > 0.25)
+    return SQLITE_OK;
   const SortedIndex& order = vtab.table->OrderOf(column);
-  const std::span<const uint32_t> rows = values.Kind() == StorageKind::Whole
-                                             ? order.Between(values, low.whole, high.whole)
-                                             : order.Between(values, low.real, high.real);
-  // A large part of the table is read as fast, and in its order, by a scan.
+  const std::span<const uint32_t> rows =
+      whole ? order.Between(values, low.whole, high.whole) : order.Between(values, low.real, high.real);
   if (rows.size() > c.rows->rowCount / 8) return SQLITE_OK;
   VisitInRowOrder(c, rows);
   return SQLITE_OK;

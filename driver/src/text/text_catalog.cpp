@@ -129,7 +129,8 @@ std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const st
 
   std::shared_ptr<const IndexedTable> table;
   try {
-    table = ReadSharedTextTable(fs::JoinPath(options_.folder, fileName), fileName, layout);
+    table = ReadSharedTextTable(fs::JoinPath(options_.folder, fileName), fileName, layout,
+                                static_cast<size_t>(std::max<int64_t>(data.size, 0)));
   } catch (const Error& e) {
     if (e.Source() == source::kFileSystem) RaiseCannotOpen(fileName);
     throw;
