@@ -152,6 +152,33 @@ class RowStore::Column {
     }
   }
 
+  RowStore::View ViewAt(size_t row) const {
+    RowStore::View v;
+    if (mixed_) {
+      v.variant = &variants_[row];
+      v.type = v.variant->Type();
+      return v;
+    }
+    if (!typed_ || IsNull(row)) return v;
+    const uint64_t cell = cells_[row];
+    v.type = type_;
+    switch (type_) {
+      case VarType::Integer:
+      case VarType::Long:
+      case VarType::BigInt:
+      case VarType::Byte:
+      case VarType::Currency:
+      case VarType::Boolean: v.whole = static_cast<int64_t>(cell); break;
+      case VarType::Single: v.real = std::bit_cast<float>(static_cast<uint32_t>(cell)); break;
+      case VarType::Double:
+      case VarType::Date: v.real = std::bit_cast<double>(cell); break;
+      case VarType::String:
+      case VarType::Bytes: v.bytes = texts_.Get(cell); break;
+      default: break;
+    }
+    return v;
+  }
+
   void PushBack(const Variant& value, size_t row) {
     if (mixed_) {
       variants_.push_back(value);
@@ -278,6 +305,11 @@ Variant RowStore::At(size_t row, size_t column) const {
 void RowStore::Read(size_t row, size_t column, Variant& out) const {
   if (row >= rows_ || column >= columns_.size()) RaisePlatform(err::kNoCurrentRecord, source::kRecordset);
   columns_[column].Read(row, out);
+}
+
+RowStore::View RowStore::ViewAt(size_t row, size_t column) const {
+  if (row >= rows_ || column >= columns_.size()) RaisePlatform(err::kNoCurrentRecord, source::kRecordset);
+  return columns_[column].ViewAt(row);
 }
 
 void RowStore::Set(size_t row, size_t column, const Variant& value) {

@@ -62,6 +62,28 @@ TEST(RowStore, EachTypeComesBackAsItWasInAColumnOfItsOwnAndAmongOthers) {
   for (size_t i = 0; i < values.size(); ++i) EXPECT_TRUE(Same(mixed->At(i, 0), values[i])) << i;
 }
 
+TEST(RowStore, AViewShowsTheValueAsItIsKept) {
+  Ref<RowStore> rows = MakeRef<RowStore>(
+      std::vector<FieldInfo>{{"N", adInteger}, {"C", adCurrency}, {"D", adDate}, {"T", adVarWChar}, {"V", adVariant}});
+  rows->AppendRow(std::vector<Variant>{Variant::Long(-7), Variant(Currency{-15000}), Variant::Date(37623.5),
+                                       Variant("text"), Variant::Long(1)});
+  rows->AppendRow(std::vector<Variant>{Variant::Null(), Variant::Null(), Variant::Null(), Variant::Null(), Variant("two")});
+  const RowStore::View n = rows->ViewAt(0, 0), c = rows->ViewAt(0, 1), d = rows->ViewAt(0, 2), t = rows->ViewAt(0, 3);
+  EXPECT_EQ(n.type, VarType::Long);
+  EXPECT_EQ(n.whole, -7);
+  EXPECT_EQ(c.type, VarType::Currency);
+  EXPECT_EQ(c.whole, -15000);
+  EXPECT_EQ(d.type, VarType::Date);
+  EXPECT_EQ(d.real, 37623.5);
+  EXPECT_EQ(t.type, VarType::String);
+  EXPECT_EQ(t.bytes, "text");
+  for (size_t column = 0; column < 4; ++column) EXPECT_EQ(rows->ViewAt(1, column).type, VarType::Null) << column;
+  // A column of several types shows its values as the variants they are.
+  const RowStore::View v = rows->ViewAt(1, 4);
+  ASSERT_NE(v.variant, nullptr);
+  EXPECT_EQ(*v.variant, Variant("two"));
+}
+
 TEST(RowStore, ATextLongerThanItsLengthFieldKeepsEveryByte) {
   std::string huge(17 << 20, 'a');
   huge.back() = 'z';

@@ -74,57 +74,53 @@ void AppendDigits(std::string& line, int64_t n) {
   line.append(digits, r.ptr);
 }
 
-// CellText appended to the line, without a text of its own for the values
-// that need no cleaning or quoting: the same bytes.
-void AppendCell(std::string& line, const Variant& value, int fieldType, const DataFileStyle& style) {
-  switch (value.Type()) {
-    case VarType::Empty:
-    case VarType::Null: return;
-    case VarType::Date:
-      if (IsDateType(fieldType)) {
-        AppendShortDateTime(line, value.AsDate());
-        return;
-      }
-      break;
-    case VarType::Long:
-      if (!IsDateType(fieldType)) {
-        AppendDigits(line, value.AsLong());
-        return;
-      }
-      break;
-    case VarType::Integer:
-      if (!IsDateType(fieldType)) {
-        AppendDigits(line, value.AsInteger());
-        return;
-      }
-      break;
-    case VarType::BigInt:
-      if (!IsDateType(fieldType)) {
-        AppendDigits(line, value.AsBigInt());
-        return;
-      }
-      break;
-    case VarType::Currency:
-      if (!IsDateType(fieldType)) {
-        AppendCurrency(line, value.AsCurrency());
-        return;
-      }
-      break;
-    case VarType::Double:
-      if (!IsDateType(fieldType)) {
-        AppendDoubleRoundTrip(line, value.AsDouble());
-        return;
-      }
-      break;
-    case VarType::String:
-      if (!IsDateType(fieldType) && !NeedsQuotes(value.AsString())) {
-        line += value.AsString();
-        return;
-      }
-      break;
-    default: break;
+// CellText of the value at row and column, appended to the line: read where
+// the rows hold it, and for the values that need no cleaning or quoting
+// without a text of its own. The same bytes.
+void AppendCell(std::string& line, const RowStore& rows, size_t row, size_t column, int fieldType,
+                const DataFileStyle& style) {
+  const RowStore::View v = rows.ViewAt(row, column);
+  if (!v.variant) {
+    const bool date = IsDateType(fieldType);
+    switch (v.type) {
+      case VarType::Null: return;
+      case VarType::Date:
+        if (date) {
+          AppendShortDateTime(line, DateValue{v.real});
+          return;
+        }
+        break;
+      case VarType::Integer:
+      case VarType::Long:
+      case VarType::BigInt:
+      case VarType::Byte:
+        if (!date) {
+          AppendDigits(line, v.whole);
+          return;
+        }
+        break;
+      case VarType::Currency:
+        if (!date) {
+          AppendCurrency(line, Currency{v.whole});
+          return;
+        }
+        break;
+      case VarType::Double:
+        if (!date) {
+          AppendDoubleRoundTrip(line, v.real);
+          return;
+        }
+        break;
+      case VarType::String:
+        if (!date && !NeedsQuotes(v.bytes)) {
+          line += v.bytes;
+          return;
+        }
+        break;
+      default: break;
+    }
   }
-  line += CellText(value, fieldType, style);
+  line += CellText(rows.At(row, column), fieldType, style);
 }
 
 }  // namespace
@@ -146,10 +142,12 @@ void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileSty
     types[i] = fields[i].Type();
   }
   buffer += "\r\n";
+  const RowStore& rows = *recordset.Rows();
   while (!recordset.Eof()) {
+    const size_t row = recordset.CurrentRow();
     for (size_t i = 0; i < fieldCount; ++i) {
       if (i > 0) buffer += '\t';
-      AppendCell(buffer, fields[i].Value(), types[i], style);
+      AppendCell(buffer, rows, row, i, types[i], style);
     }
     buffer += "\r\n";
     if (buffer.size() >= kWriteChunk) {

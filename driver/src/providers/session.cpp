@@ -1,6 +1,7 @@
 #include "providers/session.h"
 
 #include <cmath>
+#include <mutex>
 
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/error.h"
@@ -186,12 +187,54 @@ Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query) {
 SqlSession::SqlSession(SqliteHandle db, std::unique_ptr<SessionCatalog> catalog)
     : db_(std::move(db)), catalog_(std::move(catalog)) {}
 
+namespace {
+
+// Databases of sessions that ended with their catalogs, kept for the next
+// ones: a new database costs the registration of every function of
+// generated SQL. Only a database without a statement or a transaction open
+// is kept; its catalog has removed its tables.
+class DatabasePool {
+ public:
+  // Never destroyed: a session may end while the process exits.
+  static DatabasePool& Instance() {
+    static DatabasePool* pool = new DatabasePool();
+    return *pool;
+  }
+
+  SqliteHandle Take() {
+    {
+      std::lock_guard lock(mutex_);
+      if (!idle_.empty()) {
+        SqliteHandle db = std::move(idle_.back());
+        idle_.pop_back();
+        return db;
+      }
+    }
+    return OpenSessionDatabase();
+  }
+
+  void Give(SqliteHandle db) noexcept {
+    if (!db || sqlite3_next_stmt(db.get(), nullptr) != nullptr || !sqlite3_get_autocommit(db.get())) return;
+    std::lock_guard lock(mutex_);
+    if (idle_.size() < kKept) idle_.push_back(std::move(db));
+  }
+
+ private:
+  static constexpr size_t kKept = 2;
+  std::mutex mutex_;
+  std::vector<SqliteHandle> idle_;
+};
+
+}  // namespace
+
 SqlSession::SqlSession(CatalogMaker makeCatalog) : makeCatalog_(std::move(makeCatalog)) {}
+
+SqlSession::~SqlSession() { Close(); }
 
 Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
   if (closed_) RaisePlatform(err::kObjectClosed, source::kConnection);
   if (!db_) {
-    SqliteHandle db = OpenSessionDatabase();
+    SqliteHandle db = DatabasePool::Instance().Take();
     catalog_ = makeCatalog_(db.get());
     db_ = std::move(db);
   }
@@ -204,6 +247,7 @@ Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
 void SqlSession::Close() noexcept {
   closed_ = true;
   catalog_.reset();
+  if (makeCatalog_) DatabasePool::Instance().Give(std::move(db_));
   db_.reset();
 }
 

@@ -25,8 +25,10 @@ class SqlSession final : public ProviderSession {
 
   SqlSession(SqliteHandle db, std::unique_ptr<SessionCatalog> catalog);
   // A session whose database and catalog are made when its first statement
-  // runs: a connection that runs none costs no database.
+  // runs: a connection that runs none costs no database. The database is
+  // one that an ended session of this kind left, when there is one.
   explicit SqlSession(CatalogMaker makeCatalog);
+  ~SqlSession() override;
 
   // A SELECT of the dialect (or, with adCmdTable, a table name): compiled,
   // run, and every row fetched.

@@ -25,9 +25,10 @@ bool SameBytes(const IndexedTable& table, std::string_view bytes) {
 
 class TableCache {
  public:
+  // Never destroyed: a session may read a table while the process exits.
   static TableCache& Instance() {
-    static TableCache cache;
-    return cache;
+    static TableCache* cache = new TableCache();
+    return *cache;
   }
 
   std::shared_ptr<const IndexedTable> Find(std::string_view bytes, const TableLayout& layout) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <span>
 
 #include "providers/sqlite_util.h"
@@ -26,18 +25,7 @@ std::string_view StorageOf(JetType type) {
   }
 }
 
-// The tables of one database by name, so that SQLite can connect to one again
-// after it reloads its schema. Owned by the module, which the database owns.
-struct Registry {
-  std::map<std::string, std::shared_ptr<const IndexedTable>, std::less<>> tables;
-};
-
-// The table that LoadTextTable is making, handed to the module's xCreate.
-thread_local std::shared_ptr<const IndexedTable> tableBeingMade;
-
 struct TextVtab : sqlite3_vtab {
-  Registry* registry = nullptr;
-  std::string name;
   std::shared_ptr<const IndexedTable> table;
   std::vector<const ColumnIndex*> indexes;  // filled as lookups need them
 };
@@ -78,8 +66,10 @@ std::string DeclaredSchema(const ParsedTable& table) {
   return sql + ")";
 }
 
-int Attach(sqlite3* db, Registry& registry, std::string name, std::shared_ptr<const IndexedTable> table,
-           sqlite3_vtab** out, char** error) {
+// Each table is a module of its own whose one table bears its name (an
+// eponymous table): making one costs a registration, not a schema change.
+int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** error) {
+  const auto& table = *static_cast<const std::shared_ptr<const IndexedTable>*>(aux);
   const int rc = sqlite3_declare_vtab(db, DeclaredSchema(table->Table()).c_str());
   if (rc != SQLITE_OK) {
     *error = sqlite3_mprintf("%s", sqlite3_errmsg(db));
@@ -87,45 +77,15 @@ int Attach(sqlite3* db, Registry& registry, std::string name, std::shared_ptr<co
   }
   sqlite3_vtab_config(db, SQLITE_VTAB_INNOCUOUS);
   auto* vtab = new TextVtab();
-  vtab->registry = &registry;
-  vtab->name = std::move(name);
   vtab->indexes.assign(table->Table().columns.size(), nullptr);
-  vtab->table = std::move(table);
+  vtab->table = table;
   *out = vtab;
   return SQLITE_OK;
-}
-
-int Create(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error) {
-  if (!tableBeingMade || argc < 3) {
-    *error = sqlite3_mprintf("text tables are made by the driver only");
-    return SQLITE_ERROR;
-  }
-  std::shared_ptr<const IndexedTable> table = std::move(tableBeingMade);
-  tableBeingMade.reset();
-  Registry& registry = *static_cast<Registry*>(aux);
-  registry.tables[argv[2]] = table;
-  return Attach(db, registry, argv[2], std::move(table), out, error);
-}
-
-int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error) {
-  Registry& registry = *static_cast<Registry*>(aux);
-  const auto it = argc >= 3 ? registry.tables.find(std::string_view(argv[2])) : registry.tables.end();
-  if (it == registry.tables.end()) {
-    *error = sqlite3_mprintf("the text table is no longer loaded");
-    return SQLITE_ERROR;
-  }
-  return Attach(db, registry, argv[2], it->second, out, error);
 }
 
 int Disconnect(sqlite3_vtab* vtab) {
   delete static_cast<TextVtab*>(vtab);
   return SQLITE_OK;
-}
-
-int Destroy(sqlite3_vtab* base) {
-  auto* vtab = static_cast<TextVtab*>(base);
-  vtab->registry->tables.erase(vtab->name);
-  return Disconnect(vtab);
 }
 
 bool CollationAllowsIndex(const char* collation) {
@@ -438,11 +398,11 @@ int Rowid(sqlite3_vtab_cursor* base, sqlite3_int64* rowid) {
 
 const sqlite3_module kModule = {
     /* iVersion */ 0,
-    /* xCreate */ Create,
+    /* xCreate */ nullptr,  // eponymous only: no CREATE VIRTUAL TABLE makes one
     /* xConnect */ Connect,
     /* xBestIndex */ BestIndex,
     /* xDisconnect */ Disconnect,
-    /* xDestroy */ Destroy,
+    /* xDestroy */ Disconnect,
     /* xOpen */ Open,
     /* xClose */ Close,
     /* xFilter */ Filter,
@@ -463,29 +423,30 @@ const sqlite3_module kModule = {
     /* xShadowName */ nullptr,
 };
 
+// The name of the module: the table's name without its quotes.
+std::string ModuleName(const std::string& sqliteName) {
+  if (sqliteName.size() < 2 || sqliteName.front() != '"' || sqliteName.back() != '"') return sqliteName;
+  std::string name;
+  for (size_t i = 1; i + 1 < sqliteName.size(); ++i) {
+    name += sqliteName[i];
+    if (sqliteName[i] == '"') ++i;  // a doubled quote is one
+  }
+  return name;
+}
+
 }  // namespace
 
-void RegisterTextTableModule(sqlite3* db) {
-  auto* registry = new Registry();
-  const int rc = sqlite3_create_module_v2(db, kModuleName, &kModule, registry,
-                                          [](void* p) { delete static_cast<Registry*>(p); });
+void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table) {
+  auto* holder = new std::shared_ptr<const IndexedTable>(std::move(table));
+  // The holder goes with the module: when it is replaced, dropped, or the database closes.
+  const int rc = sqlite3_create_module_v2(db, ModuleName(sqliteName).c_str(), &kModule, holder, [](void* p) {
+    delete static_cast<std::shared_ptr<const IndexedTable>*>(p);
+  });
   if (rc != SQLITE_OK) RaiseSqliteError(db);
 }
 
-void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table) {
-  tableBeingMade = std::move(table);
-  try {
-    Exec(db, "CREATE VIRTUAL TABLE " + sqliteName + " USING " + kModuleName);
-  } catch (...) {
-    tableBeingMade.reset();
-    throw;
-  }
-  tableBeingMade.reset();
-}
-
 void UnloadTextTable(sqlite3* db, const std::string& sqliteName) noexcept {
-  const std::string drop = "DROP TABLE IF EXISTS " + sqliteName;
-  sqlite3_exec(db, drop.c_str(), nullptr, nullptr, nullptr);
+  sqlite3_create_module_v2(db, ModuleName(sqliteName).c_str(), nullptr, nullptr, nullptr);
 }
 
 }  // namespace vendrel::driver::text

@@ -2,8 +2,8 @@
 // The one way a text table reaches SQLite. Everything above it (the catalog,
 // the front end) sees only the table's name and columns.
 //
-// A text table is a virtual table over the parsed columns: nothing is copied
-// into the database. Its columns are declared in the catalog's storage (text
+// A text table is a virtual table over the parsed columns (the one table of a
+// module of its own, named as the table): nothing is copied into the database. Its columns are declared in the catalog's storage (text
 // columns COLLATE JETTEXT), so they compare exactly as stored columns would;
 // an equality constraint on a column is answered from the column's hash
 // index, so a join on it costs a lookup per row instead of a temporary index.
@@ -17,14 +17,11 @@
 
 namespace vendrel::driver::text {
 
-// Lets the database hold text tables; once per database, before the first.
-void RegisterTextTableModule(sqlite3* db);
-
 // Makes the table `sqliteName` (already quoted) in the database, serving the
 // rows of `table`, which it keeps alive while the table exists.
 void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table);
 
-// Removes a table made by LoadTextTable.
+// Removes a table made by LoadTextTable; nothing when there is none.
 void UnloadTextTable(sqlite3* db, const std::string& sqliteName) noexcept;
 
 }  // namespace vendrel::driver::text

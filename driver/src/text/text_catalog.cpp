@@ -37,11 +37,12 @@ std::optional<std::string> Match(const std::vector<std::string>& files, std::str
 
 }  // namespace
 
-TextFolderCatalog::TextFolderCatalog(sqlite3* db, TextFolderOptions options) : db_(db), options_(std::move(options)) {
-  RegisterTextTableModule(db_);
-}
+TextFolderCatalog::TextFolderCatalog(sqlite3* db, TextFolderOptions options) : db_(db), options_(std::move(options)) {}
 
-TextFolderCatalog::~TextFolderCatalog() = default;
+// The tables go with the catalog, so the database can serve another.
+TextFolderCatalog::~TextFolderCatalog() {
+  for (const auto& [key, table] : tables_) UnloadTextTable(db_, table->def.sqliteName);
+}
 
 void TextFolderCatalog::BeginStatement() {
   retired_.clear();

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vendrel/dataaccess/enums.h"
@@ -46,6 +47,19 @@ class RowStore : public Object {
   // for readers of many values.
   void Read(size_t row, size_t column, Variant& out) const;
   void Set(size_t row, size_t column, const Variant& value);
+
+  // A value as the rows hold it, read without a copy, for writers of many
+  // values: its type and its number or bytes; for a value kept as a variant
+  // (an object, Empty, or a column of several types) `variant` points to it.
+  // Valid until the rows change.
+  struct View {
+    VarType type = VarType::Null;
+    int64_t whole = 0;  // Integer, Long, BigInt, Byte, Currency (ten-thousandths), Boolean (1 or 0)
+    double real = 0;    // Single, Double, Date
+    std::string_view bytes;  // String, Bytes
+    const Variant* variant = nullptr;
+  };
+  View ViewAt(size_t row, size_t column) const;
 
   // Appends a row of Nulls and returns its index.
   size_t AppendRow();
