@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "vendrel/testing/errors.h"
+
 #include <functional>
 
 #include "vendrel/dataaccess/error.h"
@@ -9,14 +11,7 @@
 namespace vendrel {
 namespace {
 
-long ErrorNumberOf(auto&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using vendrel::testing::ErrorNumberOf;
 
 TEST(Collection, OneBasedAppendAndKeysWithoutRegardToCase) {
   Ref<Collection> c = Collection::Create();

@@ -2,19 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "vendrel/testing/errors.h"
+
 #include "vendrel/dataaccess/error.h"
 
 namespace vendrel {
 namespace {
 
-long ErrorNumberOf(auto&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using vendrel::testing::ErrorNumberOf;
 
 TEST(ConnectionString, KeysWithoutCaseAndQuotedOrBracedValues) {
   const auto cs = ConnectionString::Parse(

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "vendrel/testing/errors.h"
+
 #include <cmath>
 #include <optional>
 
@@ -10,14 +12,7 @@
 namespace vendrel {
 namespace {
 
-long ErrorNumberOf(auto&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using vendrel::testing::ErrorNumberOf;
 
 TEST(FormatDouble, FifteenSignificantDigitsAsThePlatformWritesThem) {
   const std::pair<double, const char*> cases[] = {

@@ -1,6 +1,8 @@
 #include "vendrel/dataaccess/filesystem.h"
 
 #include <gtest/gtest.h>
+
+#include "vendrel/testing/errors.h"
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -11,14 +13,7 @@
 namespace vendrel::fs {
 namespace {
 
-long ErrorNumberOf(auto&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using vendrel::testing::ErrorNumberOf;
 
 class FileSystemTest : public ::testing::Test {
  protected:

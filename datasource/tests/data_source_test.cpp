@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "vendrel/testing/errors.h"
+
 #include <functional>
 
 #include "vendrel/dataaccess/error.h"
@@ -8,14 +10,7 @@
 namespace vendrel {
 namespace {
 
-long ErrorNumberOf(auto&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using vendrel::testing::ErrorNumberOf;
 
 Ref<Recordset> Open() {
   Ref<Recordset> rs = Recordset::Create();

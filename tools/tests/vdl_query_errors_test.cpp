@@ -1,0 +1,141 @@
+// vdl-query's failures: errors of the component and the driver in three
+// lines with status 1, bad usage in one line with status 2; help and version.
+
+#include <unistd.h>
+
+#include "vdl_query_test_support.h"
+
+namespace vendrel::vdlquery::testing {
+namespace {
+
+using ErrorsTest = VdlQueryTest;
+
+struct ErrorCase {
+  std::vector<std::string> arguments;
+  std::string description;  // part of the description line
+  std::string number;
+  std::string source;
+};
+
+TEST_F(ErrorsTest, InputAndStatementErrorsPrintDescriptionNumberAndSourceAndExitOne) {
+  WriteExampleInputs();
+  WriteFile("open.csv", "A,B\n1,2\n3,\"not closed\n4,5\n");
+  WriteFile("long.csv", "A,B\n1,2\n3,4,5\n");
+  WriteFile("typed/bad.csv", "A\nx12\n");
+  WriteFile("typed/schema.ini", "[bad.csv]\nColNameHeader=True\nFormat=CSVDelimited\nCol1=A Long\n");
+  const ErrorCase cases[] = {
+      {{"-i", "x=missing.csv", "SELECT * FROM x"},
+       "The Microsoft Jet database engine cannot find the input table or query 'missing.csv'.",
+       "-2147217865",
+       "Microsoft JET Database Engine"},
+      {{"-i", "x=nowhere/m.csv", "SELECT * FROM x"}, "nowhere' is not a valid path.", "-2147467259",
+       "Microsoft JET Database Engine"},
+      {{"-i", "x=open.csv", "SELECT * FROM x"}, "Line 3 of 'open.csv': the quoted value of column 'B' is not closed.",
+       "-2147467259", "Microsoft JET Database Engine"},
+      {{"-i", "x=long.csv", "SELECT * FROM x"}, "Line 3 of 'long.csv' holds 3 values, but the table has 2 columns.",
+       "-2147467259", "Microsoft JET Database Engine"},
+      {{"-i", "x=typed/bad.csv", "SELECT * FROM x"},
+       "Line 2 of 'bad.csv': the value 'x12' of column 'A' cannot be read as Long.", "-2147467259",
+       "Microsoft JET Database Engine"},
+      {{"-i", "rs1=a.csv", "SELECT * FROM rs9"}, "[Vendrel] The VDL Component cannot find the input table or query 'rs9'.",
+       "-2147220497", "Vendrel"},
+      {{"-i", "rs1=a.csv", "SELECT rs1.NOPE FROM rs1"}, "[Vendrel] ", "-2147220497", "Vendrel"},
+      {{"--temp-folder", "/nonexistent-folder", "-i", "rs1=a.csv", "SELECT * FROM rs1"},
+       "[Vendrel] Unable to create temporary folder: /nonexistent-folder/VDL", "-2147220494", "Vendrel"},
+  };
+  for (const ErrorCase& c : cases) {
+    SCOPED_TRACE(c.arguments.front() + " " + c.arguments[1]);
+    const RunResult r = Run(c.arguments);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
+    const std::vector<std::string> lines = Lines(r.err);
+    ASSERT_GE(lines.size(), 3u) << r.err;
+    EXPECT_EQ(0u, lines.front().find("Error Description: ")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find(c.description)) << r.err;
+    EXPECT_EQ("Error Number: " + c.number, lines[lines.size() - 2]);
+    EXPECT_EQ("Error Source: " + c.source, lines.back());
+  }
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
+TEST_F(ErrorsTest, UnreadableInputFileIsNamed) {
+  if (::geteuid() == 0) GTEST_SKIP() << "the superuser reads every file";
+  WriteExampleInputs();
+  ASSERT_EQ(0, ::chmod(Path("a.csv").c_str(), 0));
+  const RunResult r = Run({"-i", "rs1=a.csv", "SELECT * FROM rs1"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_NE(std::string::npos, r.err.find("Error Description: The Microsoft Jet database engine cannot open the file 'a.csv'"))
+      << r.err;
+}
+
+TEST_F(ErrorsTest, BadUsageExitsTwoWithOneLineHint) {
+  WriteExampleInputs();
+  struct UsageCase {
+    std::vector<std::string> arguments;
+    std::string hint;
+  };
+  const UsageCase cases[] = {
+      {{"--bogus"}, "unknown option '--bogus'"},
+      {{"-x"}, "unknown option '-x'"},
+      {{"-i"}, "option -i needs a value"},
+      {{"-i", "rs1"}, "--input expects NAME=FILE, not 'rs1'"},
+      {{"-i", "=a.csv"}, "--input expects NAME=FILE"},
+      {{"-i", "1rs=a.csv"}, "'1rs' is not a recordset name"},
+      {{"-i", "r s=a.csv"}, "'r s' is not a recordset name"},
+      {{"-i", "rs1=a.dat"}, "cannot tell the format of 'a.dat'"},
+      {{"-i", "rs1=a.csv", "--input=RS1=b.csv"}, "the input name 'RS1' is given twice"},
+      {{"-f", "xml"}, "unknown format 'xml': use table, tsv, csv or json"},
+      {{"--format"}, "option --format needs a value"},
+      {{"--temp-folder="}, "--temp-folder needs a folder"},
+      {{"-i", "rs1=a.csv", "SELECT *", "FROM rs1"}, "give the statement as one argument"},
+      {{"--help=x"}, "unknown option '--help=x'"},
+  };
+  for (const UsageCase& c : cases) {
+    SCOPED_TRACE(c.arguments.front());
+    const RunResult r = Run(c.arguments);
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("", r.out);
+    ASSERT_EQ(1u, Lines(r.err).size()) << r.err;
+    EXPECT_EQ(0u, r.err.find("vdl-query: " + c.hint)) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("--help")) << r.err;
+  }
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
+TEST_F(ErrorsTest, OptionValuesMayFollowInTheSameArgument) {
+  WriteExampleInputs();
+  const RunResult r = Run({"-irs1=a.csv", "--input=rs2=b.csv", "-fcsv", "--", kExampleSql});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(10u, Lines(r.out).size());
+}
+
+TEST_F(ErrorsTest, HelpShowsUsageWithAnExampleAndVersionTheRelease) {
+  for (const char* option : {"-h", "--help"}) {
+    const RunResult r = Run({option});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(0u, r.out.find("usage: vdl-query [OPTIONS] [SQL]\n"));
+    for (const char* part : {"-i, --input NAME=FILE", "-f, --format FMT", "--temp-folder DIR", "--alt-quote TEXT",
+                             "--version", "Example:\n  vdl-query -i rs1="})
+      EXPECT_NE(std::string::npos, r.out.find(part)) << part;
+    EXPECT_EQ("", r.err);
+  }
+  const RunResult version = Run({"--version"});
+  EXPECT_EQ(0, version.status);
+  EXPECT_EQ("vdl-query " VDL_QUERY_VERSION " (Vendrel 1.2)\n", version.out);
+}
+
+TEST_F(ErrorsTest, OutputToAReaderThatGoesAwayStillRemovesTheTemporaryFolders) {
+  std::string rows = "N\n";
+  for (int i = 0; i < 200000; ++i) rows += std::to_string(i) + "\n";
+  WriteFile("n.csv", rows);
+  Process process({"-i", "numbers=n.csv", "-f", "tsv", "SELECT N FROM numbers"}, scratch_, temp_);
+  ASSERT_TRUE(process.ReadUntil("\n1\n"));
+  process.CloseOutput();
+  const RunResult r = process.Finish();
+  EXPECT_EQ(1, r.status) << r.err;
+  EXPECT_EQ("", r.err);  // a closed pipe is no news to the reader that closed it
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
+}  // namespace
+}  // namespace vendrel::vdlquery::testing

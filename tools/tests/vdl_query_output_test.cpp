@@ -1,0 +1,269 @@
+// vdl-query with a statement on its command line: the results in each
+// format, the column types that the driver guesses from the files, and the
+// files the program leaves behind (none).
+
+#include <fstream>
+#include <iterator>
+
+#include "vdl_query_test_support.h"
+#include "vendrel/dataaccess/filesystem.h"
+
+namespace vendrel::vdlquery::testing {
+namespace {
+
+using OutputTest = VdlQueryTest;
+
+struct FormatCase {
+  const char* format;
+  const char* expected;
+};
+
+TEST_F(OutputTest, FirstDemonstrationExampleFromTwoCsvFilesInEveryFormat) {
+  WriteExampleInputs();
+  const FormatCase cases[] = {
+      {"table",
+       "PRODUCT       SUPPLIER  COUNTRY\n"
+       "------------  --------  -------\n"
+       "Wheels        WHL       Spain\n"
+       "Battery       BTR       Canada\n"
+       "Seats         SES       USA\n"
+       "SRS           SES       USA\n"
+       "Carpet        CRT       UK\n"
+       "Windshield    CRT       UK\n"
+       "Radio         RDO       Holland\n"
+       "Tyres         TRS       Germany\n"
+       "Alloy Wheels\n"},
+      {"tsv",
+       "PRODUCT\tSUPPLIER\tCOUNTRY\nWheels\tWHL\tSpain\nBattery\tBTR\tCanada\nSeats\tSES\tUSA\nSRS\tSES\tUSA\n"
+       "Carpet\tCRT\tUK\nWindshield\tCRT\tUK\nRadio\tRDO\tHolland\nTyres\tTRS\tGermany\nAlloy Wheels\t\t\n"},
+      {"csv",
+       "PRODUCT,SUPPLIER,COUNTRY\nWheels,WHL,Spain\nBattery,BTR,Canada\nSeats,SES,USA\nSRS,SES,USA\nCarpet,CRT,UK\n"
+       "Windshield,CRT,UK\nRadio,RDO,Holland\nTyres,TRS,Germany\nAlloy Wheels,,\n"},
+      {"json",
+       "{\"columns\":[{\"name\":\"PRODUCT\",\"type\":202},{\"name\":\"SUPPLIER\",\"type\":202},{\"name\":\"COUNTRY\","
+       "\"type\":202}],\"rows\":[[\"Wheels\",\"WHL\",\"Spain\"],[\"Battery\",\"BTR\",\"Canada\"],[\"Seats\",\"SES\","
+       "\"USA\"],[\"SRS\",\"SES\",\"USA\"],[\"Carpet\",\"CRT\",\"UK\"],[\"Windshield\",\"CRT\",\"UK\"],[\"Radio\","
+       "\"RDO\",\"Holland\"],[\"Tyres\",\"TRS\",\"Germany\"],[\"Alloy Wheels\",null,null]]}\n"},
+  };
+  for (const FormatCase& c : cases) {
+    SCOPED_TRACE(c.format);
+    const RunResult r = Run(ExampleArguments(c.format));
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(c.expected, r.out);
+    EXPECT_EQ("", r.err);
+  }
+  EXPECT_TRUE(TempFolderContents().empty());
+  EXPECT_EQ((std::vector<std::string>{"a.csv", "b.csv", "tmp"}), FolderContents("."));
+}
+
+TEST_F(OutputTest, WithoutFormatOutputThatIsNotATerminalIsTabSeparated) {
+  WriteExampleInputs();
+  std::vector<std::string> arguments = ExampleArguments("tsv");
+  const RunResult tsv = Run(arguments);
+  arguments.erase(arguments.begin() + 4, arguments.begin() + 6);
+  const RunResult plain = Run(arguments);
+  EXPECT_EQ(0, plain.status) << plain.err;
+  EXPECT_EQ(tsv.out, plain.out);
+}
+
+TEST_F(OutputTest, ColumnTypesAreGuessedFromEveryValueAndEmptyFieldsAreNull) {
+  // Row 3 makes Big outgrow 32 bits and Mixed a text column. The query's
+  // data files keep no empty text apart from Null, so "" comes back as Null.
+  WriteFile("t.csv",
+            "Id,Big,Amount,Day,Paid,Code,Mixed,Note\n"
+            "1,7,2.5,2003-01-02,True,007,12,\"a, b\"\n"
+            "2,,-0.125,1/2/2003 13:04:05,False,010,x,\"\"\n"
+            "3,12345678901,1E3,,True,,4,\n");
+  const RunResult r = Run({"-i", "t=t.csv", "-f", "json", "SELECT * FROM t"});
+  ASSERT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(
+      "{\"columns\":[{\"name\":\"Id\",\"type\":3},{\"name\":\"Big\",\"type\":20},{\"name\":\"Amount\",\"type\":5},"
+      "{\"name\":\"Day\",\"type\":7},{\"name\":\"Paid\",\"type\":11},{\"name\":\"Code\",\"type\":202},"
+      "{\"name\":\"Mixed\",\"type\":202},{\"name\":\"Note\",\"type\":202}],\"rows\":["
+      "[1,7,2.5,\"2003-01-02T00:00:00\",true,\"007\",\"12\",\"a, b\"],"
+      "[2,null,-0.125,\"2003-01-02T13:04:05\",false,\"010\",\"x\",null],"
+      "[3,12345678901,1000,null,true,null,\"4\",null]]}\n",
+      r.out);
+}
+
+TEST_F(OutputTest, TabSeparatedFilesAreReadAsTabSeparatedWithoutWritingBesideThem) {
+  for (const char* name : {"t.tsv", "t.tab", "t.txt", "T.TSV"}) {
+    SCOPED_TRACE(name);
+    WriteFile(std::string("in/") + name, "A\tB,C\n1\tx, y\n2\t\"q\"\n");
+    const RunResult r = Run({"-i", std::string("t=in/") + name, "-f", "json", "SELECT * FROM t"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(
+        "{\"columns\":[{\"name\":\"A\",\"type\":3},{\"name\":\"B,C\",\"type\":202}],\"rows\":[[1,\"x, y\"],[2,\"q\"]]}\n",
+        r.out);
+    EXPECT_EQ(std::vector<std::string>{name}, FolderContents("in"));
+    fs::DeleteFile(Path(std::string("in/") + name));
+  }
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
+TEST_F(OutputTest, SchemaIniBesideTheFileDecidesFormatAndTypes) {
+  WriteFile("in/codes.txt", "Code;Amount\n007;12\n010;3\n");
+  WriteFile("in/schema.ini",
+            "[codes.txt]\nFormat=Delimited(;)\nColNameHeader=True\nCol1=Code Text\nCol2=Amount Currency\n");
+  const RunResult r = Run({"-i", "c=in/codes.txt", "-f", "json", "SELECT * FROM c"});
+  ASSERT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(
+      "{\"columns\":[{\"name\":\"Code\",\"type\":202},{\"name\":\"Amount\",\"type\":6}],\"rows\":[[\"007\",12],[\"010\","
+      "3]]}\n",
+      r.out);
+}
+
+TEST_F(OutputTest, JsonNumbersDatesAndTextFollowTheirTypes) {
+  WriteFile("n.csv", "N\n1\n");
+  const RunResult r = Run(
+      {"-i", "n=n.csv", "-f", "json",
+       "SELECT CCur(1.23456) AS C, CCur(-0.0009) AS C2, 0.1+0.2 AS D, CDbl(1E+300) AS Huge, CSng(0.1) AS S, "
+       "CInt(-7) AS I, CByte(200) AS B, #12/31/1999 23:59:59# AS T, 1=1 AS Yes, 'q\"\\' & Chr(1) & Chr(9) & "
+       "Chr(10) & 'é日' AS X, Null AS Z FROM n"});
+  ASSERT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(
+      "{\"columns\":[{\"name\":\"C\",\"type\":6},{\"name\":\"C2\",\"type\":6},{\"name\":\"D\",\"type\":5},"
+      "{\"name\":\"Huge\",\"type\":5},{\"name\":\"S\",\"type\":4},{\"name\":\"I\",\"type\":2},{\"name\":\"B\","
+      "\"type\":17},{\"name\":\"T\",\"type\":7},{\"name\":\"Yes\",\"type\":11},{\"name\":\"X\",\"type\":202},"
+      "{\"name\":\"Z\",\"type\":202}],\"rows\":[[1.2346,-0.0009,0.30000000000000004,1E+300,0.1,-7,200,"
+      "\"1999-12-31T23:59:59\",true,\"q\\\"\\\\\\u0001\\t\\né日\",null]]}\n",
+      r.out);
+}
+
+TEST_F(OutputTest, TextThatIsNotUtf8BecomesReplacementCharactersInJsonAndTable) {
+  WriteFile("l.csv", "Name\ncaf\xE9\n");  // Latin-1, not UTF-8
+  const RunResult json = Run({"-i", "l=l.csv", "-f", "json", "SELECT * FROM l"});
+  ASSERT_EQ(0, json.status) << json.err;
+  EXPECT_EQ("{\"columns\":[{\"name\":\"Name\",\"type\":202}],\"rows\":[[\"caf\xEF\xBF\xBD\"]]}\n", json.out);
+  const RunResult table = Run({"-i", "l=l.csv", "-f", "table", "SELECT * FROM l"});
+  EXPECT_EQ("Name\n----\ncaf\xEF\xBF\xBD\n", table.out);
+  const RunResult tsv = Run({"-i", "l=l.csv", "-f", "tsv", "SELECT * FROM l"});
+  EXPECT_EQ("Name\ncaf\xE9\n", tsv.out);  // data formats keep the bytes
+}
+
+TEST_F(OutputTest, TableAlignsByDisplayWidthNumbersRightAndShowsControlCharactersAsEscapes) {
+  WriteFile("w.csv", "Name,Qty\n日本,5\nab,123\n\"two\nlines\",7\n");
+  const RunResult r = Run({"-i", "w=w.csv", "-f", "table", "SELECT Name, Qty, Qty*1.5 AS Half FROM w"});
+  ASSERT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(
+      "Name        Qty   Half\n"
+      "----------  ---  -----\n"
+      "日本          5    7.5\n"
+      "ab          123  184.5\n"
+      "two\\nlines    7   10.5\n",
+      r.out);
+}
+
+TEST_F(OutputTest, TsvEscapesAndCsvQuotesWhereNeeded) {
+  WriteFile("s.csv", "K,Text\n1,\"a,b\"\n2,\n3,\n4,\"x\ny\"\n5,back\\slash\n");
+  const RunResult tsv = Run({"-i", "s=s.csv", "-f", "tsv", "SELECT K, Text, Chr(9) AS Tab FROM s"});
+  ASSERT_EQ(0, tsv.status) << tsv.err;
+  EXPECT_EQ("K\tText\tTab\n1\ta,b\t\\t\n2\t\t\\t\n3\t\t\\t\n4\tx\\ny\t\\t\n5\tback\\\\slash\t\\t\n", tsv.out);
+  const RunResult csv = Run({"-i", "s=s.csv", "-f", "csv", "SELECT K, IIf(K=2, '', Text) AS Text FROM s"});
+  ASSERT_EQ(0, csv.status) << csv.err;
+  EXPECT_EQ("K,Text\n1,\"a,b\"\n2,\"\"\n3,\n4,\"x\ny\"\n5,back\\slash\n", csv.out);
+}
+
+TEST_F(OutputTest, CsvOutputReadsBackAsTheSameValuesNullsAndTypes) {
+  WriteFile("in.csv",
+            "Id,Price,Day,Ok,Name\n1,2.75,2003-01-02 13:04:05,True,\"a, \"\"b\"\"\"\n2,,2004-02-29,False,\"\"\n"
+            "3,0.1,,True,\n");
+  const std::string sql = "SELECT Id, Price, Day, Ok, Name, Price/3 AS Third FROM t";
+  const RunResult first = Run({"-i", "t=in.csv", "-f", "csv", sql});
+  ASSERT_EQ(0, first.status) << first.err;
+  WriteFile("again.csv", first.out);
+  const RunResult json1 = Run({"-i", "t=in.csv", "-f", "json", "SELECT *, Price/3 AS Third FROM t"});
+  const RunResult json2 = Run({"-i", "t=again.csv", "-f", "json", "SELECT * FROM t"});
+  ASSERT_EQ(0, json2.status) << json2.err;
+  EXPECT_EQ(json1.out, json2.out);
+}
+
+TEST_F(OutputTest, StatementOverSeveralLinesWithFinalSemicolonRuns) {
+  WriteExampleInputs();
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv",
+                           "SELECT rs1.PRODUCT\nFROM rs1\n\tWHERE rs1.SUPPLIER = 'CRT'\nORDER BY rs1.PRODUCT;\n"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("PRODUCT\nCarpet\nWindshield\n", r.out);
+}
+
+TEST_F(OutputTest, EmptyResultPrintsItsHeader) {
+  WriteExampleInputs();
+  const FormatCase cases[] = {
+      {"table", "PRODUCT\n-------\n"},
+      {"tsv", "PRODUCT\n"},
+      {"csv", "PRODUCT\n"},
+      {"json", "{\"columns\":[{\"name\":\"PRODUCT\",\"type\":202}],\"rows\":[]}\n"},
+  };
+  for (const FormatCase& c : cases) {
+    SCOPED_TRACE(c.format);
+    const RunResult r = Run({"-i", "rs1=a.csv", "-f", c.format, "SELECT PRODUCT FROM rs1 WHERE 1=0"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(c.expected, r.out);
+  }
+}
+
+TEST_F(OutputTest, AltQuoteReplacesDoubleQuotesOfTextValuesHandedToTheQuery) {
+  WriteFile("q.tsv", "A\nsay \"hi\"\n");
+  const RunResult plain = Run({"-i", "q=q.tsv", "-f", "tsv", "SELECT A FROM q"});
+  EXPECT_EQ("A\nsay hi\n", plain.out);
+  const RunResult alt = Run({"--alt-quote", "'", "-i", "q=q.tsv", "-f", "tsv", "SELECT A FROM q"});
+  EXPECT_EQ("A\nsay 'hi'\n", alt.out);
+}
+
+TEST_F(OutputTest, TempFolderHoldsTheQueryFoldersAndIsLeftEmpty) {
+  WriteExampleInputs();
+  fs::CreateFolder(Path("work"));
+  const RunResult r = Run({"--temp-folder", Path("work"), "-i", "rs1=a.csv", "-f", "tsv", "SELECT COUNT(*) AS N FROM rs1"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("N\n9\n", r.out);
+  EXPECT_TRUE(FolderContents("work").empty());
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
+// The words of a command line as the shell reads them: "quoted" parts keep
+// their spaces, a "\" at the end of a line goes on in the next.
+std::vector<std::string> ShellWords(const std::string& command) {
+  std::vector<std::string> words;
+  std::string word;
+  bool quoted = false, inWord = false;
+  for (size_t i = 0; i < command.size(); ++i) {
+    const char c = command[i];
+    if (c == '"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if (!quoted && c == '\\' && i + 1 < command.size() && command[i + 1] == '\n') {
+      ++i;
+    } else if (!quoted && (c == ' ' || c == '\n')) {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  return words;
+}
+
+TEST_F(OutputTest, ReadmeExampleRunsAsWritten) {
+  std::ifstream readme(VDL_README);
+  const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+  const size_t section = text.find("## Querying text files from the command line");
+  ASSERT_NE(std::string::npos, section);
+  const size_t start = text.find("vdl-query -i", section);
+  size_t end = start;
+  while (end < text.size() && !(text[end] == '\n' && text[end - 1] != '\\')) ++end;
+  std::vector<std::string> words = ShellWords(text.substr(start, end - start));
+  ASSERT_GE(words.size(), 2u);
+  words.erase(words.begin());  // the program's name
+
+  WriteFile("products.csv", "PRODUCT,SUPPLIER\nWheels,WHL\nAlloy Wheels,ALS\n");
+  WriteFile("suppliers.csv", "SUPPLIER,COUNTRY\nWHL,Spain\n");
+  const RunResult r = Run(words);
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("PRODUCT,COUNTRY\nWheels,Spain\nAlloy Wheels,\n", r.out);
+}
+
+}  // namespace
+}  // namespace vendrel::vdlquery::testing

@@ -1,0 +1,188 @@
+// vdl-query without a statement: statements and dot commands from standard
+// input, with one query object and data source throughout; on a terminal,
+// the interactive shell.
+
+#include <signal.h>
+
+#include "vdl_query_test_support.h"
+
+namespace vendrel::vdlquery::testing {
+namespace {
+
+using ShellTest = VdlQueryTest;
+
+TEST_F(ShellTest, SavedResultIsQueriedAsAnOptimizedInputWithoutItsSources) {
+  WriteExampleInputs();
+  const RunResult r = Run({"-i", "rs1=a.csv", "-i", "rs2=b.csv", "-f", "csv"},
+                          std::string(kExampleSql) + "\n"
+                                                     ".save joined\n"
+                                                     ".remove rs1\n"
+                                                     ".remove rs2\n"
+                                                     "SELECT joined.PRODUCT, joined.COUNTRY FROM joined WHERE "
+                                                     "joined.COUNTRY IS NULL OR joined.COUNTRY='UK'\n");
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("", r.err);
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(14u, lines.size()) << r.out;
+  EXPECT_EQ("Alloy Wheels,,", lines[9]);
+  EXPECT_EQ((std::vector<std::string>{"PRODUCT,COUNTRY", "Carpet,UK", "Windshield,UK", "Alloy Wheels,"}),
+            std::vector<std::string>(lines.begin() + 10, lines.end()));
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
+TEST_F(ShellTest, TablesListsEntriesWithFieldsAndTypesAndLoadReplacesByName) {
+  WriteExampleInputs();
+  WriteFile("n.tsv", "Id\tPrice\tWhen\tOk\n1\t2.5\t2003-01-02\tTrue\n");
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "tsv"},
+                          ".tables\n"
+                          ".load numbers n.tsv\n"
+                          "SELECT Id FROM numbers\n"
+                          ".save kept\n"
+                          ".load RS1 b.csv\n"
+                          ".tables\n");
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(
+      "rs1  a.csv, 9 rows\n"
+      "  PRODUCT   Text (202)\n"
+      "  SUPPLIER  Text (202)\n"
+      "Id\n1\n"
+      "numbers  n.tsv, 1 row\n"
+      "  Id     Long (3)\n"
+      "  Price  Double (5)\n"
+      "  When   DateTime (7)\n"
+      "  Ok     Boolean (11)\n"
+      "kept  saved result, 1 row\n"
+      "  Id  Long (3)\n"
+      "RS1  b.csv, 6 rows\n"
+      "  SUPPLIER  Text (202)\n"
+      "  COUNTRY   Text (202)\n",
+      r.out);
+}
+
+TEST_F(ShellTest, FailedStatementsAndCommandsAreReportedAndTheNextOneRuns) {
+  WriteExampleInputs();
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
+                          ".save early\n"
+                          "SELECT * FROM nothing\n"
+                          ".save after_failure\n"
+                          "SELECT COUNT(*) AS N FROM rs1\n"
+                          ".remove nothing\n"
+                          ".load x missing.csv\n"
+                          ".load x a.dat\n"
+                          ".format xml\n"
+                          ".save 9lives\n"
+                          ".bogus\n"
+                          ".save\n"
+                          "SELECT MAX(rs1.PRODUCT) AS M FROM rs1\n");
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("N\n9\nM\nWindshield\n", r.out);
+  const std::vector<std::string> expected = {
+      "vdl-query: there is no result to save: run a statement first",
+      "Error Description: [Vendrel] The VDL Component cannot find the input table or query 'nothing'.  Make sure it "
+      "exists and that its name is spelled correctly.",
+      "Error Number: -2147220497",
+      "Error Source: Vendrel",
+      "vdl-query: there is no result to save: run a statement first",
+      "vdl-query: there is no input named 'nothing'",
+      "Error Description: The Microsoft Jet database engine cannot find the input table or query 'missing.csv'.  Make "
+      "sure it exists and that its name is spelled correctly.",
+      "Error Number: -2147217865",
+      "Error Source: Microsoft JET Database Engine",
+      "vdl-query: cannot tell the format of 'a.dat': name a .csv, .tsv, .tab or .txt file",
+      "vdl-query: usage: .format table|tsv|csv|json",
+      "vdl-query: '9lives' is not a recordset name: use letters, digits and _, not starting with a digit",
+      "vdl-query: unknown command .bogus (.help lists the commands)",
+      "vdl-query: usage: .save NAME",
+  };
+  EXPECT_EQ(expected, Lines(r.err));
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
+TEST_F(ShellTest, ContinuedLinesFormatChangesAndQuitEndTheInput) {
+  WriteExampleInputs();
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
+                          "SELECT rs1.PRODUCT \\\n"
+                          "FROM rs1 \\\r\n"
+                          "WHERE rs1.SUPPLIER='SES'\n"
+                          "\n"
+                          ".format\n"
+                          ".format JSON\n"
+                          "SELECT COUNT(*) AS N FROM rs1\n"
+                          ".format table\n"
+                          "  .quit\n"
+                          "SELECT 1 FROM rs1\n");
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(
+      "PRODUCT\nSeats\nSRS\ncsv\n{\"columns\":[{\"name\":\"N\",\"type\":3}],\"rows\":[[9]]}\n", r.out);
+}
+
+TEST_F(ShellTest, HelpListsTheCommands) {
+  const RunResult r = Run({}, ".help");  // a last line without its line end
+  EXPECT_EQ(0, r.status) << r.err;
+  for (const char* command : {".load NAME FILE", ".save NAME", ".remove NAME", ".format [FMT]", ".tables", ".help",
+                              ".quit"})
+    EXPECT_NE(std::string::npos, r.out.find(std::string("\n") + command)) << command;
+}
+
+TEST_F(ShellTest, SaveReplacesAnEntryOfThatNameAndNotesAResultThatChanged) {
+  WriteExampleInputs();
+  WriteFile("c.csv", "PRODUCT,SUPPLIER\nNew,NEW\n");
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
+                          "SELECT COUNT(*) AS N FROM rs1\n"
+                          ".load rs1 c.csv\n"
+                          ".save rs1\n"
+                          "SELECT * FROM rs1\n");
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("N\n9\nN\n1\n", r.out);
+  EXPECT_EQ(
+      "vdl-query: note: the statement gave another result when run again to be saved; rs1 holds the new one\n",
+      r.err);
+}
+
+TEST_F(ShellTest, InterruptWhileWaitingForInputEndsAfterRemovingTheQueryObjectsFolder) {
+  WriteExampleInputs();
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    Process process({"-i", "rs1=a.csv", "-f", "csv"}, scratch_, temp_);
+    process.Write("SELECT COUNT(*) AS N FROM rs1\n");
+    ASSERT_TRUE(process.ReadUntil("N\n9\n"));
+    EXPECT_FALSE(TempFolderContents().empty());  // the query object's own folder
+    process.Signal(signal);
+    const RunResult r = process.Finish();
+    EXPECT_EQ(128 + signal, r.status) << r.err;
+    EXPECT_TRUE(TempFolderContents().empty());
+  }
+}
+
+TEST_F(ShellTest, TerminalGetsAPromptLineEditingAndTheTableFormat) {
+  WriteExampleInputs();
+  Process process({"-i", "rs1=a.csv"}, scratch_, temp_, Process::Streams::Terminal);
+  ASSERT_TRUE(process.ReadUntil("vdl> ")) << process.Output();
+  ASSERT_TRUE(process.WaitForLineEditor());
+  process.Write("SELECT COUNT(*) AS N \\\r");
+  ASSERT_TRUE(process.ReadUntil(" ...> ")) << process.Output();
+  ASSERT_TRUE(process.WaitForLineEditor());
+  process.Write("FROM rs1\r");
+  ASSERT_TRUE(process.ReadUntil("N\r\n-\r\n9\r\nvdl> ")) << process.Output();
+  ASSERT_TRUE(process.WaitForLineEditor());
+  process.Write("half a line");
+  ASSERT_TRUE(process.ReadUntil("half a line")) << process.Output();
+  size_t from = process.Output().size();
+  process.Write("\x03");  // an interrupt at the prompt drops the line
+  ASSERT_TRUE(process.ReadUntil("vdl> ", from)) << process.Output();
+  from = process.Output().size();
+  ASSERT_TRUE(process.WaitForLineEditor());
+  process.Write("\x1b[A\r");  // the previous statement again, from the history
+  ASSERT_TRUE(process.ReadUntil("N\r\n-\r\n9\r\nvdl> ", from)) << process.Output();
+  from = process.Output().size();
+  ASSERT_TRUE(process.WaitForLineEditor());
+  process.Write("SELECT 'é日' AS X FROM rs1 WHERE rs1.PRODUCT='SRS'\r");  // typed as UTF-8
+  ASSERT_TRUE(process.ReadUntil("\r\nX\r\n---\r\né日\r\nvdl> ", from)) << process.Output();
+  const RunResult r = process.Finish();
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_EQ(std::string::npos, r.out.find("Error")) << r.out;  // the dropped line did not run
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
+}  // namespace
+}  // namespace vendrel::vdlquery::testing

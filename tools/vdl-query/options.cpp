@@ -1,0 +1,155 @@
+#include "options.h"
+
+#include <cctype>
+
+#include "input_file.h"
+#include "vendrel/dataaccess/text.h"
+
+namespace vendrel::vdlquery {
+
+std::optional<OutputFormat> ParseOutputFormat(std::string_view name) {
+  if (EqualsNoCase(name, "table")) return OutputFormat::Table;
+  if (EqualsNoCase(name, "tsv")) return OutputFormat::Tsv;
+  if (EqualsNoCase(name, "csv")) return OutputFormat::Csv;
+  if (EqualsNoCase(name, "json")) return OutputFormat::Json;
+  return std::nullopt;
+}
+
+bool IsRecordsetName(std::string_view name) {
+  if (name.empty() || std::isdigit(static_cast<unsigned char>(name.front()))) return false;
+  for (char c : name)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_') || static_cast<unsigned char>(c) >= 0x80)
+      return false;
+  return true;
+}
+
+void RequireRecordsetName(std::string_view name) {
+  if (!IsRecordsetName(name))
+    throw ToolError("'" + std::string(name) + "' is not a recordset name: use letters, digits and _, not starting with a digit");
+}
+
+namespace {
+
+// The value of an option: "--name=value", "-xvalue", or the next argument.
+class ArgumentReader {
+ public:
+  explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
+
+  bool Done() const { return next_ >= arguments_.size(); }
+  const std::string& Next() { return arguments_[next_++]; }
+
+  std::string ValueOf(const std::string& option, std::string_view inlineValue, bool hasInline) {
+    if (hasInline) return std::string(inlineValue);
+    if (Done()) throw ToolError("option " + option + " needs a value");
+    return Next();
+  }
+
+ private:
+  const std::vector<std::string>& arguments_;
+  size_t next_ = 0;
+};
+
+InputOption ParseInput(const std::string& value) {
+  const size_t eq = value.find('=');
+  if (eq == std::string::npos || eq == 0 || eq + 1 == value.size())
+    throw ToolError("--input expects NAME=FILE, not '" + value + "'");
+  InputOption input{value.substr(0, eq), value.substr(eq + 1)};
+  RequireRecordsetName(input.name);
+  RequireKnownInputFormat(input.path);
+  return input;
+}
+
+}  // namespace
+
+Options ParseCommandLine(const std::vector<std::string>& arguments) {
+  Options options;
+  ArgumentReader reader(arguments);
+  bool optionsEnded = false;
+  while (!reader.Done()) {
+    const std::string& arg = reader.Next();
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      if (options.sql) throw ToolError("give the statement as one argument (in quotes)");
+      options.sql = arg;
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    // Split "--name=value" and "-xvalue".
+    std::string name = arg;
+    std::string_view inlineValue;
+    bool hasInline = false;
+    if (arg.starts_with("--")) {
+      const size_t eq = arg.find('=');
+      if (eq != std::string::npos) {
+        name = arg.substr(0, eq);
+        inlineValue = std::string_view(arg).substr(eq + 1);
+        hasInline = true;
+      }
+    } else if (arg.size() > 2) {
+      name = arg.substr(0, 2);
+      inlineValue = std::string_view(arg).substr(2);
+      hasInline = true;
+    }
+
+    if (name == "-i" || name == "--input") {
+      InputOption input = ParseInput(reader.ValueOf(name, inlineValue, hasInline));
+      for (const InputOption& earlier : options.inputs)
+        if (EqualsNoCase(earlier.name, input.name)) throw ToolError("the input name '" + input.name + "' is given twice");
+      options.inputs.push_back(std::move(input));
+    } else if (name == "-f" || name == "--format") {
+      const std::string value = reader.ValueOf(name, inlineValue, hasInline);
+      options.format = ParseOutputFormat(value);
+      if (!options.format) throw ToolError("unknown format '" + value + "': use table, tsv, csv or json");
+    } else if (name == "--temp-folder") {
+      options.tempFolder = reader.ValueOf(name, inlineValue, hasInline);
+      if (options.tempFolder.empty()) throw ToolError("--temp-folder needs a folder");
+    } else if (name == "--alt-quote") {
+      options.altQuote = reader.ValueOf(name, inlineValue, hasInline);
+    } else if ((name == "-h" || name == "--help") && !hasInline) {
+      options.help = true;
+    } else if (name == "--version" && !hasInline) {
+      options.version = true;
+    } else {
+      throw ToolError("unknown option '" + arg + "'");
+    }
+  }
+  return options;
+}
+
+std::string UsageText() {
+  return R"(usage: vdl-query [OPTIONS] [SQL]
+
+Runs a SELECT across delimited text files, each read into an in-memory
+recordset and named in the statement by its NAME. With SQL: runs it once and
+prints the result. Without: reads statements from standard input, one per
+line (a line ending in "\" goes on in the next), with an interactive shell on
+a terminal; .help there lists the commands.
+
+NAME is letters, digits and _. A statement names an input as a table (FROM
+rs1) and as a qualifier (rs1.PRODUCT); the query replaces each name where it
+stands as a word before a space, a comma or a ".", so keep names apart from
+the column names and other words of the statement (rs1, rs2).
+
+  -i, --input NAME=FILE   read FILE (.csv comma-separated; .tsv, .tab, .txt
+                          tab-separated; first line the column names) and add
+                          it under NAME; repeatable. A schema.ini beside FILE
+                          with a section for it decides the columns' types.
+  -f, --format FMT        table | tsv | csv | json (default: table on a
+                          terminal, tsv otherwise)
+      --temp-folder DIR   folder under which each query makes its work folder
+      --alt-quote TEXT    what replaces each double quote in the inputs' text
+                          values (the query drops them otherwise)
+  -h, --help              this help
+      --version           the program's version
+
+Example:
+  vdl-query -i rs1=products.csv -i rs2=suppliers.csv \
+    "SELECT rs1.PRODUCT, rs2.COUNTRY FROM rs1 LEFT OUTER JOIN rs2 ON rs1.SUPPLIER=rs2.SUPPLIER"
+
+Exit status: 0 success, 1 a failed statement or input, 2 bad usage.
+)";
+}
+
+}  // namespace vendrel::vdlquery

@@ -1,0 +1,17 @@
+#pragma once
+// A result recordset printed in one of the output formats.
+
+#include <ostream>
+
+#include "options.h"
+#include "vendrel/dataaccess/recordset.h"
+
+namespace vendrel::vdlquery {
+
+// table: a header line, a rule and one line per row, columns aligned (numbers
+// to the right). tsv, csv: a header line and one line per row. json: one
+// line {"columns":[{"name":...,"type":<ADO type>},...],"rows":[[...],...]}.
+// Reads the rows without moving the recordset.
+void WriteResult(std::ostream& out, const RowStore& rows, OutputFormat format);
+
+}  // namespace vendrel::vdlquery

@@ -1,0 +1,35 @@
+#include "statement_text.h"
+
+namespace vendrel::vdlquery {
+
+std::string StatementForExecute(std::string_view sql) {
+  std::string out;
+  out.reserve(sql.size() + 1);
+  char closing = 0;  // the character that ends the quoted part we are in
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (closing != 0) {
+      out += c;
+      if (c == closing) closing = 0;  // a doubled quote reopens at once
+      continue;
+    }
+    switch (c) {
+      case '\'':
+      case '"':
+      case '`': closing = c; break;
+      case '[': closing = ']'; break;
+      default: break;
+    }
+    out += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+  }
+  if (closing == 0) {
+    const size_t end = out.find_last_not_of(' ');
+    if (end != std::string::npos && out[end] == ';' && (end == 0 || out[end - 1] != ' ')) {
+      out.resize(end);
+      out += " ;";
+    }
+  }
+  return out;
+}
+
+}  // namespace vendrel::vdlquery

@@ -1,0 +1,15 @@
+#pragma once
+// A statement as the tool hands it to Execute.
+
+#include <string>
+#include <string_view>
+
+namespace vendrel::vdlquery {
+
+// The query object finds the recordset names of a statement by the space or
+// comma that follows them, so line breaks and tabs between words (a
+// statement written over several lines) become spaces, and a final ";" gets
+// a space before it. Text in quotes, brackets and backquotes stays as it is.
+std::string StatementForExecute(std::string_view sql);
+
+}  // namespace vendrel::vdlquery
