@@ -101,21 +101,10 @@ class Cells {
   std::vector<std::vector<uint64_t>> chunks_;
 };
 
-bool KeepsInCells(VarType type) {
-  switch (type) {
-    case VarType::Integer:
-    case VarType::Long:
-    case VarType::BigInt:
-    case VarType::Byte:
-    case VarType::Single:
-    case VarType::Double:
-    case VarType::Currency:
-    case VarType::Date:
-    case VarType::Boolean:
-    case VarType::String:
-    case VarType::Bytes: return true;
-    default: return false;
-  }
+// Numbers, dates, texts and bytes fit a cell; objects and Empty do not.
+bool KeepsInCells(const Variant& value) {
+  const VarType type = value.Type();
+  return value.IsNumeric() || type == VarType::Date || type == VarType::String || type == VarType::Bytes;
 }
 
 }  // namespace
@@ -231,7 +220,7 @@ class RowStore::Column {
   // Whether the value can join the cells: the column's one type, or the
   // first type the column sees.
   bool Accepts(const Variant& value) const {
-    return typed_ ? value.Type() == type_ : KeepsInCells(value.Type());
+    return typed_ ? value.Type() == type_ : KeepsInCells(value);
   }
 
   // Puts a Null or an accepted value into the cell of an existing row.

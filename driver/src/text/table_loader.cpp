@@ -10,8 +10,6 @@ namespace vendrel::driver::text {
 
 namespace {
 
-constexpr const char* kModuleName = "vdl_text";
-
 std::string_view StorageOf(JetType type) {
   switch (type) {
     case JetType::Single:
