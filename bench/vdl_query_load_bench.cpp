@@ -1,5 +1,5 @@
 // vdl-query reading a file of a million rows: the program's peak memory
-// against the file's size (the driver maps the file and nothing copies it
+// against the file's size (the driver reads the file once and nothing copies it
 // whole), and the time the load takes. The program runs as a subprocess
 // with no statement and an empty standard input, so it loads and ends.
 

@@ -97,23 +97,73 @@ int Weekday(DateValue d) {
   return static_cast<int>(((day % 7 + 7) % 7 + 6) % 7 + 1);
 }
 
+namespace {
+// Digits of a non-negative number, at least `width` of them.
+char* PutDigits(char* at, int64_t n, int width) {
+  char digits[24];
+  const auto r = std::to_chars(digits, digits + sizeof digits, n);
+  const int length = static_cast<int>(r.ptr - digits);
+  for (int i = length; i < width; ++i) *at++ = '0';
+  return std::copy(digits, r.ptr, at);
+}
+
+void AppendDigits(std::string& out, int64_t n, int width) {
+  char buf[48];
+  out.append(buf, PutDigits(buf, n, width));
+}
+
+char* PutTwoDigits(char* at, int n) {
+  *at++ = static_cast<char>('0' + n / 10);
+  *at++ = static_cast<char>('0' + n % 10);
+  return at;
+}
+
+char* PutShortDate(char* at, const CivilDateTime& c) {
+  const char sep = Regional().dateSeparator;
+  at = PutDigits(at, c.month, 1);
+  *at++ = sep;
+  at = PutDigits(at, c.day, 1);
+  *at++ = sep;
+  if (c.year < 0) {  // before year 1: the sign, then at least three digits
+    *at++ = '-';
+    return PutDigits(at, -static_cast<int64_t>(c.year), 3);
+  }
+  return PutDigits(at, c.year, 4);
+}
+
+char* PutTime24(char* at, const CivilDateTime& c) {
+  const char sep = Regional().timeSeparator;
+  at = PutTwoDigits(at, c.hour);
+  *at++ = sep;
+  at = PutTwoDigits(at, c.minute);
+  *at++ = sep;
+  return PutTwoDigits(at, c.second);
+}
+}  // namespace
+
 std::string FormatShortDate(DateValue d) {
-  const CivilDateTime c = SplitDate(d);
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%d%c%d%c%04d", c.month, Regional().dateSeparator, c.day,
-                Regional().dateSeparator, c.year);
-  return buf;
+  char buf[64];
+  return std::string(buf, PutShortDate(buf, SplitDate(d)));
 }
 
 std::string FormatTime24(DateValue d) {
-  const CivilDateTime c = SplitDate(d);
-  const char sep = Regional().timeSeparator;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%02d%c%02d%c%02d", c.hour, sep, c.minute, sep, c.second);
-  return buf;
+  char buf[16];
+  return std::string(buf, PutTime24(buf, SplitDate(d)));
 }
 
-std::string FormatShortDateTime(DateValue d) { return FormatShortDate(d) + " " + FormatTime24(d); }
+void AppendShortDateTime(std::string& out, DateValue d) {
+  const CivilDateTime c = SplitDate(d);
+  char buf[64];
+  char* at = PutShortDate(buf, c);
+  *at++ = ' ';
+  out.append(buf, PutTime24(at, c));
+}
+
+std::string FormatShortDateTime(DateValue d) {
+  std::string out;
+  AppendShortDateTime(out, d);
+  return out;
+}
 
 std::string FormatGeneralDate(DateValue d) {
   int64_t day, seconds;
@@ -179,35 +229,68 @@ Decimal Significant(double v, int precision) {
   return d;
 }
 
-template <class T>
-Decimal Shortest(T v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::scientific);
-  *r.ptr = '\0';
-  return ParseScientific(buf);
-}
-
-std::string Layout(const Decimal& d, int precision) {
-  if (d.digits.empty()) return "0";
-  std::string out = d.negative ? "-" : "";
-  const int n = static_cast<int>(d.digits.size());
-  const int e = d.exponent;
+// Digits (no leading or trailing zeros; none for zero) with the exponent of
+// the first one, laid out as the platform does: plain up to `precision`
+// digits, else scientific with a two-digit exponent.
+void AppendLayout(std::string& out, bool negative, std::string_view digits, int e, int precision) {
+  if (digits.empty()) {
+    out += '0';
+    return;
+  }
+  if (negative) out += '-';
+  const int n = static_cast<int>(digits.size());
   const bool scientific = e >= precision || (e < 0 && (-e - 1) + std::min(n, precision) > precision);
   if (scientific) {
-    out += d.digits[0];
-    if (n > 1) out += Regional().decimalSeparator + d.digits.substr(1);
-    char exp[16];
-    std::snprintf(exp, sizeof exp, "E%c%02d", e < 0 ? '-' : '+', std::abs(e));
-    return out + exp;
+    out += digits[0];
+    if (n > 1) {
+      out += Regional().decimalSeparator;
+      out.append(digits.substr(1));
+    }
+    out += 'E';
+    out += e < 0 ? '-' : '+';
+    AppendDigits(out, std::abs(e), 2);
+    return;
   }
   if (e < 0) {
     out += '0';
     out += Regional().decimalSeparator;
     out.append(static_cast<size_t>(-e - 1), '0');
-    return out + d.digits;
+    out.append(digits);
+    return;
   }
-  if (n <= e + 1) return out + d.digits + std::string(static_cast<size_t>(e + 1 - n), '0');
-  return out + d.digits.substr(0, e + 1) + Regional().decimalSeparator + d.digits.substr(e + 1);
+  if (n <= e + 1) {
+    out.append(digits);
+    out.append(static_cast<size_t>(e + 1 - n), '0');
+    return;
+  }
+  out.append(digits.substr(0, static_cast<size_t>(e + 1)));
+  out += Regional().decimalSeparator;
+  out.append(digits.substr(static_cast<size_t>(e + 1)));
+}
+
+std::string Layout(const Decimal& d, int precision) {
+  std::string out;
+  AppendLayout(out, d.negative, d.digits, d.exponent, precision);
+  return out;
+}
+
+// The shortest digits that read back as `v`, laid out as Layout does.
+template <class T>
+void AppendShortest(std::string& out, T v, int precision) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+  // "-d.ddde+XX": the digits without the point, then the exponent.
+  const char* p = buf;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  char digits[32];
+  int n = 0;
+  for (; p < r.ptr && *p != 'e'; ++p)
+    if (*p != '.') digits[n++] = *p;
+  int exponent = 0;
+  if (p < r.ptr) std::from_chars(p + 1 + (p[1] == '+'), r.ptr, exponent);
+  while (n > 0 && digits[n - 1] == '0') --n;
+  AppendLayout(out, negative, std::string_view(digits, static_cast<size_t>(n)), exponent, precision);
 }
 
 std::string SpecialValue(double v) {
@@ -227,28 +310,47 @@ std::string FormatSingle(float f) {
   return Layout(Significant(static_cast<double>(f), 7), 7);
 }
 
+void AppendDoubleRoundTrip(std::string& out, double v) {
+  if (!std::isfinite(v)) {
+    out += SpecialValue(v);
+    return;
+  }
+  AppendShortest(out, v, 15);
+}
+
 std::string FormatDoubleRoundTrip(double v) {
-  if (!std::isfinite(v)) return SpecialValue(v);
-  return Layout(Shortest(v), 15);
+  std::string out;
+  AppendDoubleRoundTrip(out, v);
+  return out;
 }
 
 std::string FormatSingleRoundTrip(float f) {
   if (!std::isfinite(f)) return SpecialValue(f);
-  return Layout(Shortest(f), 7);
+  std::string out;
+  AppendShortest(out, f, 7);
+  return out;
+}
+
+void AppendCurrency(std::string& out, Currency c) {
+  const uint64_t magnitude = c.scaled < 0 ? 0 - static_cast<uint64_t>(c.scaled) : static_cast<uint64_t>(c.scaled);
+  if (c.scaled < 0) out += '-';
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, magnitude / Currency::kScale);
+  out.append(buf, r.ptr);
+  unsigned fraction = static_cast<unsigned>(magnitude % Currency::kScale);
+  if (fraction == 0) return;
+  int digits = 4;
+  while (fraction % 10 == 0) {
+    fraction /= 10;
+    --digits;
+  }
+  out += Regional().decimalSeparator;
+  AppendDigits(out, fraction, digits);
 }
 
 std::string FormatCurrency(Currency c) {
-  const uint64_t magnitude = c.scaled < 0 ? 0 - static_cast<uint64_t>(c.scaled) : static_cast<uint64_t>(c.scaled);
-  std::string out = c.scaled < 0 ? "-" : "";
-  out += std::to_string(magnitude / Currency::kScale);
-  uint64_t fraction = magnitude % Currency::kScale;
-  if (fraction != 0) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04u", static_cast<unsigned>(fraction));
-    std::string digits = buf;
-    while (digits.back() == '0') digits.pop_back();
-    out += Regional().decimalSeparator + digits;
-  }
+  std::string out;
+  AppendCurrency(out, c);
   return out;
 }
 
@@ -302,7 +404,26 @@ std::string CleanNumber(std::string_view text) {
 
 }  // namespace
 
+namespace {
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A number written plainly ("-12.5", "1e-7"): the text as CleanNumber would
+// leave it, so it needs no copy.
+bool IsPlainNumber(std::string_view s) {
+  if (s.empty() || !(IsDigit(s[0]) || (s[0] == '-' && s.size() > 1 && IsDigit(s[1])))) return false;
+  for (char c : s)
+    if (!IsDigit(c) && c != '.' && c != 'e' && c != 'E' && c != '+' && c != '-') return false;
+  return Regional().decimalSeparator == '.';
+}
+}  // namespace
+
 std::optional<double> ParseNumber(std::string_view text) {
+  if (IsPlainNumber(text)) {
+    double value = 0;
+    auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return std::nullopt;
+    return value;
+  }
   const std::string clean = CleanNumber(text);
   if (clean.empty()) return std::nullopt;
   double value = 0;
@@ -321,7 +442,34 @@ std::optional<int64_t> ParseWholeNumber(std::string_view text) {
   return value;
 }
 
+namespace {
+// "[-]digits[.digits]" with at most 14 digits before the point and 4 after
+// it: the amount without the general reading below (which gives the same).
+std::optional<Currency> ParsePlainCurrency(std::string_view s) {
+  size_t at = 0;
+  const bool negative = !s.empty() && s[0] == '-';
+  if (negative) ++at;
+  const size_t wholeStart = at;
+  int64_t value = 0;
+  while (at < s.size() && IsDigit(s[at]) && at - wholeStart < 14) value = value * 10 + (s[at++] - '0');
+  if (at == wholeStart) return std::nullopt;
+  int fractionDigits = 0;
+  if (at < s.size() && s[at] == Regional().decimalSeparator) {
+    ++at;
+    while (at < s.size() && IsDigit(s[at]) && fractionDigits < 4) {
+      value = value * 10 + (s[at++] - '0');
+      ++fractionDigits;
+    }
+    if (fractionDigits == 0) return std::nullopt;
+  }
+  if (at != s.size()) return std::nullopt;
+  for (int i = fractionDigits; i < 4; ++i) value *= 10;
+  return Currency{negative ? -value : value};
+}
+}  // namespace
+
 std::optional<Currency> ParseCurrency(std::string_view text) {
+  if (auto plain = ParsePlainCurrency(text)) return plain;
   const std::string clean = CleanNumber(text);
   if (clean.empty()) return std::nullopt;
   if (clean.find('e') != std::string::npos) {
@@ -450,7 +598,42 @@ int ExpandYear(const DateToken& t) {
 
 }  // namespace
 
+namespace {
+
+// Reads digits at `at`: between 1 and `most` of them.
+bool ReadDigits(std::string_view s, size_t& at, size_t most, int& value) {
+  const size_t start = at;
+  value = 0;
+  while (at < s.size() && at - start < most && s[at] >= '0' && s[at] <= '9') value = value * 10 + (s[at++] - '0');
+  return at > start;
+}
+
+// The form the system writes, "M/d/yyyy hh:mm:ss" (time optional, seconds
+// too), month first: what the general reading below makes of it, without
+// its tokens. Nullopt for anything else, which the general reading decides.
+std::optional<std::optional<DateValue>> ParseWrittenDate(std::string_view s) {
+  const char dateSep = Regional().dateSeparator, timeSep = Regional().timeSeparator;
+  size_t at = 0;
+  int month, day, year, hour = 0, minute = 0, second = 0;
+  if (!ReadDigits(s, at, 2, month) || at >= s.size() || s[at++] != dateSep) return std::nullopt;
+  if (!ReadDigits(s, at, 2, day) || at >= s.size() || s[at++] != dateSep) return std::nullopt;
+  const size_t yearStart = at;
+  if (!ReadDigits(s, at, 4, year) || at - yearStart != 4) return std::nullopt;
+  if (at < s.size()) {
+    if (s[at++] != ' ' || !ReadDigits(s, at, 2, hour) || at >= s.size() || s[at++] != timeSep ||
+        !ReadDigits(s, at, 2, minute))
+      return std::nullopt;
+    if (at < s.size() && (s[at++] != timeSep || !ReadDigits(s, at, 2, second))) return std::nullopt;
+    if (at != s.size()) return std::nullopt;
+  }
+  if (month < 1 || month > 12) return std::nullopt;  // perhaps day first
+  return MakeDate(year, month, day, hour, minute, second);
+}
+
+}  // namespace
+
 std::optional<DateValue> ParseDate(std::string_view text) {
+  if (auto written = ParseWrittenDate(text)) return *written;
   const std::string_view s = Trim(text);
   if (s.empty()) return std::nullopt;
   auto tokens = TokenizeDate(s);

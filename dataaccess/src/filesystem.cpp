@@ -178,8 +178,34 @@ void ReplaceFile(const std::string& source, const std::string& destination) {
 }
 
 std::string ReadFile(const std::string& path) {
-  MappedFile file(path);
-  return std::string(file.Contents());
+  faults::Check("ReadFile");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) RaiseErrno(errno, err::kFileNotFound);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
+  // Read straight into the text: no mapping and no second copy.
+  std::string text(static_cast<size_t>(st.st_size), '\0');
+  size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) RaiseErrno(errno);
+    if (n == 0) break;  // the file became shorter while it was read
+    got += static_cast<size_t>(n);
+  }
+  text.resize(got);
+  // A file that grew while it was read is read to its end.
+  for (char buffer[4096];;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  return text;
 }
 
 // ---------------------------------------------------------------- OutputFile

@@ -7,25 +7,6 @@
 
 namespace vendrel {
 
-// ---------------------------------------------------------------- RowStore
-
-size_t RowStore::AppendRow() {
-  cells_.resize(cells_.size() + fields_.size(), Variant::Null());
-  return rows_++;
-}
-
-void RowStore::AppendRow(std::vector<Variant>&& values) {
-  if (values.size() != fields_.size()) RaisePlatform(err::kArgumentsWrongType, source::kRecordset);
-  for (Variant& v : values) cells_.push_back(std::move(v));
-  ++rows_;
-}
-
-void RowStore::RemoveLastRow() {
-  if (rows_ == 0) return;
-  cells_.resize(cells_.size() - fields_.size());
-  --rows_;
-}
-
 // ---------------------------------------------------------------- coercion
 
 namespace {
@@ -107,7 +88,8 @@ const FieldInfo& Field::info() const noexcept { return owner_->InfoAt(index_); }
 const Variant& Field::Value() const {
   owner_->RequireOpen();
   owner_->RequireCurrent();
-  return owner_->rows_->At(static_cast<size_t>(owner_->position_), index_);
+  owner_->rows_->Read(static_cast<size_t>(owner_->position_), index_, value_);
+  return value_;
 }
 
 void Field::SetValue(const Variant& value) {
@@ -117,7 +99,7 @@ void Field::SetValue(const Variant& value) {
   rs.RequireCurrent();
   Variant coerced = CoerceToField(value, info());
   if (rs.editMode_ == adEditNone) rs.BeginEdit();
-  rs.rows_->At(static_cast<size_t>(rs.position_), index_) = std::move(coerced);
+  rs.rows_->Set(static_cast<size_t>(rs.position_), index_, coerced);
 }
 
 // ---------------------------------------------------------------- FieldCollection
@@ -327,7 +309,7 @@ void Recordset::CancelUpdate() {
     position_ = std::min(rowBeforeAdd_, static_cast<long>(rows_->RowCount()));
   } else if (editMode_ == adEditInProgress) {
     for (size_t c = 0; c < rowBeforeEdit_.size(); ++c)
-      rows_->At(static_cast<size_t>(position_), c) = std::move(rowBeforeEdit_[c]);
+      rows_->Set(static_cast<size_t>(position_), c, rowBeforeEdit_[c]);
   }
   editMode_ = adEditNone;
   rowBeforeEdit_.clear();

@@ -5,6 +5,7 @@
 #include "vendrel/testing/errors.h"
 
 #include <cmath>
+#include <optional>
 
 #include "vendrel/dataaccess/error.h"
 
@@ -62,6 +63,21 @@ TEST(FormatCurrency, UpToFourDecimalsWithoutSymbol) {
   EXPECT_EQ(FormatCurrency({0}), "0");
 }
 
+TEST(ParseNumber, PlainAndDecoratedFormsReadAlike) {
+  const std::pair<const char*, std::optional<double>> numbers[] = {
+      {"12.5", 12.5},   {"-1E-7", -1e-7}, {"1e+5", 1e5},          {"+12.5", 12.5}, {" 12.5 ", 12.5},
+      {"$1,234.5", 1234.5}, {".5", 0.5},  {"1e", std::nullopt}, {"1-2", std::nullopt},
+      {"1.2.3", std::nullopt}, {"-", std::nullopt}, {"1e400", std::nullopt}, {"inf", std::nullopt}};
+  for (const auto& [text, expected] : numbers) EXPECT_EQ(ParseNumber(text), expected) << text;
+  const std::pair<const char*, std::optional<int64_t>> amounts[] = {
+      {"-0.5", -5000},   {"007.5", 75000}, {"12345678901234.5678", 123456789012345678}, {"1.23455", 12346},
+      {"1.23465", 12346}, {" 2 ", 20000}, {"1.", 10000},  {"-", std::nullopt}, {"1.2.3", std::nullopt}};
+  for (const auto& [text, expected] : amounts) {
+    const std::optional<Currency> c = ParseCurrency(text);
+    EXPECT_EQ(c ? std::optional<int64_t>(c->scaled) : std::nullopt, expected) << text;
+  }
+}
+
 TEST(ParseCurrency, ExactToFourDecimals) {
   EXPECT_EQ(ParseCurrency("922337203685477.5807")->scaled, INT64_MAX);
   EXPECT_EQ(ParseCurrency("-1.5")->scaled, -15000);
@@ -103,6 +119,46 @@ TEST(ParseDate, AcceptsThePlatformsForms) {
   EXPECT_EQ(ParseDate("12:00:00 AM")->serial, 0.0);
   const char* refused[] = {"", "hello", "13/13/2000", "1/2/2003 12:00:00.5", "2/30/2003", "1/2", "25:00"};
   for (const char* r : refused) EXPECT_FALSE(ParseDate(r).has_value()) << r;
+}
+
+TEST(ParseDate, ReadsTheFormDataFilesAreWrittenInMonthFirst) {
+  const std::pair<const char*, std::optional<DateValue>> cases[] = {
+      {"12/31/9999 23:59:59", MakeDate(9999, 12, 31, 23, 59, 59)},
+      {"1/2/2003 00:00:00", MakeDate(2003, 1, 2)},
+      {"1/2/2003 13:04", MakeDate(2003, 1, 2, 13, 4, 0)},
+      {"01/02/2003 1:02:03", MakeDate(2003, 1, 2, 1, 2, 3)},
+      {" 1/2/2003 13:04:05 ", MakeDate(2003, 1, 2, 13, 4, 5)},
+      {"13/1/2000 01:02:03", MakeDate(2000, 1, 13, 1, 2, 3)},  // day first when it must be
+      {"1/2/2003 24:00:00", std::nullopt},
+      {"2/30/2003 00:00:00", std::nullopt},
+      {"0/2/2003 00:00:00", std::nullopt},
+      {"1/2/20031 00:00:00", std::nullopt},
+  };
+  for (const auto& [text, expected] : cases) {
+    const std::optional<DateValue> d = ParseDate(text);
+    ASSERT_EQ(d.has_value(), expected.has_value()) << text;
+    if (d) {
+      EXPECT_EQ(d->serial, expected->serial) << text;
+    }
+  }
+}
+
+TEST(Conversions, AppendersAddTheFormattedTextToWhatIsThere) {
+  for (double d : {0.0, -0.0, 0.1 + 0.2, 1e15, -5.6789e-12, 123456789012345678.0}) {
+    std::string out = "x";
+    AppendDoubleRoundTrip(out, d);
+    EXPECT_EQ(out, "x" + FormatDoubleRoundTrip(d)) << d;
+  }
+  for (int64_t c : {int64_t{0}, int64_t{-15000}, int64_t{9}, INT64_MIN, INT64_MAX}) {
+    std::string out = "x";
+    AppendCurrency(out, Currency{c});
+    EXPECT_EQ(out, "x" + FormatCurrency(Currency{c})) << c;
+  }
+  std::string out = "x";
+  AppendShortDateTime(out, DateValue{-1.25});
+  EXPECT_EQ(out, "x12/29/1899 06:00:00");
+  EXPECT_EQ(FormatShortDateTime(MakeDate(9999, 12, 31, 23, 59, 59).value()), "12/31/9999 23:59:59");
+  EXPECT_EQ(FormatShortDateTime(MakeDate(100, 1, 1).value()), "1/1/0100 00:00:00");
 }
 
 TEST(Conversions, WholeNumbersRoundHalfToEven) {

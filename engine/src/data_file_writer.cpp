@@ -1,5 +1,7 @@
 #include "data_file_writer.h"
 
+#include <charconv>
+
 #include "component_error.h"
 #include "vendrel/dataaccess/collection.h"
 #include "vendrel/dataaccess/convert.h"
@@ -71,6 +73,65 @@ std::string CellText(const Variant& value, int fieldType, const DataFileStyle& s
   return NeedsQuotes(text) ? QuotedCell(text) : text;
 }
 
+namespace {
+
+void AppendDigits(std::string& line, int64_t n) {
+  char digits[24];
+  const auto r = std::to_chars(digits, digits + sizeof digits, n);
+  line.append(digits, r.ptr);
+}
+
+// CellText of the value at row and column, appended to the line: read where
+// the rows hold it, and for the values that need no cleaning or quoting
+// without a text of its own. The same bytes.
+void AppendCell(std::string& line, const RowStore& rows, size_t row, size_t column, int fieldType,
+                const DataFileStyle& style) {
+  const RowStore::View v = rows.ViewAt(row, column);
+  if (!v.variant) {
+    const bool date = IsDateType(fieldType);
+    switch (v.type) {
+      case VarType::Null: return;
+      case VarType::Date:
+        if (date) {
+          AppendShortDateTime(line, DateValue{v.real});
+          return;
+        }
+        break;
+      case VarType::Integer:
+      case VarType::Long:
+      case VarType::BigInt:
+      case VarType::Byte:
+        if (!date) {
+          AppendDigits(line, v.whole);
+          return;
+        }
+        break;
+      case VarType::Currency:
+        if (!date) {
+          AppendCurrency(line, Currency{v.whole});
+          return;
+        }
+        break;
+      case VarType::Double:
+        if (!date) {
+          AppendDoubleRoundTrip(line, v.real);
+          return;
+        }
+        break;
+      case VarType::String:
+        if (!date && !NeedsQuotes(v.bytes)) {
+          line += v.bytes;
+          return;
+        }
+        break;
+      default: break;
+    }
+  }
+  line += CellText(rows.At(row, column), fieldType, style);
+}
+
+}  // namespace
+
 void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileStyle& style) {
   // A recordset that cannot count its rows reports -1; one without rows has
   // no first row to move to.
@@ -79,16 +140,21 @@ void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileSty
 
   FieldCollection& fields = recordset.Fields();
   const size_t fieldCount = static_cast<size_t>(fields.Count());
+  std::vector<int> types(fieldCount);
   std::string buffer;
+  buffer.reserve(kWriteChunk + 4096);
   for (size_t i = 0; i < fieldCount; ++i) {
     if (i > 0) buffer += '\t';
     buffer += HeaderCell(style.keptResult ? fields[i].Name() : UnqualifiedName(fields[i].Name()));
+    types[i] = fields[i].Type();
   }
   buffer += "\r\n";
+  const RowStore& rows = *recordset.Rows();
   while (!recordset.Eof()) {
+    const size_t row = recordset.CurrentRow();
     for (size_t i = 0; i < fieldCount; ++i) {
       if (i > 0) buffer += '\t';
-      buffer += CellText(fields[i].Value(), fields[i].Type(), style);
+      AppendCell(buffer, rows, row, i, types[i], style);
     }
     buffer += "\r\n";
     if (buffer.size() >= kWriteChunk) {

@@ -94,9 +94,9 @@ text::TextFormat DefaultFormat(const Settings& settings, std::string_view header
 
 Ref<ProviderSession> OpenTextSession(text::TextFolderOptions options) {
   if (!fs::FolderExists(options.folder)) RaiseInvalidPath(options.folder);
-  SqliteHandle db = OpenSessionDatabase();
-  auto catalog = std::make_unique<text::TextFolderCatalog>(db.get(), std::move(options));
-  return MakeRef<SqlSession>(std::move(db), std::move(catalog));
+  return MakeRef<SqlSession>([options = std::move(options)](sqlite3* db) -> std::unique_ptr<SessionCatalog> {
+    return std::make_unique<text::TextFolderCatalog>(db, options);
+  });
 }
 
 class TextFolderProvider final : public Provider {

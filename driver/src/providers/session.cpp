@@ -1,6 +1,7 @@
 #include "providers/session.h"
 
 #include <cmath>
+#include <mutex>
 
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/error.h"
@@ -93,6 +94,49 @@ Variant FromStorage(sqlite3_stmt* s, int i, JetType type) {
   return raw;
 }
 
+// FromStorage into `out`, for the storage each type is usually found in
+// without the general conversions (the same values), and reusing the text
+// storage `out` holds.
+void ReadValue(sqlite3_stmt* s, int i, JetType type, Variant& out) {
+  const int storage = sqlite3_column_type(s, i);
+  if (storage == SQLITE_NULL) {
+    out = Variant::Null();
+    return;
+  }
+  if (storage == SQLITE_INTEGER) {
+    const int64_t n = sqlite3_column_int64(s, i);
+    switch (type) {
+      case JetType::Long:
+        if (n >= INT32_MIN && n <= INT32_MAX) {
+          out = Variant::Long(static_cast<int32_t>(n));
+          return;
+        }
+        break;
+      case JetType::BigInt: out = Variant::BigInt(n); return;
+      case JetType::Currency: out = Variant(Currency{n}); return;
+      case JetType::Boolean: out = Variant::Boolean(n != 0); return;
+      case JetType::Double: out = Variant::Double(static_cast<double>(n)); return;
+      case JetType::Date: out = Variant::Date(static_cast<double>(n)); return;
+      default: break;
+    }
+  } else if (storage == SQLITE_FLOAT) {
+    if (type == JetType::Double) {
+      out = Variant::Double(sqlite3_column_double(s, i));
+      return;
+    }
+    if (type == JetType::Date) {
+      out = Variant::Date(sqlite3_column_double(s, i));
+      return;
+    }
+  } else if (storage == SQLITE_TEXT &&
+             (type == JetType::Text || type == JetType::Memo || type == JetType::Guid || type == JetType::Null)) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+    out.AssignString({text ? text : "", static_cast<size_t>(sqlite3_column_bytes(s, i))});
+    return;
+  }
+  out = FromStorage(s, i, type);
+}
+
 }  // namespace
 
 FieldInfo FieldInfoOf(const OutputColumn& column) {
@@ -122,20 +166,20 @@ Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query) {
     RaiseDriverError(hr::kFileError, "Unexpected error from external database driver (the statement returns " +
                                          std::to_string(count) + " columns instead of " +
                                          std::to_string(query.columns.size()) + ").");
+  std::vector<Variant> values(static_cast<size_t>(count));
   for (;;) {
     const int rc = sqlite3_step(s);
     if (rc == SQLITE_DONE) break;
     if (rc != SQLITE_ROW) RaiseSqliteError(db);
-    std::vector<Variant> values;
-    values.reserve(static_cast<size_t>(count));
     try {
-      for (int i = 0; i < count; ++i) values.push_back(FromStorage(s, i, query.columns[static_cast<size_t>(i)].type));
+      for (int i = 0; i < count; ++i)
+        ReadValue(s, i, query.columns[static_cast<size_t>(i)].type, values[static_cast<size_t>(i)]);
     } catch (const Error& e) {
       // A value that does not fit its column's type: a runtime error of the statement,
       // numbered as the front end numbers its runtime errors.
       RaiseDriverError(e.Number() == err::kTypeMismatch ? hr::kTypeMismatch : hr::kSyntaxError, e.Description());
     }
-    rows->AppendRow(std::move(values));
+    rows->AppendRow(std::span<const Variant>(values));
   }
   return rows;
 }
@@ -143,8 +187,57 @@ Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query) {
 SqlSession::SqlSession(SqliteHandle db, std::unique_ptr<SessionCatalog> catalog)
     : db_(std::move(db)), catalog_(std::move(catalog)) {}
 
+namespace {
+
+// Databases of sessions that ended with their catalogs, kept for the next
+// ones: a new database costs the registration of every function of
+// generated SQL. Only a database without a statement or a transaction open
+// is kept; its catalog has removed its tables.
+class DatabasePool {
+ public:
+  // Never destroyed: a session may end while the process exits.
+  static DatabasePool& Instance() {
+    static DatabasePool* pool = new DatabasePool();
+    return *pool;
+  }
+
+  SqliteHandle Take() {
+    {
+      std::lock_guard lock(mutex_);
+      if (!idle_.empty()) {
+        SqliteHandle db = std::move(idle_.back());
+        idle_.pop_back();
+        return db;
+      }
+    }
+    return OpenSessionDatabase();
+  }
+
+  void Give(SqliteHandle db) noexcept {
+    if (!db || sqlite3_next_stmt(db.get(), nullptr) != nullptr || !sqlite3_get_autocommit(db.get())) return;
+    std::lock_guard lock(mutex_);
+    if (idle_.size() < kKept) idle_.push_back(std::move(db));
+  }
+
+ private:
+  static constexpr size_t kKept = 2;
+  std::mutex mutex_;
+  std::vector<SqliteHandle> idle_;
+};
+
+}  // namespace
+
+SqlSession::SqlSession(CatalogMaker makeCatalog) : makeCatalog_(std::move(makeCatalog)) {}
+
+SqlSession::~SqlSession() { Close(); }
+
 Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
-  if (!db_) RaisePlatform(err::kObjectClosed, source::kConnection);
+  if (closed_) RaisePlatform(err::kObjectClosed, source::kConnection);
+  if (!db_) {
+    SqliteHandle db = DatabasePool::Instance().Take();
+    catalog_ = makeCatalog_(db.get());
+    db_ = std::move(db);
+  }
   const std::string text = options == adCmdTable ? "SELECT * FROM [" + commandText + "]" : commandText;
   catalog_->BeginStatement();
   const CompiledQuery query = CompileSelect(text, *catalog_);
@@ -152,7 +245,9 @@ Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
 }
 
 void SqlSession::Close() noexcept {
+  closed_ = true;
   catalog_.reset();
+  if (makeCatalog_) DatabasePool::Instance().Give(std::move(db_));
   db_.reset();
 }
 

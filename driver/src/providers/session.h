@@ -2,6 +2,7 @@
 // One open connection of the driver: an in-memory SQLite database, the
 // catalog of the tables it may read, and the running of statements.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,7 +21,14 @@ class SessionCatalog : public Catalog {
 
 class SqlSession final : public ProviderSession {
  public:
+  using CatalogMaker = std::function<std::unique_ptr<SessionCatalog>(sqlite3*)>;
+
   SqlSession(SqliteHandle db, std::unique_ptr<SessionCatalog> catalog);
+  // A session whose database and catalog are made when its first statement
+  // runs: a connection that runs none costs no database. The database is
+  // one that an ended session of this kind left, when there is one.
+  explicit SqlSession(CatalogMaker makeCatalog);
+  ~SqlSession() override;
 
   // A SELECT of the dialect (or, with adCmdTable, a table name): compiled,
   // run, and every row fetched.
@@ -30,6 +38,8 @@ class SqlSession final : public ProviderSession {
  private:
   SqliteHandle db_;  // declared first: the catalog refers to it
   std::unique_ptr<SessionCatalog> catalog_;
+  CatalogMaker makeCatalog_;
+  bool closed_ = false;
 };
 
 // The field a result column reports: type, size and attributes.

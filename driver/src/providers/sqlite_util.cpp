@@ -6,7 +6,10 @@ namespace vendrel::driver {
 
 SqliteHandle OpenSessionDatabase() {
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
+  // A session is used by one thread at a time: its database needs no locks of its own.
+  const int rc = sqlite3_open_v2(":memory:", &raw,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                                 nullptr);
   SqliteHandle db(raw);
   if (rc != SQLITE_OK) {
     if (!db) RaiseDriverError(hr::kFileError, "Unexpected error from external database driver (out of memory).");

@@ -9,6 +9,7 @@
 #include "text/encoding.h"
 #include "text/value_reader.h"
 #include "vendrel/dataaccess/convert.h"
+#include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/text.h"
 
 namespace vendrel::driver::text {
@@ -167,30 +168,34 @@ struct Context {
 class ColumnBuilder {
  public:
   ColumnBuilder(std::string name, JetType type, long width, bool guessed)
-      : name_(std::move(name)), type_(type), width_(width), guessed_(guessed) {}
+      : name_(std::move(name)),
+        type_(type),
+        width_(width),
+        guessed_(guessed),
+        values_(guessed ? StorageKind::Text : StorageKindOf(type)) {}
 
   const std::string& Name() const noexcept { return name_; }
   void Rename(std::string name) { name_ = std::move(name); }
-  void AddNulls(size_t n) { values_.resize(values_.size() + n); }
+  void AddNulls(size_t n) { values_.AddNulls(n); }
 
   void Add(const FieldText* field, int line, const Context& cx) {
     if (!field || (!field->quoted && field->text.empty())) {
-      values_.emplace_back();
+      values_.AddNull();
       return;
     }
     const std::string_view text = field->text;
     if (guessed_) {
       if (guess_ != 0 && !IsBlank(text)) guess_ &= cx.reader.Guess(text);
       if (maxChars_ <= 255) maxChars_ = std::max(maxChars_, CodePointCount(text));
-      values_.emplace_back(text);
+      AddText(text, line, cx);
       return;
     }
     if (IsTextual(type_)) {
-      values_.emplace_back(text);
+      AddText(text, line, cx);
       return;
     }
     if (IsBlank(text)) {  // nothing but spaces, or "" in a column that holds no text
-      values_.emplace_back();
+      values_.AddNull();
       return;
     }
     const ValueReader& reader = cx.reader;
@@ -198,7 +203,7 @@ class ColumnBuilder {
       case JetType::Boolean: {
         auto b = reader.Boolean(text);
         if (!b) Fail(text, line, cx);
-        values_.emplace_back(int64_t{*b ? -1 : 0});
+        values_.AddWhole(*b ? -1 : 0);
         return;
       }
       case JetType::Byte:
@@ -209,22 +214,22 @@ class ColumnBuilder {
         if (n.kind == NumberReading::Kind::Bad) Fail(text, line, cx);
         if (n.kind == NumberReading::Kind::Fraction) {
           WidenToDouble();
-          values_.emplace_back(n.real);
+          values_.AddReal(n.real);
           return;
         }
         type_ = WholeTypeFor(n.whole, type_);
-        values_.emplace_back(n.whole);
+        values_.AddWhole(n.whole);
         return;
       }
       case JetType::Currency: {
         if (auto c = reader.CurrencyValue(text)) {
-          values_.emplace_back(c->scaled);
+          values_.AddWhole(c->scaled);
           return;
         }
         const NumberReading n = reader.Number(text);
         if (n.kind == NumberReading::Kind::Bad) Fail(text, line, cx);
         WidenToDouble();
-        values_.emplace_back(n.real);
+        values_.AddReal(n.real);
         return;
       }
       case JetType::Single:
@@ -232,16 +237,16 @@ class ColumnBuilder {
         const NumberReading n = reader.Number(text);
         if (n.kind == NumberReading::Kind::Bad) Fail(text, line, cx);
         if (type_ == JetType::Single && std::fabs(n.real) > FLT_MAX) type_ = JetType::Double;
-        values_.emplace_back(type_ == JetType::Single ? static_cast<double>(static_cast<float>(n.real)) : n.real);
+        values_.AddReal(type_ == JetType::Single ? static_cast<double>(static_cast<float>(n.real)) : n.real);
         return;
       }
       case JetType::Date: {
         auto d = reader.Date(text);
         if (!d) Fail(text, line, cx);
-        values_.emplace_back(d->serial);
+        values_.AddReal(d->serial);
         return;
       }
-      default: values_.emplace_back(text); return;
+      default: AddText(text, line, cx); return;
     }
   }
 
@@ -257,20 +262,24 @@ class ColumnBuilder {
                                          "' cannot be read as " + std::string(JetTypeName(type_)) + ".");
   }
 
+  void AddText(std::string_view text, int line, const Context& cx) {
+    if (text.size() > UINT32_MAX)
+      RaiseDriverError(hr::kFileError, "Line " + std::to_string(line) + " of '" + std::string(cx.fileName) +
+                                           "': the value of column '" + name_ + "' is too long.");
+    values_.AddText(text);
+  }
+
   void WidenToDouble() {
     if (type_ == JetType::Double) return;
-    const bool currency = type_ == JetType::Currency;
-    for (StoredValue& v : values_)
-      if (auto* n = std::get_if<int64_t>(&v))
-        v = currency ? static_cast<double>(*n) / Currency::kScale : static_cast<double>(*n);
+    values_.WholesToReals(type_ == JetType::Currency ? static_cast<double>(Currency::kScale) : 1.0);
     type_ = JetType::Double;
   }
 
   // Picks the first type that every value reads as, and converts to it.
   void Settle(const Context& cx) {
+    const size_t rows = values_.size();
     bool any = false;
-    for (const StoredValue& v : values_)
-      if (auto* s = std::get_if<std::string_view>(&v); s && !IsBlank(*s)) any = true;
+    for (size_t r = 0; r < rows && !any; ++r) any = !values_.IsNull(r) && !IsBlank(values_.Text(r));
     type_ = !any                         ? JetType::Text
             : (guess_ & kGuessBoolean)   ? JetType::Boolean
             : (guess_ & kGuessLong)      ? JetType::Long
@@ -282,21 +291,23 @@ class ColumnBuilder {
     width_ = 0;
     if (IsTextual(type_)) return;
     const ValueReader& reader = cx.reader;
-    for (StoredValue& v : values_) {
-      auto* s = std::get_if<std::string_view>(&v);
-      if (!s) continue;
-      if (IsBlank(*s)) {
-        v = std::monostate{};
+    ColumnValues settled(StorageKindOf(type_));
+    settled.Reserve(rows);
+    for (size_t r = 0; r < rows; ++r) {
+      const std::string_view s = values_.IsNull(r) ? std::string_view() : values_.Text(r);
+      if (values_.IsNull(r) || IsBlank(s)) {
+        settled.AddNull();
       } else if (type_ == JetType::Boolean) {
-        v = int64_t{reader.Boolean(*s).value_or(false) ? -1 : 0};
+        settled.AddWhole(reader.Boolean(s).value_or(false) ? -1 : 0);
       } else if (IsWholeNumberType(type_)) {
-        v = reader.Number(*s).whole;
+        settled.AddWhole(reader.Number(s).whole);
       } else if (type_ == JetType::Double) {
-        v = reader.Number(*s).real;
+        settled.AddReal(reader.Number(s).real);
       } else {
-        v = reader.Date(*s).value_or(DateValue{}).serial;
+        settled.AddReal(reader.Date(s).value_or(DateValue{}).serial);
       }
     }
+    values_ = std::move(settled);
   }
 
   std::string name_;
@@ -305,7 +316,7 @@ class ColumnBuilder {
   bool guessed_;
   unsigned guess_ = kGuessAll;
   size_t maxChars_ = 0;
-  std::vector<StoredValue> values_;
+  ColumnValues values_;
 };
 
 // Names that are empty or repeat an earlier one (without regard to case) become
@@ -389,18 +400,26 @@ ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout,
   return table;
 }
 
-ParsedTable ReadTextTable(const std::string& path, std::string_view fileName, const TableLayout& layout) {
+ParsedTable ParseTextFile(std::unique_ptr<const std::string> bytes, std::string_view fileName,
+                          const TableLayout& layout) {
+  auto decoded = std::make_unique<std::string>();
+  const auto text = DecodeToUtf8(*bytes, layout.format.characterSet, *decoded);
+  if (!text) RaiseDriverError(hr::kFileError, "'" + std::string(fileName) + "' cannot be read in its character set.");
+  ParsedTable table = ParseDelimitedText(*text, layout, fileName);
+  table.bytes = std::move(bytes);
+  table.decoded = std::move(decoded);
+  return table;
+}
+
+void RefuseFixedLength(std::string_view fileName, const TableLayout& layout) {
   if (layout.format.fixedLength)
     RaiseDriverError(hr::kFileError, "'" + std::string(fileName) +
                                          "' is described as FixedLength; only delimited text files can be read.");
-  auto file = std::make_unique<fs::MappedFile>(path);
-  auto decoded = std::make_unique<std::string>();
-  const auto text = DecodeToUtf8(file->Contents(), layout.format.characterSet, *decoded);
-  if (!text) RaiseDriverError(hr::kFileError, "'" + std::string(fileName) + "' cannot be read in its character set.");
-  ParsedTable table = ParseDelimitedText(*text, layout, fileName);
-  table.file = std::move(file);
-  table.decoded = std::move(decoded);
-  return table;
+}
+
+ParsedTable ReadTextTable(const std::string& path, std::string_view fileName, const TableLayout& layout) {
+  RefuseFixedLength(fileName, layout);
+  return ParseTextFile(std::make_unique<const std::string>(fs::ReadFile(path)), fileName, layout);
 }
 
 }  // namespace vendrel::driver::text

@@ -1,5 +1,9 @@
 #include "text/table_loader.h"
 
+#include <algorithm>
+#include <cmath>
+#include <span>
+
 #include "providers/sqlite_util.h"
 
 namespace vendrel::driver::text {
@@ -19,68 +23,428 @@ std::string_view StorageOf(JetType type) {
   }
 }
 
-void Bind(sqlite3* db, sqlite3_stmt* insert, int index, const StoredValue& value, JetType type) {
-  int rc = SQLITE_OK;
-  if (auto* n = std::get_if<int64_t>(&value)) {
-    rc = sqlite3_bind_int64(insert, index, *n);
-  } else if (auto* d = std::get_if<double>(&value)) {
-    rc = sqlite3_bind_double(insert, index, *d);
-  } else if (auto* s = std::get_if<std::string_view>(&value)) {
-    rc = type == JetType::Binary
-             ? sqlite3_bind_blob64(insert, index, s->data(), s->size(), SQLITE_STATIC)
-             : sqlite3_bind_text64(insert, index, s->data(), s->size(), SQLITE_STATIC, SQLITE_UTF8);
-  } else {
-    rc = sqlite3_bind_null(insert, index);
+struct TextVtab : sqlite3_vtab {
+  std::shared_ptr<const IndexedTable> table;
+  std::vector<const ColumnIndex*> indexes;  // filled as lookups need them
+};
+
+// How a cursor finds its rows: every row, the rows of one key (or of the keys
+// of an IN list), or the rows of a range of values.
+enum class Plan { Scan = 0, Equal = 1, In = 2, Above = 3, Below = 4, Between = 5 };
+
+int IdxNumOf(Plan plan, size_t column) { return static_cast<int>(column << 3) | static_cast<int>(plan); }
+Plan PlanOf(int idxNum) { return static_cast<Plan>(idxNum & 7); }
+size_t ColumnOf(int idxNum) { return static_cast<size_t>(idxNum >> 3); }
+
+struct TextCursor : sqlite3_vtab_cursor {
+  const ParsedTable* rows = nullptr;
+  // Scanning rows [row, end), or visiting `candidates`, which with `filter`
+  // are only those that match `key`.
+  bool scan = true;
+  size_t row = 0;
+  size_t end = 0;
+  std::span<const uint32_t> candidates;
+  size_t candidate = 0;
+  bool filter = false;
+  LookupKey key;
+  const ColumnValues* keyColumn = nullptr;
+  std::vector<uint32_t> found;  // candidates gathered by the cursor itself, in row order
+};
+
+TextVtab* VtabOf(sqlite3_vtab_cursor* cursor) { return static_cast<TextVtab*>(cursor->pVtab); }
+
+std::string DeclaredSchema(const ParsedTable& table) {
+  std::string sql = "CREATE TABLE x(";
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    if (i > 0) sql += ", ";
+    sql += QuoteIdentifier(table.columns[i].def.name);
+    sql += ' ';
+    sql += StorageOf(table.columns[i].def.type);
   }
-  if (rc != SQLITE_OK) RaiseSqliteError(db);
+  return sql + ")";
+}
+
+// Each table is a module of its own whose one table bears its name (an
+// eponymous table): making one costs a registration, not a schema change.
+int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** error) {
+  const auto& table = *static_cast<const std::shared_ptr<const IndexedTable>*>(aux);
+  const int rc = sqlite3_declare_vtab(db, DeclaredSchema(table->Table()).c_str());
+  if (rc != SQLITE_OK) {
+    *error = sqlite3_mprintf("%s", sqlite3_errmsg(db));
+    return rc;
+  }
+  sqlite3_vtab_config(db, SQLITE_VTAB_INNOCUOUS);
+  auto* vtab = new TextVtab();
+  vtab->indexes.assign(table->Table().columns.size(), nullptr);
+  vtab->table = table;
+  *out = vtab;
+  return SQLITE_OK;
+}
+
+int Disconnect(sqlite3_vtab* vtab) {
+  delete static_cast<TextVtab*>(vtab);
+  return SQLITE_OK;
+}
+
+bool CollationAllowsIndex(const char* collation) {
+  // Equal under any of these means equal case foldings, which the index groups.
+  return !collation || sqlite3_stricmp(collation, "JETTEXT") == 0 || sqlite3_stricmp(collation, "BINARY") == 0 ||
+         sqlite3_stricmp(collation, "NOCASE") == 0;
+}
+
+// A full scan costs a step per row; a lookup a few steps for the handful of
+// rows a key is assumed to hold, as SQLite assumes of an automatic index; a
+// range a search and a part of the rows, a quarter for each bound, as SQLite
+// assumes of a range on an index.
+int BestIndex(sqlite3_vtab* base, sqlite3_index_info* info) {
+  const auto* vtab = static_cast<TextVtab*>(base);
+  const IndexedTable& table = *vtab->table;
+  const double rows = std::max(static_cast<double>(table.Table().rowCount), 1.0);
+  const double search = std::log2(rows + 1);
+  auto usable = [&](int i) {
+    const auto& c = info->aConstraint[i];
+    if (!c.usable || c.iColumn < 0 || !table.Indexable(static_cast<size_t>(c.iColumn))) return false;
+    return table.Table().columns[static_cast<size_t>(c.iColumn)].values.Kind() != StorageKind::Text ||
+           CollationAllowsIndex(sqlite3_vtab_collation(info, i));
+  };
+  // SQLite checks each row found again (omit stays 0): the plans only narrow.
+  for (int i = 0; i < info->nConstraint; ++i) {
+    if (info->aConstraint[i].op != SQLITE_INDEX_CONSTRAINT_EQ || !usable(i)) continue;
+    info->aConstraintUsage[i].argvIndex = 1;
+    const bool in = sqlite3_vtab_in(info, i, 1) != 0;  // the whole IN list at once
+    info->idxNum = IdxNumOf(in ? Plan::In : Plan::Equal, static_cast<size_t>(info->aConstraint[i].iColumn));
+    const double found = std::min(rows, in ? 30.0 : 10.0);
+    info->estimatedRows = static_cast<sqlite3_int64>(found);
+    info->estimatedCost = found + search;
+    return SQLITE_OK;
+  }
+  // A range on a numeric column: the first lower and the first upper bound on one column.
+  int low = -1, high = -1;
+  for (int i = 0; i < info->nConstraint; ++i) {
+    const auto& c = info->aConstraint[i];
+    const bool lower = c.op == SQLITE_INDEX_CONSTRAINT_GT || c.op == SQLITE_INDEX_CONSTRAINT_GE;
+    const bool upper = c.op == SQLITE_INDEX_CONSTRAINT_LT || c.op == SQLITE_INDEX_CONSTRAINT_LE;
+    if ((!lower && !upper) || !usable(i)) continue;
+    if (table.Table().columns[static_cast<size_t>(c.iColumn)].values.Kind() == StorageKind::Text) continue;
+    const int other = lower ? high : low;
+    if (other >= 0 && info->aConstraint[other].iColumn != c.iColumn) continue;
+    if (lower && low < 0) low = i;
+    if (upper && high < 0) high = i;
+  }
+  if (low >= 0 || high >= 0) {
+    const int column = info->aConstraint[low >= 0 ? low : high].iColumn;
+    Plan plan = Plan::Between;
+    if (low >= 0) info->aConstraintUsage[low].argvIndex = 1;
+    if (high >= 0) info->aConstraintUsage[high].argvIndex = low >= 0 ? 2 : 1;
+    if (low < 0) plan = Plan::Below;
+    if (high < 0) plan = Plan::Above;
+    info->idxNum = IdxNumOf(plan, static_cast<size_t>(column));
+    const double found = std::max(rows / (plan == Plan::Between ? 16 : 4), 1.0);
+    info->estimatedRows = static_cast<sqlite3_int64>(found);
+    info->estimatedCost = found + search;
+    return SQLITE_OK;
+  }
+  info->idxNum = IdxNumOf(Plan::Scan, 0);
+  info->estimatedRows = static_cast<sqlite3_int64>(rows);
+  info->estimatedCost = rows + 1;
+  return SQLITE_OK;
+}
+
+int Open(sqlite3_vtab* base, sqlite3_vtab_cursor** out) {
+  auto* cursor = new TextCursor();
+  cursor->rows = &static_cast<TextVtab*>(base)->table->Table();
+  *out = cursor;
+  return SQLITE_OK;
+}
+
+int Close(sqlite3_vtab_cursor* cursor) {
+  delete static_cast<TextCursor*>(cursor);
+  return SQLITE_OK;
+}
+
+void SkipToMatch(TextCursor& c) {
+  if (!c.filter) return;
+  while (c.candidate < c.candidates.size() && !c.key.Matches(*c.keyColumn, c.candidates[c.candidate])) ++c.candidate;
+}
+
+enum class Probe { AllRows, NoRows, Key };
+
+// How a value compared for equality with the column narrows the rows. Only a
+// value of the column's own storage class can be looked up; any other may
+// still equal values after SQLite's affinity rules, so every row is read.
+Probe KeyFor(const ColumnValues& column, sqlite3_value* value, LookupKey& key) {
+  const int type = sqlite3_value_type(value);
+  if (type == SQLITE_NULL) return Probe::NoRows;
+  switch (column.Kind()) {
+    case StorageKind::Text:
+      if (type != SQLITE_TEXT) return Probe::AllRows;
+      key = LookupKey::Text({reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                             static_cast<size_t>(sqlite3_value_bytes(value))});
+      return Probe::Key;
+    case StorageKind::Whole:
+      if (type == SQLITE_INTEGER) {
+        key = LookupKey::Whole(sqlite3_value_int64(value));
+        return Probe::Key;
+      }
+      if (type == SQLITE_FLOAT) {
+        const double d = sqlite3_value_double(value);
+        if (std::trunc(d) != d || !(std::fabs(d) < 9.2233720368547758e18)) return Probe::NoRows;
+        key = LookupKey::Whole(static_cast<int64_t>(d));
+        return Probe::Key;
+      }
+      return Probe::AllRows;
+    case StorageKind::Real:
+      if (type == SQLITE_INTEGER) {
+        key = LookupKey::Real(static_cast<double>(sqlite3_value_int64(value)));
+        return Probe::Key;
+      }
+      if (type == SQLITE_FLOAT) {
+        key = LookupKey::Real(sqlite3_value_double(value));
+        return Probe::Key;
+      }
+      return Probe::AllRows;
+  }
+  return Probe::AllRows;
+}
+
+// A bound of a range as the column stores its values, loosened so that the
+// range holds every row SQLite would find (it checks them again).
+struct Bound {
+  Probe probe = Probe::Key;  // AllRows: a value of another class; NoRows: Null
+  int64_t whole = 0;
+  double real = 0;
+};
+
+Bound BoundFor(const ColumnValues& column, sqlite3_value* value, bool lower) {
+  constexpr double kLimit = 9.2233720368547758e18;
+  const int type = sqlite3_value_type(value);
+  Bound b;
+  if (type == SQLITE_NULL) {
+    b.probe = Probe::NoRows;
+  } else if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) {
+    b.probe = Probe::AllRows;
+  } else if (column.Kind() == StorageKind::Real) {
+    b.real = sqlite3_value_double(value);
+    if (type == SQLITE_INTEGER) b.real = std::nextafter(b.real, lower ? -HUGE_VAL : HUGE_VAL);
+  } else if (type == SQLITE_INTEGER) {
+    b.whole = sqlite3_value_int64(value);
+  } else {
+    const double d = lower ? std::ceil(sqlite3_value_double(value)) : std::floor(sqlite3_value_double(value));
+    if (d >= kLimit) {
+      b.whole = INT64_MAX;
+      if (lower) b.probe = Probe::NoRows;
+    } else if (d < -kLimit) {
+      b.whole = INT64_MIN;
+      if (!lower) b.probe = Probe::NoRows;
+    } else {
+      b.whole = static_cast<int64_t>(d);
+    }
+  }
+  return b;
+}
+
+void ScanAll(TextCursor& c) {
+  c.scan = true;
+  c.row = 0;
+  c.end = c.rows->rowCount;
+}
+
+void ScanNothing(TextCursor& c) {
+  c.scan = true;
+  c.row = c.end = 0;
+}
+
+// Visits `rows` in row order, as a scan would meet them.
+void VisitInRowOrder(TextCursor& c, std::span<const uint32_t> rows) {
+  c.found.assign(rows.begin(), rows.end());
+  std::sort(c.found.begin(), c.found.end());
+  c.found.erase(std::unique(c.found.begin(), c.found.end()), c.found.end());
+  c.scan = false;
+  c.filter = false;
+  c.candidates = c.found;
+  c.candidate = 0;
+}
+
+int FilterRange(TextCursor& c, TextVtab& vtab, size_t column, Plan plan, sqlite3_value** argv) {
+  const ColumnValues& values = c.rows->columns[column].values;
+  Bound low, high;
+  low.whole = INT64_MIN;
+  low.real = -HUGE_VAL;
+  high.whole = INT64_MAX;
+  high.real = HUGE_VAL;
+  if (plan == Plan::Above || plan == Plan::Between) low = BoundFor(values, argv[0], true);
+  if (plan == Plan::Below) high = BoundFor(values, argv[0], false);
+  if (plan == Plan::Between) high = BoundFor(values, argv[1], false);
+  if (low.probe == Probe::NoRows || high.probe == Probe::NoRows) {
+    ScanNothing(c);
+    return SQLITE_OK;
+  }
+  if (low.probe == Probe::AllRows || high.probe == Probe::AllRows) return SQLITE_OK;
+  const bool whole = values.Kind() == StorageKind::Whole;
+  double smallest = 0, largest = 0;
+  const double from = whole ? static_cast<double>(low.whole) : low.real;
+  const double to = whole ? static_cast<double>(high.whole) : high.real;
+  if (!values.Range(smallest, largest) || to < smallest || from > largest || to < from) {
+    ScanNothing(c);
+    return SQLITE_OK;
+  }
+  // A range that takes much of the table is read as fast, and in its order,
+  // by a scan: judged first by the values' span, as if spread evenly, and
+  // then by the rows found.
+  if (largest > smallest && (std::min(to, largest) - std::max(from, smallest)) / (largest - smallest) > 0.25)
+    return SQLITE_OK;
+  const SortedIndex& order = vtab.table->OrderOf(column);
+  const std::span<const uint32_t> rows =
+      whole ? order.Between(values, low.whole, high.whole) : order.Between(values, low.real, high.real);
+  if (rows.size() > c.rows->rowCount / 8) return SQLITE_OK;
+  VisitInRowOrder(c, rows);
+  return SQLITE_OK;
+}
+
+int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3_value** argv) {
+  auto& c = *static_cast<TextCursor*>(base);
+  ScanAll(c);
+  const Plan plan = PlanOf(idxNum);
+  if (plan == Plan::Scan || argc < 1) return SQLITE_OK;
+  const size_t column = ColumnOf(idxNum);
+  const ColumnValues& values = c.rows->columns[column].values;
+  TextVtab& vtab = *VtabOf(base);
+  try {
+    if (plan != Plan::Equal && plan != Plan::In) return FilterRange(c, vtab, column, plan, argv);
+    if (!vtab.indexes[column]) vtab.indexes[column] = &vtab.table->IndexOf(column);
+    const ColumnIndex& index = *vtab.indexes[column];
+    if (plan == Plan::In) {
+      // Every key of the list; the rows of all of them in row order.
+      std::vector<uint32_t> rows;
+      sqlite3_value* value = nullptr;
+      int rc = sqlite3_vtab_in_first(argv[0], &value);
+      for (; rc == SQLITE_OK && value; rc = sqlite3_vtab_in_next(argv[0], &value)) {
+        LookupKey key;
+        const Probe probe = KeyFor(values, value, key);
+        if (probe == Probe::AllRows) return SQLITE_OK;
+        if (probe == Probe::NoRows) continue;
+        for (uint32_t r : index.Candidates(key))
+          if (key.Matches(values, r)) rows.push_back(r);
+      }
+      if (rc != SQLITE_OK && rc != SQLITE_DONE) return SQLITE_OK;  // the list unread: every row
+      VisitInRowOrder(c, rows);
+      return SQLITE_OK;
+    }
+    switch (KeyFor(values, argv[0], c.key)) {
+      case Probe::AllRows: return SQLITE_OK;
+      case Probe::NoRows: ScanNothing(c); return SQLITE_OK;
+      case Probe::Key: break;
+    }
+    c.scan = false;
+    c.filter = true;
+    c.keyColumn = &values;
+    c.candidates = index.Candidates(c.key);
+    c.candidate = 0;
+    SkipToMatch(c);
+    return SQLITE_OK;
+  } catch (const std::bad_alloc&) {
+    return SQLITE_NOMEM;
+  }
+}
+
+int Next(sqlite3_vtab_cursor* base) {
+  auto& c = *static_cast<TextCursor*>(base);
+  if (c.scan) {
+    ++c.row;
+  } else {
+    ++c.candidate;
+    SkipToMatch(c);
+  }
+  return SQLITE_OK;
+}
+
+int Eof(sqlite3_vtab_cursor* base) {
+  const auto& c = *static_cast<TextCursor*>(base);
+  return c.scan ? c.row >= c.end : c.candidate >= c.candidates.size();
+}
+
+size_t CurrentRow(const TextCursor& c) { return c.scan ? c.row : c.candidates[c.candidate]; }
+
+int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
+  const auto& c = *static_cast<TextCursor*>(base);
+  const ParsedColumn& column = c.rows->columns[static_cast<size_t>(index)];
+  const size_t row = CurrentRow(c);
+  const ColumnValues& values = column.values;
+  if (values.IsNull(row)) {
+    sqlite3_result_null(context);
+    return SQLITE_OK;
+  }
+  switch (values.Kind()) {
+    case StorageKind::Whole: sqlite3_result_int64(context, values.Whole(row)); break;
+    case StorageKind::Real: sqlite3_result_double(context, values.Real(row)); break;
+    case StorageKind::Text: {
+      const std::string_view text = values.Text(row);
+      if (column.def.type == JetType::Binary)
+        sqlite3_result_blob64(context, text.data(), text.size(), SQLITE_STATIC);
+      else
+        sqlite3_result_text64(context, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+      break;
+    }
+  }
+  return SQLITE_OK;
+}
+
+int Rowid(sqlite3_vtab_cursor* base, sqlite3_int64* rowid) {
+  *rowid = static_cast<sqlite3_int64>(CurrentRow(*static_cast<TextCursor*>(base))) + 1;
+  return SQLITE_OK;
+}
+
+const sqlite3_module kModule = {
+    /* iVersion */ 0,
+    /* xCreate */ nullptr,  // eponymous only: no CREATE VIRTUAL TABLE makes one
+    /* xConnect */ Connect,
+    /* xBestIndex */ BestIndex,
+    /* xDisconnect */ Disconnect,
+    /* xDestroy */ Disconnect,
+    /* xOpen */ Open,
+    /* xClose */ Close,
+    /* xFilter */ Filter,
+    /* xNext */ Next,
+    /* xEof */ Eof,
+    /* xColumn */ Column,
+    /* xRowid */ Rowid,
+    /* xUpdate */ nullptr,
+    /* xBegin */ nullptr,
+    /* xSync */ nullptr,
+    /* xCommit */ nullptr,
+    /* xRollback */ nullptr,
+    /* xFindFunction */ nullptr,
+    /* xRename */ nullptr,
+    /* xSavepoint */ nullptr,
+    /* xRelease */ nullptr,
+    /* xRollbackTo */ nullptr,
+    /* xShadowName */ nullptr,
+};
+
+// The name of the module: the table's name without its quotes.
+std::string ModuleName(const std::string& sqliteName) {
+  if (sqliteName.size() < 2 || sqliteName.front() != '"' || sqliteName.back() != '"') return sqliteName;
+  std::string name;
+  for (size_t i = 1; i + 1 < sqliteName.size(); ++i) {
+    name += sqliteName[i];
+    if (sqliteName[i] == '"') ++i;  // a doubled quote is one
+  }
+  return name;
 }
 
 }  // namespace
 
-void LoadTextTable(sqlite3* db, const std::string& sqliteName, ParsedTable table) {
-  std::string create = "CREATE TABLE " + sqliteName + " (";
-  std::string insert = "INSERT INTO " + sqliteName + " VALUES (";
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    const ColumnDef& c = table.columns[i].def;
-    if (i > 0) {
-      create += ", ";
-      insert += ", ";
-    }
-    create += QuoteIdentifier(c.name);
-    create += ' ';
-    create += StorageOf(c.type);
-    insert += '?';
-  }
-  create += ")";
-  insert += ")";
-
-  Exec(db, create);
-  try {
-    Exec(db, "SAVEPOINT load_text_table");
-    try {
-      StatementHandle statement = Prepare(db, insert);
-      sqlite3_stmt* s = statement.get();
-      for (size_t row = 0; row < table.rowCount; ++row) {
-        for (size_t c = 0; c < table.columns.size(); ++c)
-          Bind(db, s, static_cast<int>(c + 1), table.columns[c].values[row], table.columns[c].def.type);
-        if (sqlite3_step(s) != SQLITE_DONE) RaiseSqliteError(db);
-        sqlite3_reset(s);
-      }
-      statement.reset();
-      Exec(db, "RELEASE load_text_table");
-    } catch (...) {
-      sqlite3_exec(db, "ROLLBACK TO load_text_table; RELEASE load_text_table", nullptr, nullptr, nullptr);
-      throw;
-    }
-  } catch (...) {
-    UnloadTextTable(db, sqliteName);
-    throw;
-  }
+void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table) {
+  auto* holder = new std::shared_ptr<const IndexedTable>(std::move(table));
+  // The holder goes with the module: when it is replaced, dropped, or the database closes.
+  const int rc = sqlite3_create_module_v2(db, ModuleName(sqliteName).c_str(), &kModule, holder, [](void* p) {
+    delete static_cast<std::shared_ptr<const IndexedTable>*>(p);
+  });
+  if (rc != SQLITE_OK) RaiseSqliteError(db);
 }
 
 void UnloadTextTable(sqlite3* db, const std::string& sqliteName) noexcept {
-  const std::string drop = "DROP TABLE IF EXISTS " + sqliteName;
-  sqlite3_exec(db, drop.c_str(), nullptr, nullptr, nullptr);
+  sqlite3_create_module_v2(db, ModuleName(sqliteName).c_str(), nullptr, nullptr, nullptr);
 }
 
 }  // namespace vendrel::driver::text

@@ -1,22 +1,27 @@
 #pragma once
 // The one way a text table reaches SQLite. Everything above it (the catalog,
-// the front end) sees only the table's name and columns, so this can become a
-// virtual table over the parsed columns without touching them.
+// the front end) sees only the table's name and columns.
+//
+// A text table is a virtual table over the parsed columns (the one table of a
+// module of its own, named as the table): nothing is copied into the database. Its columns are declared in the catalog's storage (text
+// columns COLLATE JETTEXT), so they compare exactly as stored columns would;
+// an equality constraint on a column is answered from the column's hash
+// index, so a join on it costs a lookup per row instead of a temporary index.
 
 #include <sqlite3.h>
 
+#include <memory>
 #include <string>
 
-#include "text/delimited_reader.h"
+#include "text/indexed_table.h"
 
 namespace vendrel::driver::text {
 
-// Makes the table `sqliteName` (already quoted) in the database, with one
-// column per parsed column in the catalog's storage (text columns COLLATE
-// JETTEXT), and puts the rows into it. On failure nothing is left behind.
-void LoadTextTable(sqlite3* db, const std::string& sqliteName, ParsedTable table);
+// Makes the table `sqliteName` (already quoted) in the database, serving the
+// rows of `table`, which it keeps alive while the table exists.
+void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table);
 
-// Removes a table made by LoadTextTable.
+// Removes a table made by LoadTextTable; nothing when there is none.
 void UnloadTextTable(sqlite3* db, const std::string& sqliteName) noexcept;
 
 }  // namespace vendrel::driver::text

@@ -4,6 +4,7 @@
 
 #include "text/delimited_reader.h"
 #include "text/schema_ini.h"
+#include "text/table_cache.h"
 #include "text/table_loader.h"
 #include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/filesystem.h"
@@ -38,7 +39,10 @@ std::optional<std::string> Match(const std::vector<std::string>& files, std::str
 
 TextFolderCatalog::TextFolderCatalog(sqlite3* db, TextFolderOptions options) : db_(db), options_(std::move(options)) {}
 
-TextFolderCatalog::~TextFolderCatalog() = default;
+// The tables go with the catalog, so the database can serve another.
+TextFolderCatalog::~TextFolderCatalog() {
+  for (const auto& [key, table] : tables_) UnloadTextTable(db_, table->def.sqliteName);
+}
 
 void TextFolderCatalog::BeginStatement() {
   retired_.clear();
@@ -128,17 +132,19 @@ std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const st
       layout = LayoutFromSection(*section, options_.defaults, *schemaName);
   }
 
-  ParsedTable parsed;
+  std::shared_ptr<const IndexedTable> table;
   try {
-    parsed = ReadTextTable(fs::JoinPath(options_.folder, fileName), fileName, layout);
+    table = ReadSharedTextTable(fs::JoinPath(options_.folder, fileName), fileName, layout,
+                                static_cast<size_t>(std::max<int64_t>(data.size, 0)));
   } catch (const Error& e) {
     if (e.Source() == source::kFileSystem) RaiseCannotOpen(fileName);
     throw;
   }
 
+  const std::vector<ParsedColumn>& columns = table->Table().columns;
   const int maxColumns = sqlite3_limit(db_, SQLITE_LIMIT_COLUMN, -1);
-  if (parsed.columns.size() > static_cast<size_t>(maxColumns))
-    RaiseDriverError(hr::kFileError, "'" + fileName + "' has " + std::to_string(parsed.columns.size()) +
+  if (columns.size() > static_cast<size_t>(maxColumns))
+    RaiseDriverError(hr::kFileError, "'" + fileName + "' has " + std::to_string(columns.size()) +
                                          " columns; a table holds at most " + std::to_string(maxColumns) + ".");
 
   auto loaded = std::make_unique<LoadedTable>();
@@ -147,8 +153,8 @@ std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const st
   loaded->checked = true;
   loaded->def.displayName = fileName;
   loaded->def.sqliteName = QuoteIdentifier("t" + std::to_string(nextId_++));
-  for (const ParsedColumn& c : parsed.columns) loaded->def.columns.push_back(c.def);
-  LoadTextTable(db_, loaded->def.sqliteName, std::move(parsed));
+  for (const ParsedColumn& c : columns) loaded->def.columns.push_back(c.def);
+  LoadTextTable(db_, loaded->def.sqliteName, std::move(table));
   return loaded;
 }
 

@@ -16,6 +16,7 @@ struct CharacterSet {
   enum class Kind { Utf8, Utf16LE, Utf16BE, CodePage };
   Kind kind = Kind::Utf8;
   std::string converter;  // CodePage: the ICU converter name ("windows-1252", "ibm-437")
+  friend bool operator==(const CharacterSet&, const CharacterSet&) = default;
 };
 
 struct TextFormat {
@@ -31,17 +32,20 @@ struct TextFormat {
   char currencyDecimalSymbol = '.';
   char currencyThousandSymbol = ',';
   std::string dateTimeFormat;       // a picture such as "dd.mm.yyyy hh:nn:ss"; empty: regional
+  friend bool operator==(const TextFormat&, const TextFormat&) = default;
 };
 
 struct DeclaredColumn {
   std::string name;
   JetType type = JetType::Text;
   long width = 0;
+  friend bool operator==(const DeclaredColumn&, const DeclaredColumn&) = default;
 };
 
 struct TableLayout {
   TextFormat format;
   std::vector<DeclaredColumn> columns;  // empty: names from the header, types guessed from all rows
+  friend bool operator==(const TableLayout&, const TableLayout&) = default;
 };
 
 }  // namespace vendrel::driver::text

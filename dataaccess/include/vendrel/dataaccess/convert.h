@@ -50,6 +50,10 @@ std::string FormatGeneralDate(DateValue d);  // 1/2/1900 8:09:36 AM, date or tim
 std::string FormatShortDate(DateValue d);    // M/d/yyyy
 std::string FormatTime24(DateValue d);       // hh:mm:ss
 std::string FormatShortDateTime(DateValue d);  // M/d/yyyy hh:mm:ss
+// The same texts appended to `out`, for writers of many values.
+void AppendShortDateTime(std::string& out, DateValue d);
+void AppendCurrency(std::string& out, Currency c);
+void AppendDoubleRoundTrip(std::string& out, double d);
 
 // Text to value as the conversion functions accept it.
 std::optional<double> ParseNumber(std::string_view text);

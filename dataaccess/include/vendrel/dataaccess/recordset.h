@@ -2,7 +2,9 @@
 // Recordset, its fields and the rows it walks over.
 
 #include <cstddef>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vendrel/dataaccess/enums.h"
@@ -25,31 +27,54 @@ struct FieldInfo {
   bool MayBeNull() const noexcept { return (attributes & (adFldIsNullable | adFldMayBeNull)) != 0; }
 };
 
-// The rows of a recordset, shared by the recordset and its clones. Row-major,
-// one flat array of values.
+// The rows of a recordset, shared by the recordset and its clones. Stored by
+// column: a column whose values are all of one type (or Null) keeps each in
+// 8 bytes, texts in blocks of the column's own, so a value costs no
+// allocation of its own; a column given values of several types keeps them
+// as variants. Storage grows in chunks and is never copied to grow.
 class RowStore : public Object {
  public:
-  explicit RowStore(std::vector<FieldInfo> fields) : fields_(std::move(fields)) {}
+  explicit RowStore(std::vector<FieldInfo> fields);
+  ~RowStore() override;
 
   const std::vector<FieldInfo>& Fields() const noexcept { return fields_; }
   size_t FieldCount() const noexcept { return fields_.size(); }
   size_t RowCount() const noexcept { return rows_; }
 
-  const Variant& At(size_t row, size_t column) const { return cells_[row * fields_.size() + column]; }
-  Variant& At(size_t row, size_t column) { return cells_[row * fields_.size() + column]; }
+  // A copy of the value at a row and column.
+  Variant At(size_t row, size_t column) const;
+  // The value at a row and column into `out`, whose text storage is reused:
+  // for readers of many values.
+  void Read(size_t row, size_t column, Variant& out) const;
+  void Set(size_t row, size_t column, const Variant& value);
+
+  // A value as the rows hold it, read without a copy, for writers of many
+  // values: its type and its number or bytes; for a value kept as a variant
+  // (an object, Empty, or a column of several types) `variant` points to it.
+  // Valid until the rows change.
+  struct View {
+    VarType type = VarType::Null;
+    int64_t whole = 0;  // Integer, Long, BigInt, Byte, Currency (ten-thousandths), Boolean (1 or 0)
+    double real = 0;    // Single, Double, Date
+    std::string_view bytes;  // String, Bytes
+    const Variant* variant = nullptr;
+  };
+  View ViewAt(size_t row, size_t column) const;
 
   // Appends a row of Nulls and returns its index.
   size_t AppendRow();
   // Appends a row from exactly FieldCount() values.
   void AppendRow(std::vector<Variant>&& values);
+  void AppendRow(std::span<const Variant> values);
   void RemoveLastRow();
   // Renames a field; the recordsets over these rows all see the new name.
   void SetFieldName(size_t column, std::string name) { fields_.at(column).name = std::move(name); }
-  void Reserve(size_t rows) { cells_.reserve(rows * fields_.size()); }
+  void Reserve(size_t rows);
 
  private:
+  class Column;
   std::vector<FieldInfo> fields_;
-  std::vector<Variant> cells_;
+  std::vector<Column> columns_;
   size_t rows_ = 0;
 };
 
@@ -63,7 +88,8 @@ class Field {
   int NumericScale() const noexcept { return info().numericScale; }
   const FieldInfo& Info() const noexcept { return info(); }
 
-  // The value in the current row: 3704 when the recordset is closed, 3021 at BOF or EOF.
+  // The value in the current row: 3704 when the recordset is closed, 3021 at
+  // BOF or EOF. The reference holds until the next Value() of this field.
   const Variant& Value() const;
   // Converts to the field's type; a value that does not fit, or Null where the
   // field may not hold Null, raises -2147217887. A read-only recordset raises 3251.
@@ -77,6 +103,7 @@ class Field {
 
   Recordset* owner_;  // the field lives inside its recordset
   size_t index_;
+  mutable Variant value_;  // the last value read, its text storage reused
 };
 
 class FieldCollection {

@@ -97,6 +97,14 @@ class Variant {
   const Bytes& AsBytes() const { return std::get<Bytes>(v_); }
   const Ref<Object>& AsObject() const { return std::get<Ref<Object>>(v_); }
 
+  // Makes this a text, reusing the storage of the text it holds, if any.
+  void AssignString(std::string_view s) {
+    if (auto* text = std::get_if<std::string>(&v_))
+      text->assign(s);
+    else
+      v_.emplace<std::string>(s);
+  }
+
   // Identity of type and value (objects by reference), for tests and keys.
   friend bool operator==(const Variant& a, const Variant& b) { return a.v_ == b.v_; }
 

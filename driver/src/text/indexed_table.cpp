@@ -1,0 +1,191 @@
+#include "text/indexed_table.h"
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+#include <string>
+
+#include "vendrel/dataaccess/text.h"
+
+namespace vendrel::driver::text {
+
+namespace {
+
+uint64_t Mix(uint64_t x) {
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+  return x ^ (x >> 31);
+}
+
+uint64_t HashWhole(int64_t n) { return Mix(static_cast<uint64_t>(n)); }
+
+uint64_t HashReal(double d) {
+  if (d == 0) d = 0;  // -0 equals 0
+  return Mix(std::bit_cast<uint64_t>(d) ^ 0x5851F42D4C957F2DULL);
+}
+
+bool IsAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+// FNV-1a over the text as its case folding spells it. For ASCII the folding
+// only lowers A to Z, so those texts need no copy.
+uint64_t HashFolded(std::string_view folded) {
+  uint64_t h = 0xCBF29CE484222325ULL;
+  for (unsigned char c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
+    h = (h ^ c) * 0x100000001B3ULL;
+  }
+  return Mix(h);
+}
+
+uint64_t HashText(std::string_view text) {
+  if (IsAscii(text)) return HashFolded(text);
+  return HashFolded(FoldCase(text));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- LookupKey
+
+LookupKey LookupKey::Whole(int64_t n) {
+  LookupKey key;
+  key.kind_ = StorageKind::Whole;
+  key.whole_ = n;
+  key.hash_ = HashWhole(n);
+  return key;
+}
+
+LookupKey LookupKey::Real(double d) {
+  LookupKey key;
+  key.kind_ = StorageKind::Real;
+  key.real_ = d;
+  key.hash_ = HashReal(d);
+  return key;
+}
+
+LookupKey LookupKey::Text(std::string_view text) {
+  LookupKey key;
+  key.kind_ = StorageKind::Text;
+  key.text_.assign(text);
+  key.hash_ = HashText(text);
+  return key;
+}
+
+bool LookupKey::Matches(const ColumnValues& values, size_t row) const {
+  if (values.Kind() != kind_ || values.IsNull(row)) return false;
+  switch (kind_) {
+    case StorageKind::Whole: return values.Whole(row) == whole_;
+    case StorageKind::Real: return values.Real(row) == real_;
+    case StorageKind::Text: return EqualsNoCase(values.Text(row), text_);
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------- ColumnIndex
+
+uint64_t ColumnIndex::HashOf(const ColumnValues& values, size_t row) {
+  switch (values.Kind()) {
+    case StorageKind::Whole: return HashWhole(values.Whole(row));
+    case StorageKind::Real: return HashReal(values.Real(row));
+    case StorageKind::Text: return HashText(values.Text(row));
+  }
+  return 0;
+}
+
+ColumnIndex::ColumnIndex(const ColumnValues& values) {
+  const size_t n = values.size();
+  // About two rows a bucket: a lookup reads a few more rows, the index takes
+  // half the memory of one bucket a row.
+  size_t buckets = 1;
+  while (buckets * 2 < n) buckets <<= 1;
+  mask_ = buckets - 1;
+
+  // Counting sort of the rows by bucket keeps each bucket in row order; the
+  // hashes are made twice rather than kept.
+  starts_.assign(buckets + 1, 0);
+  size_t present = 0;
+  for (size_t r = 0; r < n; ++r) {
+    if (values.IsNull(r)) continue;
+    ++starts_[(HashOf(values, r) & mask_) + 1];
+    ++present;
+  }
+  for (size_t b = 0; b < buckets; ++b) starts_[b + 1] += starts_[b];
+  rows_.resize(present);
+  // Each bucket's start moves up as it fills, and is put back after.
+  for (size_t r = 0; r < n; ++r)
+    if (!values.IsNull(r)) rows_[starts_[HashOf(values, r) & mask_]++] = static_cast<uint32_t>(r);
+  for (size_t b = buckets; b > 0; --b) starts_[b] = starts_[b - 1];
+  starts_[0] = 0;
+}
+
+std::span<const uint32_t> ColumnIndex::Candidates(const LookupKey& key) const {
+  const size_t b = key.Hash() & mask_;
+  return {rows_.data() + starts_[b], rows_.data() + starts_[b + 1]};
+}
+
+size_t ColumnIndex::MemoryBytes() const noexcept {
+  return starts_.capacity() * sizeof(uint32_t) + rows_.capacity() * sizeof(uint32_t);
+}
+
+// ---------------------------------------------------------------- SortedIndex
+
+SortedIndex::SortedIndex(const ColumnValues& values) {
+  const size_t n = values.size();
+  rows_.reserve(n);
+  for (size_t r = 0; r < n; ++r)
+    if (!values.IsNull(r)) rows_.push_back(static_cast<uint32_t>(r));
+  if (values.Kind() == StorageKind::Whole)
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [&](uint32_t a, uint32_t b) { return values.Whole(a) < values.Whole(b); });
+  else
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [&](uint32_t a, uint32_t b) { return values.Real(a) < values.Real(b); });
+}
+
+std::span<const uint32_t> SortedIndex::Between(const ColumnValues& values, int64_t low, int64_t high) const {
+  const auto first = std::partition_point(rows_.begin(), rows_.end(), [&](uint32_t r) { return values.Whole(r) < low; });
+  const auto last = std::partition_point(first, rows_.end(), [&](uint32_t r) { return values.Whole(r) <= high; });
+  return {first, last};
+}
+
+std::span<const uint32_t> SortedIndex::Between(const ColumnValues& values, double low, double high) const {
+  const auto first = std::partition_point(rows_.begin(), rows_.end(), [&](uint32_t r) { return values.Real(r) < low; });
+  const auto last = std::partition_point(first, rows_.end(), [&](uint32_t r) { return values.Real(r) <= high; });
+  return {first, last};
+}
+
+// ---------------------------------------------------------------- IndexedTable
+
+bool IndexedTable::Indexable(size_t column) const {
+  return column < table_.columns.size() && table_.columns[column].def.type != JetType::Binary &&
+         table_.rowCount < std::numeric_limits<uint32_t>::max();
+}
+
+const ColumnIndex& IndexedTable::IndexOf(size_t column) const {
+  std::lock_guard lock(mutex_);
+  std::unique_ptr<const ColumnIndex>& index = indexes_.at(column);
+  if (!index) index = std::make_unique<const ColumnIndex>(table_.columns[column].values);
+  return *index;
+}
+
+const SortedIndex& IndexedTable::OrderOf(size_t column) const {
+  std::lock_guard lock(mutex_);
+  std::unique_ptr<const SortedIndex>& order = orders_.at(column);
+  if (!order) order = std::make_unique<const SortedIndex>(table_.columns[column].values);
+  return *order;
+}
+
+size_t IndexedTable::MemoryBytes() const {
+  size_t total = table_.MemoryBytes();
+  std::lock_guard lock(mutex_);
+  for (const auto& index : indexes_)
+    if (index) total += index->MemoryBytes();
+  for (const auto& order : orders_)
+    if (order) total += order->MemoryBytes();
+  return total;
+}
+
+}  // namespace vendrel::driver::text

@@ -1,0 +1,153 @@
+#include "text/parsed_table.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <stdexcept>
+
+namespace vendrel::driver::text {
+
+namespace {
+constexpr const char* kEmptyText = "";
+}
+
+StorageKind StorageKindOf(JetType type) {
+  switch (type) {
+    case JetType::Single:
+    case JetType::Double:
+    case JetType::Date: return StorageKind::Real;
+    case JetType::Text:
+    case JetType::Memo:
+    case JetType::Guid:
+    case JetType::Binary:
+    case JetType::Null: return StorageKind::Text;
+    default: return StorageKind::Whole;
+  }
+}
+
+double ColumnValues::Real(size_t row) const noexcept { return std::bit_cast<double>(numbers_[row]); }
+
+StoredValue ColumnValues::at(size_t row) const {
+  if (row >= size_) throw std::out_of_range("ColumnValues::at");
+  if (IsNull(row)) return std::monostate{};
+  switch (kind_) {
+    case StorageKind::Whole: return Whole(row);
+    case StorageKind::Real: return Real(row);
+    case StorageKind::Text: return Text(row);
+  }
+  return std::monostate{};
+}
+
+void ColumnValues::AddNullBit(bool null) {
+  if (size_ % 64 == 0) nulls_.push_back(0);
+  if (null) nulls_.back() |= uint64_t{1} << (size_ % 64);
+}
+
+void ColumnValues::AddNull() {
+  if (kind_ == StorageKind::Text) {
+    texts_.push_back(nullptr);
+    lengths_.push_back(0);
+  } else {
+    AddNullBit(true);
+    if (kind_ == StorageKind::Whole && !wide_)
+      narrow_.push_back(0);
+    else
+      numbers_.push_back(0);
+  }
+  ++size_;
+}
+
+void ColumnValues::Widen() {
+  numbers_.reserve(narrow_.capacity());
+  for (int32_t n : narrow_) numbers_.push_back(static_cast<uint64_t>(static_cast<int64_t>(n)));
+  narrow_.clear();
+  narrow_.shrink_to_fit();
+  wide_ = true;
+}
+
+void ColumnValues::Extend(double d) noexcept {
+  if (!ranged_) {
+    smallest_ = largest_ = d;
+    ranged_ = true;
+  } else {
+    smallest_ = std::min(smallest_, d);
+    largest_ = std::max(largest_, d);
+  }
+}
+
+bool ColumnValues::Range(double& smallest, double& largest) const noexcept {
+  smallest = smallest_;
+  largest = largest_;
+  return ranged_;
+}
+
+void ColumnValues::AddNulls(size_t count) {
+  for (size_t i = 0; i < count; ++i) AddNull();
+}
+
+void ColumnValues::AddWhole(int64_t n) {
+  AddNullBit(false);
+  if (!wide_ && n >= INT32_MIN && n <= INT32_MAX) {
+    narrow_.push_back(static_cast<int32_t>(n));
+  } else {
+    if (!wide_) Widen();
+    numbers_.push_back(static_cast<uint64_t>(n));
+  }
+  Extend(static_cast<double>(n));
+  ++size_;
+}
+
+void ColumnValues::AddReal(double d) {
+  AddNullBit(false);
+  numbers_.push_back(std::bit_cast<uint64_t>(d));
+  Extend(d);
+  ++size_;
+}
+
+void ColumnValues::AddText(std::string_view text) {
+  texts_.push_back(text.data() ? text.data() : kEmptyText);
+  lengths_.push_back(static_cast<uint32_t>(text.size()));
+  ++size_;
+}
+
+void ColumnValues::WholesToReals(double divisor) {
+  if (kind_ != StorageKind::Whole) return;
+  if (!wide_) Widen();
+  ranged_ = false;
+  for (size_t row = 0; row < numbers_.size(); ++row) {
+    const double d = static_cast<double>(static_cast<int64_t>(numbers_[row])) / divisor;
+    numbers_[row] = std::bit_cast<uint64_t>(d);
+    if (!IsNull(row)) Extend(d);
+  }
+  kind_ = StorageKind::Real;
+}
+
+void ColumnValues::Reserve(size_t rows) {
+  if (kind_ == StorageKind::Text) {
+    texts_.reserve(rows);
+    lengths_.reserve(rows);
+  } else {
+    if (kind_ == StorageKind::Whole && !wide_)
+      narrow_.reserve(rows);
+    else
+      numbers_.reserve(rows);
+    nulls_.reserve(rows / 64 + 1);
+  }
+}
+
+size_t ColumnValues::MemoryBytes() const noexcept {
+  return narrow_.capacity() * sizeof(int32_t) + numbers_.capacity() * sizeof(uint64_t) +
+         nulls_.capacity() * sizeof(uint64_t) +
+         texts_.capacity() * sizeof(const char*) + lengths_.capacity() * sizeof(uint32_t);
+}
+
+size_t ParsedTable::MemoryBytes() const noexcept {
+  size_t total = sizeof(ParsedTable);
+  for (const ParsedColumn& c : columns) total += sizeof(ParsedColumn) + c.values.MemoryBytes();
+  if (bytes) total += bytes->capacity();
+  if (decoded) total += decoded->capacity();
+  for (const std::string& s : owned) total += sizeof(std::string) + s.capacity();
+  return total;
+}
+
+}  // namespace vendrel::driver::text

@@ -1,0 +1,96 @@
+#pragma once
+// A text table in memory: one typed column per field over the bytes of its
+// file, as the reader leaves it and the virtual table serves it to SQLite.
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "catalog.h"
+
+namespace vendrel::driver::text {
+
+// One value in the database's storage of its column's type (catalog.h):
+// Null, a whole number (Boolean -1/0, Currency in ten-thousandths), a real
+// (Date as serial days), or text and binary bytes.
+using StoredValue = std::variant<std::monostate, int64_t, double, std::string_view>;
+
+// How a column of the type is held: Whole and Real as 8-byte numbers, Text
+// (also Memo, GUID and binary) as views of bytes the table keeps alive.
+enum class StorageKind : uint8_t { Whole, Real, Text };
+StorageKind StorageKindOf(JetType type);
+
+// The values of one column, all of one storage kind, without a per-value
+// allocation: numbers take 8 bytes (4 for whole numbers of 32 bits) and a
+// bit, texts a pointer and a length.
+class ColumnValues {
+ public:
+  explicit ColumnValues(StorageKind kind = StorageKind::Text) : kind_(kind) {}
+
+  StorageKind Kind() const noexcept { return kind_; }
+  size_t size() const noexcept { return size_; }
+
+  bool IsNull(size_t row) const noexcept {
+    return kind_ == StorageKind::Text ? texts_[row] == nullptr : (nulls_[row / 64] >> (row % 64) & 1) != 0;
+  }
+  int64_t Whole(size_t row) const noexcept { return wide_ ? static_cast<int64_t>(numbers_[row]) : narrow_[row]; }
+  double Real(size_t row) const noexcept;
+  // The smallest and the largest number of a Whole or Real column, as reals;
+  // false when it holds no number.
+  bool Range(double& smallest, double& largest) const noexcept;
+  std::string_view Text(size_t row) const noexcept { return {texts_[row], lengths_[row]}; }
+  StoredValue at(size_t row) const;
+
+  void AddNull();
+  void AddNulls(size_t count);
+  void AddWhole(int64_t n);
+  void AddReal(double d);
+  // The bytes must outlive the column (the table's file or its own strings).
+  void AddText(std::string_view text);
+  // Whole numbers become reals divided by `divisor` (Currency by 10,000).
+  void WholesToReals(double divisor);
+  void Reserve(size_t rows);
+  // The memory the values take, their texts' bytes not counted.
+  size_t MemoryBytes() const noexcept;
+
+ private:
+  void AddNullBit(bool null);
+  void Widen();
+  void Extend(double d) noexcept;
+
+  StorageKind kind_;
+  size_t size_ = 0;
+  // Whole: 4 bytes a number while every one fits them, else 8.
+  bool wide_ = false;
+  std::vector<int32_t> narrow_;
+  std::vector<uint64_t> numbers_;  // Whole when wide: the number; Real: the bits of the double
+  bool ranged_ = false;
+  double smallest_ = 0, largest_ = 0;
+  std::vector<uint64_t> nulls_;    // Whole and Real: a bit per row, set for Null
+  std::vector<const char*> texts_;  // Text: nullptr for Null
+  std::vector<uint32_t> lengths_;
+};
+
+struct ParsedColumn {
+  ColumnDef def;
+  ColumnValues values;  // one per row
+};
+
+// A text table in memory. Text values point into the file's bytes or into
+// `owned`, so the table keeps both alive; it can be moved but not copied.
+struct ParsedTable {
+  std::vector<ParsedColumn> columns;
+  size_t rowCount = 0;
+  std::unique_ptr<const std::string> bytes;  // the file as it was read
+  std::unique_ptr<std::string> decoded;      // the file converted to UTF-8, when it was not
+  std::deque<std::string> owned;             // quoted values that had doubled quotes
+
+  // What the table takes in memory, its file's bytes included.
+  size_t MemoryBytes() const noexcept;
+};
+
+}  // namespace vendrel::driver::text

@@ -1,0 +1,117 @@
+#include "text/table_cache.h"
+
+#include <algorithm>
+#include <cstring>
+#include <list>
+#include <mutex>
+#include <vector>
+
+#include "text/delimited_reader.h"
+#include "vendrel/dataaccess/filesystem.h"
+
+namespace vendrel::driver::text {
+
+namespace {
+
+struct Entry {
+  std::shared_ptr<const IndexedTable> table;
+  TableLayout layout;
+};
+
+bool SameBytes(const IndexedTable& table, std::string_view bytes) {
+  const std::string& kept = *table.Table().bytes;
+  return kept.size() == bytes.size() && std::memcmp(kept.data(), bytes.data(), bytes.size()) == 0;
+}
+
+class TableCache {
+ public:
+  // Never destroyed: a session may read a table while the process exits.
+  static TableCache& Instance() {
+    static TableCache* cache = new TableCache();
+    return *cache;
+  }
+
+  std::shared_ptr<const IndexedTable> Find(std::string_view bytes, const TableLayout& layout) {
+    std::vector<std::shared_ptr<const IndexedTable>> candidates;
+    {
+      std::lock_guard lock(mutex_);
+      for (const Entry& e : entries_)
+        if (e.table->Table().bytes->size() == bytes.size() && e.layout == layout) candidates.push_back(e.table);
+    }
+    // Compared outside the lock: the tables cannot change, only leave the list.
+    for (const auto& candidate : candidates) {
+      if (!SameBytes(*candidate, bytes)) continue;
+      std::lock_guard lock(mutex_);
+      const auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.table == candidate; });
+      if (it != entries_.end()) entries_.splice(entries_.begin(), entries_, it);  // most recently used first
+      return candidate;
+    }
+    return nullptr;
+  }
+
+  // Whether a table of that size was read under that layout.
+  bool Holds(size_t size, const TableLayout& layout) {
+    std::lock_guard lock(mutex_);
+    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) {
+      return e.table->Table().bytes->size() == size && e.layout == layout;
+    });
+  }
+
+  void Add(std::shared_ptr<const IndexedTable> table, const TableLayout& layout) {
+    std::lock_guard lock(mutex_);
+    entries_.push_front(Entry{std::move(table), layout});
+    Trim();
+  }
+
+  size_t Count() {
+    std::lock_guard lock(mutex_);
+    Trim();
+    return entries_.size();
+  }
+
+ private:
+  // Drops the least recently used tables that only the cache holds, beyond
+  // the memory allowed to them.
+  void Trim() {
+    size_t idle = 0;
+    for (auto it = entries_.begin(); it != entries_.end();) {
+      if (it->table.use_count() > 1) {
+        ++it;
+        continue;
+      }
+      idle += it->table->MemoryBytes();
+      if (idle > kIdleTablesMemory)
+        it = entries_.erase(it);
+      else
+        ++it;
+    }
+  }
+
+  std::mutex mutex_;
+  std::list<Entry> entries_;  // most recently used first
+};
+
+}  // namespace
+
+std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path, std::string_view fileName,
+                                                        const TableLayout& layout, size_t size) {
+  RefuseFixedLength(fileName, layout);
+  TableCache& cache = TableCache::Instance();
+  std::unique_ptr<const std::string> bytes;
+  if (cache.Holds(size, layout)) {
+    // Compared where it lies: a table found costs no copy of its file.
+    const fs::MappedFile file(path);
+    if (auto table = cache.Find(file.Contents(), layout)) return table;
+    bytes = std::make_unique<const std::string>(file.Contents());
+  } else {
+    // Read straight into memory: a copy out of a mapping would hold the file twice.
+    bytes = std::make_unique<const std::string>(fs::ReadFile(path));
+  }
+  auto table = std::make_shared<const IndexedTable>(ParseTextFile(std::move(bytes), fileName, layout));
+  cache.Add(table, layout);
+  return table;
+}
+
+size_t CachedTableCount() { return TableCache::Instance().Count(); }
+
+}  // namespace vendrel::driver::text

@@ -1,0 +1,32 @@
+#pragma once
+// Parsed text tables kept for the sessions of the process, found again by the
+// bytes of their file and the layout they were read under. A file that comes
+// back unchanged (a kept result copied into a new query folder, a recordset
+// exported again as it was) costs a comparison instead of a parse; a file
+// whose bytes or layout differ in any way is parsed anew, so a table is only
+// ever served for the very bytes it was parsed from.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "text/indexed_table.h"
+#include "text/text_layout.h"
+
+namespace vendrel::driver::text {
+
+// Reads the file and returns its table: the one parsed before from the same
+// bytes under the same layout, or a new one. `size` is what the file's size
+// was seen to be; only a table of that size is looked for. Errors as
+// ReadTextTable.
+std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path, std::string_view fileName,
+                                                        const TableLayout& layout, size_t size);
+
+// Tables that no session holds stay while together they take at most this much.
+inline constexpr size_t kIdleTablesMemory = size_t{256} << 20;
+
+// How many tables the cache holds (for tests).
+size_t CachedTableCount();
+
+}  // namespace vendrel::driver::text

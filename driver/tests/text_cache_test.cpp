@@ -1,0 +1,71 @@
+// Parsed text tables are shared by every session of the process that reads
+// the same bytes under the same layout, and by no other.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "catalog.h"
+#include "table_fixtures.h"
+#include "text/table_cache.h"
+#include "vendrel/dataaccess/connection.h"
+#include "vendrel/dataaccess/recordset.h"
+
+namespace vendrel::driver {
+namespace {
+
+using testing::FixtureFolder;
+using testing::RowTexts;
+using Rows = std::vector<std::vector<std::string>>;
+
+class TextCacheTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { RegisterProviders(); }
+
+  static Ref<Recordset> Query(const FixtureFolder& folder, const std::string& sql) {
+    Ref<Connection> cn = Connection::Create();
+    cn->SetConnectionString(folder.TextConnectionString());
+    cn->SetCursorLocation(adUseClient);
+    cn->Open();
+    Ref<Recordset> rs = Recordset::Create();
+    rs->Open(Variant(sql), Variant(cn), adOpenStatic, adLockReadOnly, adCmdText);
+    return rs;
+  }
+
+  static void Write(const FixtureFolder& folder, std::string_view type, std::string_view data) {
+    folder.Write("schema.ini", "[kept.txt]\r\nColNameHeader = True\r\nFormat = TABDelimited\r\nCol1=N " +
+                                   std::string(type) + "\r\nCol2=Name Char Width 20\r\n");
+    folder.Write("kept.txt", data);
+  }
+};
+
+TEST_F(TextCacheTest, TheSameBytesAreParsedOnceAndChangedBytesOrLayoutsAgain) {
+  constexpr std::string_view data = "N\tName\r\n1\tcache test one\r\n2\tcache test two\r\n";
+  FixtureFolder first, second;
+  Write(first, "Integer", data);
+  Write(second, "Integer", data);
+  const size_t before = text::CachedTableCount();
+
+  const Rows rows = {{"1", "cache test one"}, {"2", "cache test two"}};
+  EXPECT_EQ(RowTexts(Query(first, "SELECT * FROM kept.txt")), rows);
+  EXPECT_EQ(text::CachedTableCount(), before + 1);
+  // Another folder and another session, the same bytes: the table parsed before.
+  EXPECT_EQ(RowTexts(Query(second, "SELECT * FROM kept.txt WHERE N = 2")), (Rows{rows[1]}));
+  EXPECT_EQ(text::CachedTableCount(), before + 1);
+
+  // One byte changed, the size kept: parsed again, and only the new rows seen.
+  Write(second, "Integer", "N\tName\r\n1\tcache test one\r\n3\tcache test two\r\n");
+  EXPECT_EQ(RowTexts(Query(second, "SELECT * FROM kept.txt")), (Rows{{"1", "cache test one"}, {"3", "cache test two"}}));
+  EXPECT_EQ(text::CachedTableCount(), before + 2);
+  EXPECT_EQ(RowTexts(Query(first, "SELECT * FROM kept.txt WHERE N = 3")), Rows{});
+
+  // The first bytes under another layout are another table.
+  Write(second, "Double", data);
+  const Ref<Recordset> asDouble = Query(second, "SELECT * FROM kept.txt");
+  EXPECT_EQ(asDouble->Fields()[0].Type(), adDouble);
+  EXPECT_EQ(text::CachedTableCount(), before + 3);
+}
+
+}  // namespace
+}  // namespace vendrel::driver

@@ -1,0 +1,173 @@
+// Equality on the columns of text tables, which the driver answers from a
+// hash index of the column: the rows must be those a comparison of every row
+// gives, whatever the case of a text, the storage of a number or a Null.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "catalog.h"
+#include "table_fixtures.h"
+#include "vendrel/dataaccess/connection.h"
+#include "vendrel/dataaccess/recordset.h"
+
+namespace vendrel::driver {
+namespace {
+
+using testing::FixtureFolder;
+using testing::RowTexts;
+using Rows = std::vector<std::vector<std::string>>;
+
+class TextLookupTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { RegisterProviders(); }
+
+  void SetUp() override {
+    folder_.Write("schema.ini",
+                  "[names.txt]\r\nColNameHeader = True\r\nFormat = TABDelimited\r\nCol1=Id Integer\r\n"
+                  "Col2=Name Char Width 50\r\n"
+                  "[places.txt]\r\nColNameHeader = True\r\nFormat = TABDelimited\r\nCol1=Name Char Width 50\r\n"
+                  "Col2=Place Char Width 50\r\n"
+                  "[amounts.txt]\r\nColNameHeader = True\r\nFormat = TABDelimited\r\nCol1=Id Integer\r\n"
+                  "Col2=Amount Double\r\nCol3=Price Currency\r\n");
+    // Keys that differ in case, one that equals only by full case folding
+    // (ß folds to ss), an empty text, Nulls, and one key on several rows.
+    folder_.Write("names.txt",
+                  "Id\tName\r\n1\tabc\r\n2\tABC\r\n3\tStraße\r\n4\t\r\n5\t\"\"\r\n6\tx\r\n7\tabc\r\n");
+    folder_.Write("places.txt",
+                  "Name\tPlace\r\nAbC\tfirst\r\nSTRASSE\tsecond\r\n\tnone\r\n\"\"\tempty\r\nabc\tthird\r\n");
+    folder_.Write("amounts.txt",
+                  "Id\tAmount\tPrice\r\n1\t1\t1\r\n2\t2.5\t2.5\r\n3\t3\t3\r\n3\t-0.0\t0\r\n\t7\t7\r\n");
+    cn_ = Connection::Create();
+    cn_->SetConnectionString(folder_.TextConnectionString());
+    cn_->SetCursorLocation(adUseClient);
+    cn_->Open();
+  }
+
+  Rows Query(const std::string& sql) {
+    Ref<Recordset> rs = Recordset::Create();
+    rs->Open(Variant(sql), Variant(cn_), adOpenStatic, adLockReadOnly, adCmdText);
+    return RowTexts(rs);
+  }
+
+  FixtureFolder folder_;
+  Ref<Connection> cn_;
+};
+
+TEST_F(TextLookupTest, JoinsOnTextKeysMatchByCaseFoldingAndNeverOnNull) {
+  const Rows expected = {{"1", "first"}, {"1", "third"}, {"2", "first"}, {"2", "third"}, {"3", "second"},
+                         {"5", "empty"}, {"7", "first"}, {"7", "third"}};
+  EXPECT_EQ(Query("SELECT n.Id, p.Place FROM names.txt n INNER JOIN places.txt p ON n.Name = p.Name "
+                  "ORDER BY n.Id, p.Place"),
+            expected);
+  // The same join with the other table looked up.
+  EXPECT_EQ(Query("SELECT n.Id, p.Place FROM places.txt p INNER JOIN names.txt n ON p.Name = n.Name "
+                  "ORDER BY n.Id, p.Place"),
+            expected);
+  EXPECT_EQ(Query("SELECT n.Id, p.Place FROM names.txt n LEFT JOIN places.txt p ON n.Name = p.Name "
+                  "WHERE p.Place IS NULL ORDER BY n.Id"),
+            (Rows{{"4", "Null"}, {"6", "Null"}}));
+}
+
+TEST_F(TextLookupTest, ConstantsAndInListsFindEveryRowOfTheirKeyInFileOrder) {
+  const struct {
+    std::string where;
+    Rows rows;
+  } cases[] = {
+      {"Name = 'ABC'", {{"1"}, {"2"}, {"7"}}},
+      {"Name = 'strasse'", {{"3"}}},
+      {"Name = ''", {{"5"}}},
+      {"Name = 'nobody'", {}},
+      {"Name = Null", {}},
+      {"Name IN ('x', 'abc', 'nobody')", {{"1"}, {"2"}, {"6"}, {"7"}}},
+      {"Id = 3", {{"3"}}},
+      {"Id = 3.0", {{"3"}}},
+      {"Id = 2.5", {}},
+      {"Id IN (7, 1, 6)", {{"1"}, {"6"}, {"7"}}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Query("SELECT Id FROM names.txt WHERE " + c.where), c.rows) << c.where;
+}
+
+TEST_F(TextLookupTest, NumbersMatchAcrossTheirStorageAndZeroMatchesMinusZero) {
+  // Id is whole, Amount real, Price exact in ten-thousandths.
+  EXPECT_EQ(Query("SELECT a.Id, b.Amount FROM amounts.txt a INNER JOIN amounts.txt b ON a.Id = b.Amount "
+                  "ORDER BY a.Id, b.Amount"),
+            (Rows{{"1", "1"}, {"3", "3"}, {"3", "3"}}));
+  EXPECT_EQ(Query("SELECT Id FROM amounts.txt WHERE Amount = 0"), (Rows{{"3"}}));
+  EXPECT_EQ(Query("SELECT Id FROM amounts.txt WHERE Amount = 2.5"), (Rows{{"2"}}));
+  EXPECT_EQ(Query("SELECT Id FROM amounts.txt WHERE Price = 2.5"), (Rows{{"2"}}));
+  EXPECT_EQ(Query("SELECT a.Id FROM amounts.txt a INNER JOIN amounts.txt b ON a.Price = b.Amount "
+                  "WHERE b.Id = 2"),
+            (Rows{{"2"}}));
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM amounts.txt a INNER JOIN amounts.txt b ON a.Id = b.Id"), (Rows{{"6"}}));
+}
+
+TEST_F(TextLookupTest, RangesAndInListsGiveTheRowsOfAScanInFileOrder) {
+  // 200 rows in a shuffled order, a Null among them; Amount is Id / 4.
+  constexpr int kRows = 200;
+  std::string data = "Id\tAmount\r\n";
+  std::vector<int> ids;
+  for (int i = 0; i < kRows; ++i) {
+    const int id = i * 37 % kRows;
+    ids.push_back(id);
+    data += (id == 100 ? std::string() : std::to_string(id)) + "\t" + (id == 100 ? std::string() : std::to_string(id / 4.0)) + "\r\n";
+  }
+  folder_.Write("schema.ini", "[ranges.txt]\r\nColNameHeader = True\r\nFormat = TABDelimited\r\nCol1=Id Integer\r\n"
+                              "Col2=Amount Double\r\n");
+  folder_.Write("ranges.txt", data);
+  const struct {
+    std::string where;
+    bool (*holds)(int id);
+  } cases[] = {
+      {"Id BETWEEN 20 AND 29", [](int id) { return id >= 20 && id <= 29; }},
+      {"Id > 190", [](int id) { return id > 190; }},
+      {"Id >= 190.5", [](int id) { return id >= 191; }},
+      {"Id < 5", [](int id) { return id < 5; }},
+      {"Id <= 4.5", [](int id) { return id <= 4; }},
+      {"Id > 20 AND Id < 25", [](int id) { return id > 20 && id < 25; }},
+      {"Id BETWEEN 50 AND 150", [](int id) { return id >= 50 && id <= 150 && id != 100; }},
+      {"Id > 300", [](int) { return false; }},
+      {"Id > Null", [](int) { return false; }},
+      {"Amount BETWEEN 2 AND 4", [](int id) { return id >= 8 && id <= 16; }},
+      {"Amount > 49", [](int id) { return id > 196; }},
+      {"Amount < 1.25", [](int id) { return id < 5; }},
+      {"Id IN (150, 3, 77, 3, 999)", [](int id) { return id == 150 || id == 3 || id == 77; }},
+      {"Amount IN (0.25, 49.75)", [](int id) { return id == 1 || id == 199; }},
+  };
+  for (const auto& c : cases) {
+    Rows expected;
+    for (int id : ids)
+      if (id != 100 && c.holds(id)) expected.push_back({std::to_string(id)});
+    EXPECT_EQ(Query("SELECT Id FROM ranges.txt WHERE " + c.where), expected) << c.where;
+  }
+}
+
+TEST_F(TextLookupTest, AWholeColumnThatOutgrows32BitsKeepsAndFindsEveryValue) {
+  std::string data = "N\r\n";
+  std::vector<std::string> values;
+  for (int i = 0; i < 100; ++i) values.push_back(std::to_string(i * 1000 - 50000));
+  values.push_back("2147483648");  // one past 32 bits, after values that fit
+  values.push_back("-9223372036854775808");
+  values.push_back("7");
+  for (const std::string& v : values) data += v + "\r\n";
+  folder_.Write("schema.ini", "[wide.txt]\r\nColNameHeader = True\r\nFormat = TABDelimited\r\nCol1=N Integer\r\n");
+  folder_.Write("wide.txt", data);
+  Rows all;
+  for (const std::string& v : values) all.push_back({v});
+  EXPECT_EQ(Query("SELECT N FROM wide.txt"), all);
+  EXPECT_EQ(Query("SELECT N FROM wide.txt WHERE N = 2147483648"), (Rows{{"2147483648"}}));
+  EXPECT_EQ(Query("SELECT N FROM wide.txt WHERE N = -49000"), (Rows{{"-49000"}}));
+  EXPECT_EQ(Query("SELECT N FROM wide.txt WHERE N BETWEEN 0 AND 1000"), (Rows{{"0"}, {"1000"}, {"7"}}));
+  EXPECT_EQ(Query("SELECT N FROM wide.txt WHERE N < -50000"), (Rows{{"-9223372036854775808"}}));
+}
+
+TEST_F(TextLookupTest, ATableReadAgainAfterItsFileChangesIsLookedUpByItsNewRows) {
+  EXPECT_EQ(Query("SELECT Id FROM names.txt WHERE Name = 'x'"), (Rows{{"6"}}));
+  folder_.Write("names.txt", "Id\tName\r\n8\tX\r\n9\ty\r\n10\tx\r\n");
+  EXPECT_EQ(Query("SELECT Id FROM names.txt WHERE Name = 'x'"), (Rows{{"8"}, {"10"}}));
+}
+
+}  // namespace
+}  // namespace vendrel::driver
