@@ -178,7 +178,7 @@ void ReplaceFile(const std::string& source, const std::string& destination) {
 }
 
 std::string ReadFile(const std::string& path) {
-  faults::Check("ReadFile");
+  faults::Check("ReadFile", path);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) RaiseErrno(errno, err::kFileNotFound);
   struct Closer {

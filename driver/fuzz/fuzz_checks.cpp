@@ -10,7 +10,6 @@
 #include "providers/session.h"
 #include "providers/sqlite_util.h"
 #include "text/delimited_reader.h"
-#include "text/encoding.h"
 #include "text/schema_ini.h"
 #include "text/table_loader.h"
 #include "vendrel/dataaccess/error.h"
@@ -89,7 +88,7 @@ class SmallCatalog final : public Catalog {
       def->displayName = table.names[0];
       def->sqliteName = QuoteIdentifier("t" + std::to_string(defs_.size()));
       for (const text::ParsedColumn& c : parsed.columns) def->columns.push_back(c.def);
-      text::LoadTextTable(db_.get(), def->sqliteName, std::move(parsed));
+      text::LoadTextTable(db_.get(), def->sqliteName, std::make_shared<const text::IndexedTable>(std::move(parsed)));
       for (const std::string& name : table.names) byName_[FoldCase(name)] = def;
       defs_.push_back(def);
     }
@@ -164,8 +163,8 @@ void CheckParsedTable(const text::ParsedTable& table, std::string_view input) {
       Found("column '" + column.def.name + "' holds " + std::to_string(column.values.size()) + " values for " +
                 std::to_string(table.rowCount) + " rows",
             input);
-    for (const text::StoredValue& value : column.values)
-      if (!StoredAs(value, column.def.type))
+    for (size_t row = 0; row < column.values.size(); ++row)
+      if (!StoredAs(column.values.at(row), column.def.type))
         Found("column '" + column.def.name + "' of type " + std::string(JetTypeName(column.def.type)) +
                   " holds a value stored as another type",
               input);
@@ -213,14 +212,12 @@ void CheckTextTable(std::string_view input) {
   try {
     const text::TableLayout layout = LayoutOf("data.txt", schemaText);
     if (layout.format.fixedLength) return;  // refused with a driver error by the reader
-    std::string storage;
-    const auto decoded = text::DecodeToUtf8(bytes, layout.format.characterSet, storage);
-    if (!decoded) return;
-    text::ParsedTable table = text::ParseDelimitedText(*decoded, layout, "data.txt");
+    text::ParsedTable table = text::ParseTextFile(std::make_unique<const std::string>(bytes), "data.txt", layout);
     CheckParsedTable(table, input);
     const size_t rows = table.rowCount;
-    text::LoadTextTable(db.get(), sqliteName, std::move(table));
+    text::LoadTextTable(db.get(), sqliteName, std::make_shared<const text::IndexedTable>(std::move(table)));
     const long long loaded = CountRows(db.get(), sqliteName);
+    text::UnloadTextTable(db.get(), sqliteName);
     if (loaded != static_cast<long long>(rows))
       Found("the database holds " + std::to_string(loaded) + " of " + std::to_string(rows) + " rows", input);
   } catch (const Finding&) {
