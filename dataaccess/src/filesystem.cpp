@@ -157,14 +157,36 @@ bool PathExists(const std::string& path) {
   return !path.empty() && ::lstat(path.c_str(), &st) == 0;
 }
 
-void CopyFile(const std::string& source, const std::string& destination, bool overwrite) {
-  faults::Check("CopyFile", source);
+namespace {
+
+void RequireRegularFile(const std::string& path) {
   struct stat st;
-  if (::stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
+}
+
+void CopyContents(const std::string& source, const std::string& destination, bool overwrite) {
   std::error_code ec;
   const auto options = overwrite ? stdfs::copy_options::overwrite_existing : stdfs::copy_options::none;
   stdfs::copy_file(source, destination, options, ec);
   if (ec) RaiseErrno(ec.value());
+}
+
+}  // namespace
+
+void CopyFile(const std::string& source, const std::string& destination, bool overwrite) {
+  faults::Check("CopyFile", source);
+  RequireRegularFile(source);
+  CopyContents(source, destination, overwrite);
+}
+
+void ShareOrCopyFile(const std::string& source, const std::string& destination) {
+  faults::Check("CopyFile", source);
+  RequireRegularFile(source);
+  // Whatever stood at the destination goes first, so that neither the link
+  // nor the copy can ever write into a file that another name shares.
+  if (::unlink(destination.c_str()) != 0 && errno != ENOENT) RaiseErrno(errno);
+  if (::link(source.c_str(), destination.c_str()) == 0) return;
+  CopyContents(source, destination, true);  // another file system, or links refused
 }
 
 void DeleteFile(const std::string& path) {

@@ -77,6 +77,23 @@ TEST_F(FileSystemTest, FilesWriteAppendCopyAndDelete) {
   EXPECT_EQ(ErrorNumberOf([&] { ReadFile(a); }), err::kFileNotFound);
 }
 
+// Replacing what stood at the destination, a second sharing and deleting the
+// copy must never reach the file it came from.
+TEST_F(FileSystemTest, ShareOrCopyFileLeavesTheSourceAsItWas) {
+  const std::string kept = Path("kept.txt");
+  const std::string copy = Path("copy.txt");
+  { OutputFile(kept, OutputFile::Mode::Create).Write("kept rows\r\n"); }
+  { OutputFile(copy, OutputFile::Mode::Create).Write("older file\r\n"); }
+  ShareOrCopyFile(kept, copy);
+  EXPECT_EQ(ReadFile(copy), "kept rows\r\n");
+  ShareOrCopyFile(kept, copy);  // the same result named twice in one query
+  EXPECT_EQ(ReadFile(copy), "kept rows\r\n");
+  DeleteFile(copy);
+  EXPECT_EQ(ReadFile(kept), "kept rows\r\n");
+  EXPECT_EQ(ErrorNumberOf([&] { ShareOrCopyFile(Path("none.txt"), copy); }), err::kFileNotFound);
+  EXPECT_FALSE(FileExists(copy));
+}
+
 TEST_F(FileSystemTest, FaultInjectionFailsTheKthOperationOnce) {
   faults::Arm(2);
   EXPECT_NO_THROW(FileExists(Path("x")));

@@ -205,7 +205,9 @@ void Vendrel::WriteDataFiles(const Ref<Collection>& entries, const std::vector<s
       } else {
         // Only a file inside the object's own folder can be a kept result.
         if (!engine::IsPlainFileName(fileName)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
-        fs::CopyFile(fs::JoinPath(optimizedFolder_, fileName + ".txt"), path, true);
+        // The driver only reads the data file and it is deleted after the
+        // query; schema.ini is appended to, so it is a copy of its own.
+        fs::ShareOrCopyFile(fs::JoinPath(optimizedFolder_, fileName + ".txt"), path);
         fs::CopyFile(fs::JoinPath(optimizedFolder_, "schema.ini"), fs::JoinPath(queryFolder_, "schema.ini"), true);
       }
     }

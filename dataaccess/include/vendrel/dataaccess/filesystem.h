@@ -27,6 +27,11 @@ bool FolderExists(const std::string& path);
 bool PathExists(const std::string& path);
 // Copies one file, keeping its permissions; a missing source raises 53.
 void CopyFile(const std::string& source, const std::string& destination, bool overwrite = true);
+// CopyFile with overwrite, for a copy that is only read and then deleted:
+// the destination is a second name of the source's file (no bytes copied)
+// where the file system allows it, else a copy. Never for a file that is
+// written to afterwards.
+void ShareOrCopyFile(const std::string& source, const std::string& destination);
 void DeleteFile(const std::string& path);
 // Puts source in destination's place in one step (both in one file system);
 // a reader sees either the old file or the new one, never a part.
