@@ -46,6 +46,9 @@ uint64_t HashText(std::string_view text) {
   return HashFolded(FoldCase(text));
 }
 
+// The bits of the hash that the bucket number does not use.
+uint8_t TagOf(uint64_t hash) { return static_cast<uint8_t>(hash >> 56); }
+
 }  // namespace
 
 // ---------------------------------------------------------------- LookupKey
@@ -114,20 +117,26 @@ ColumnIndex::ColumnIndex(const ColumnValues& values) {
   }
   for (size_t b = 0; b < buckets; ++b) starts_[b + 1] += starts_[b];
   rows_.resize(present);
+  tags_.resize(present);
   // Each bucket's start moves up as it fills, and is put back after.
-  for (size_t r = 0; r < n; ++r)
-    if (!values.IsNull(r)) rows_[starts_[HashOf(values, r) & mask_]++] = static_cast<uint32_t>(r);
+  for (size_t r = 0; r < n; ++r) {
+    if (values.IsNull(r)) continue;
+    const uint64_t hash = HashOf(values, r);
+    const uint32_t at = starts_[hash & mask_]++;
+    rows_[at] = static_cast<uint32_t>(r);
+    tags_[at] = TagOf(hash);
+  }
   for (size_t b = buckets; b > 0; --b) starts_[b] = starts_[b - 1];
   starts_[0] = 0;
 }
 
-std::span<const uint32_t> ColumnIndex::Candidates(const LookupKey& key) const {
+Bucket ColumnIndex::Candidates(const LookupKey& key) const {
   const size_t b = key.Hash() & mask_;
-  return {rows_.data() + starts_[b], rows_.data() + starts_[b + 1]};
+  return {{rows_.data() + starts_[b], rows_.data() + starts_[b + 1]}, tags_.data() + starts_[b], TagOf(key.Hash())};
 }
 
 size_t ColumnIndex::MemoryBytes() const noexcept {
-  return starts_.capacity() * sizeof(uint32_t) + rows_.capacity() * sizeof(uint32_t);
+  return starts_.capacity() * sizeof(uint32_t) + rows_.capacity() * sizeof(uint32_t) + tags_.capacity();
 }
 
 // ---------------------------------------------------------------- SortedIndex

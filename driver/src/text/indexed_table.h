@@ -33,6 +33,17 @@ class LookupKey {
   uint64_t hash_ = 0;
 };
 
+// The rows of one bucket of a ColumnIndex, with a byte of each row's hash:
+// a row whose byte differs from the key's cannot hold the key, which spares
+// reading its value (in a large table, a cache miss or three).
+struct Bucket {
+  std::span<const uint32_t> rows;
+  const uint8_t* tags = nullptr;  // one per row of `rows`
+  uint8_t tag = 0;
+
+  bool MayHold(size_t i) const noexcept { return tags[i] == tag; }
+};
+
 // The rows of a column grouped by the hash of their values; Null rows are left out.
 class ColumnIndex {
  public:
@@ -40,7 +51,7 @@ class ColumnIndex {
 
   // The rows that may hold the key, in row order; those that do are the ones
   // the key Matches.
-  std::span<const uint32_t> Candidates(const LookupKey& key) const;
+  Bucket Candidates(const LookupKey& key) const;
   size_t MemoryBytes() const noexcept;
 
   // The hash a value of the column has, consistent with LookupKey.
@@ -50,6 +61,7 @@ class ColumnIndex {
   uint64_t mask_ = 0;
   std::vector<uint32_t> starts_;  // bucket b holds rows_[starts_[b], starts_[b + 1])
   std::vector<uint32_t> rows_;
+  std::vector<uint8_t> tags_;  // TagOf the hash of each row of rows_
 };
 
 // The non-Null rows of a numeric column in the order of their values.

@@ -46,6 +46,8 @@ struct TextCursor : sqlite3_vtab_cursor {
   std::span<const uint32_t> candidates;
   size_t candidate = 0;
   bool filter = false;
+  const uint8_t* tags = nullptr;  // with `filter` from an index: Bucket::tags
+  uint8_t tag = 0;
   LookupKey key;
   const ColumnValues* keyColumn = nullptr;
   std::vector<uint32_t> found;  // candidates gathered by the cursor itself, in row order
@@ -164,7 +166,9 @@ int Close(sqlite3_vtab_cursor* cursor) {
 
 void SkipToMatch(TextCursor& c) {
   if (!c.filter) return;
-  while (c.candidate < c.candidates.size() && !c.key.Matches(*c.keyColumn, c.candidates[c.candidate])) ++c.candidate;
+  while (c.candidate < c.candidates.size() && ((c.tags && c.tags[c.candidate] != c.tag) ||
+                                                !c.key.Matches(*c.keyColumn, c.candidates[c.candidate])))
+    ++c.candidate;
 }
 
 enum class Probe { AllRows, NoRows, Key };
@@ -323,8 +327,9 @@ int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
         const Probe probe = KeyFor(values, value, key);
         if (probe == Probe::AllRows) return SQLITE_OK;
         if (probe == Probe::NoRows) continue;
-        for (uint32_t r : index.Candidates(key))
-          if (key.Matches(values, r)) rows.push_back(r);
+        const Bucket bucket = index.Candidates(key);
+        for (size_t i = 0; i < bucket.rows.size(); ++i)
+          if (bucket.MayHold(i) && key.Matches(values, bucket.rows[i])) rows.push_back(bucket.rows[i]);
       }
       if (rc != SQLITE_OK && rc != SQLITE_DONE) return SQLITE_OK;  // the list unread: every row
       VisitInRowOrder(c, rows);
@@ -338,7 +343,10 @@ int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
     c.scan = false;
     c.filter = true;
     c.keyColumn = &values;
-    c.candidates = index.Candidates(c.key);
+    const Bucket bucket = index.Candidates(c.key);
+    c.candidates = bucket.rows;
+    c.tags = bucket.tags;
+    c.tag = bucket.tag;
     c.candidate = 0;
     SkipToMatch(c);
     return SQLITE_OK;
