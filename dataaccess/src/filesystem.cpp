@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -228,6 +229,28 @@ std::string ReadFile(const std::string& path) {
     text.append(buffer, static_cast<size_t>(n));
   }
   return text;
+}
+
+bool FileEquals(const std::string& path, std::string_view expected) {
+  faults::Check("ReadFile", path);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) RaiseErrno(errno, err::kFileNotFound);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) RaiseErrno(errno);
+    if (n == 0) return expected.empty();
+    const auto got = static_cast<size_t>(n);
+    if (got > expected.size() || std::memcmp(buffer, expected.data(), got) != 0) return false;
+    expected.remove_prefix(got);
+  }
 }
 
 // ---------------------------------------------------------------- OutputFile

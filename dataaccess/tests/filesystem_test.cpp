@@ -94,6 +94,23 @@ TEST_F(FileSystemTest, ShareOrCopyFileLeavesTheSourceAsItWas) {
   EXPECT_FALSE(FileExists(copy));
 }
 
+TEST_F(FileSystemTest, FileEqualsComparesEveryByte) {
+  const std::string big(200 * 1024, 'x');  // more than one piece
+  const std::string a = Path("a.txt");
+  { OutputFile(a, OutputFile::Mode::Create).Write(big); }
+  EXPECT_TRUE(FileEquals(a, big));
+  EXPECT_FALSE(FileEquals(a, big.substr(1)));
+  EXPECT_FALSE(FileEquals(a, big + "x"));
+  std::string lastDiffers = big;
+  lastDiffers.back() = 'y';
+  EXPECT_FALSE(FileEquals(a, lastDiffers));
+  { OutputFile(a, OutputFile::Mode::Create); }
+  EXPECT_TRUE(FileEquals(a, ""));
+  EXPECT_FALSE(FileEquals(a, "x"));
+  EXPECT_EQ(ErrorNumberOf([&] { FileEquals(Path("none.txt"), ""); }), err::kFileNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { FileEquals(root_.string(), ""); }), err::kFileNotFound);
+}
+
 TEST_F(FileSystemTest, FaultInjectionFailsTheKthOperationOnce) {
   faults::Arm(2);
   EXPECT_NO_THROW(FileExists(Path("x")));

@@ -1,7 +1,6 @@
 #include "text/table_cache.h"
 
 #include <algorithm>
-#include <cstring>
 #include <list>
 #include <mutex>
 #include <vector>
@@ -18,11 +17,6 @@ struct Entry {
   TableLayout layout;
 };
 
-bool SameBytes(const IndexedTable& table, std::string_view bytes) {
-  const std::string& kept = *table.Table().bytes;
-  return kept.size() == bytes.size() && std::memcmp(kept.data(), bytes.data(), bytes.size()) == 0;
-}
-
 class TableCache {
  public:
   // Never destroyed: a session may read a table while the process exits.
@@ -31,30 +25,24 @@ class TableCache {
     return *cache;
   }
 
-  std::shared_ptr<const IndexedTable> Find(std::string_view bytes, const TableLayout& layout) {
+  // The table parsed before from the bytes the file holds now, under the
+  // layout; nothing when there is none.
+  std::shared_ptr<const IndexedTable> Find(const std::string& path, size_t size, const TableLayout& layout) {
     std::vector<std::shared_ptr<const IndexedTable>> candidates;
     {
       std::lock_guard lock(mutex_);
       for (const Entry& e : entries_)
-        if (e.table->Table().bytes->size() == bytes.size() && e.layout == layout) candidates.push_back(e.table);
+        if (e.table->Table().bytes->size() == size && e.layout == layout) candidates.push_back(e.table);
     }
     // Compared outside the lock: the tables cannot change, only leave the list.
     for (const auto& candidate : candidates) {
-      if (!SameBytes(*candidate, bytes)) continue;
+      if (!fs::FileEquals(path, *candidate->Table().bytes)) continue;
       std::lock_guard lock(mutex_);
       const auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.table == candidate; });
       if (it != entries_.end()) entries_.splice(entries_.begin(), entries_, it);  // most recently used first
       return candidate;
     }
     return nullptr;
-  }
-
-  // Whether a table of that size was read under that layout.
-  bool Holds(size_t size, const TableLayout& layout) {
-    std::lock_guard lock(mutex_);
-    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) {
-      return e.table->Table().bytes->size() == size && e.layout == layout;
-    });
   }
 
   void Add(std::shared_ptr<const IndexedTable> table, const TableLayout& layout) {
@@ -97,16 +85,10 @@ std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path,
                                                         const TableLayout& layout, size_t size) {
   RefuseFixedLength(fileName, layout);
   TableCache& cache = TableCache::Instance();
-  std::unique_ptr<const std::string> bytes;
-  if (cache.Holds(size, layout)) {
-    // Compared where it lies: a table found costs no copy of its file.
-    const fs::MappedFile file(path);
-    if (auto table = cache.Find(file.Contents(), layout)) return table;
-    bytes = std::make_unique<const std::string>(file.Contents());
-  } else {
-    // Read straight into memory: a copy out of a mapping would hold the file twice.
-    bytes = std::make_unique<const std::string>(fs::ReadFile(path));
-  }
+  // Compared piece by piece where it lies: a table found costs neither a
+  // copy nor a mapping of its file.
+  if (auto table = cache.Find(path, size, layout)) return table;
+  auto bytes = std::make_unique<const std::string>(fs::ReadFile(path));
   auto table = std::make_shared<const IndexedTable>(ParseTextFile(std::move(bytes), fileName, layout));
   cache.Add(table, layout);
   return table;

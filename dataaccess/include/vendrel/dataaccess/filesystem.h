@@ -38,6 +38,9 @@ void DeleteFile(const std::string& path);
 void ReplaceFile(const std::string& source, const std::string& destination);
 // The whole file; a missing one raises 53.
 std::string ReadFile(const std::string& path);
+// Whether the file holds exactly these bytes, read in pieces: neither a
+// copy of the file nor a mapping of it stays in memory. A missing one raises 53.
+bool FileEquals(const std::string& path, std::string_view expected);
 
 // A file open for writing, closed when it goes out of scope.
 class OutputFile {
