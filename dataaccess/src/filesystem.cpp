@@ -200,18 +200,43 @@ void ReplaceFile(const std::string& source, const std::string& destination) {
   if (::rename(source.c_str(), destination.c_str()) != 0) RaiseErrno(errno, err::kFileNotFound);
 }
 
+namespace {
+
+// A regular file open for reading, closed when it goes; 53 for anything else.
+class ReadableFile {
+ public:
+  explicit ReadableFile(const std::string& path) {
+    faults::Check("ReadFile", path);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) RaiseErrno(errno, err::kFileNotFound);
+    struct stat st;
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd_);  // no destructor runs for a constructor that raises
+      RaisePlatform(err::kFileNotFound, source::kFileSystem);
+    }
+    size_ = static_cast<size_t>(st.st_size);
+  }
+  ReadableFile(const ReadableFile&) = delete;
+  ReadableFile& operator=(const ReadableFile&) = delete;
+  ~ReadableFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  int Fd() const noexcept { return fd_; }
+  size_t Size() const noexcept { return size_; }
+
+ private:
+  int fd_ = -1;
+  size_t size_ = 0;
+};
+
+}  // namespace
+
 std::string ReadFile(const std::string& path) {
-  faults::Check("ReadFile", path);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) RaiseErrno(errno, err::kFileNotFound);
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
+  const ReadableFile file(path);
+  const int fd = file.Fd();
   // Read straight into the text: no mapping and no second copy.
-  std::string text(static_cast<size_t>(st.st_size), '\0');
+  std::string text(file.Size(), '\0');
   size_t got = 0;
   while (got < text.size()) {
     const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
@@ -232,15 +257,8 @@ std::string ReadFile(const std::string& path) {
 }
 
 bool FileEquals(const std::string& path, std::string_view expected) {
-  faults::Check("ReadFile", path);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) RaiseErrno(errno, err::kFileNotFound);
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
+  const ReadableFile file(path);
+  const int fd = file.Fd();
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
