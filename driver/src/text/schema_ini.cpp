@@ -62,10 +62,10 @@ std::optional<JetType> TypeFromName(std::string_view name) {
 
 // "Name Type [Width n]", the name plain, in double quotes (a double quote in
 // it written twice) or in brackets.
-DeclaredColumn ParseColumn(std::string_view spec, std::string_view schemaName, const SchemaSection& section,
+DeclaredColumn ParseColumn(std::string_view columnText, std::string_view schemaName, const SchemaSection& section,
                            const SchemaEntry& entry) {
   DeclaredColumn column;
-  std::string_view rest = Trim(spec);
+  std::string_view rest = Trim(columnText);
   if (rest.empty()) RaiseBadEntry(schemaName, section, entry, "the column has no name");
   if (rest.front() == '"') {
     for (size_t at = 1;;) {
