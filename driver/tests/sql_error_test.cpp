@@ -208,6 +208,29 @@ TEST_F(ErrorTestBase, DeepNestingIsTooComplexNotACrash) {
   ExpectStillWorks();
 }
 
+// Each sign of a chain stays an operator of the generated SQL: no length of
+// chain may reach the database's own parser limit.
+TEST_F(ErrorTestBase, ChainsOfSignsAreTooComplexBeforeTheDatabaseRefusesThem) {
+  for (const std::string unit : {"-", "- ", "NOT ", "-(", "NOT ("}) {
+    for (int length = 1; length <= 150; ++length) {
+      std::string statement = "SELECT ";
+      for (int i = 0; i < length; ++i) statement += unit;
+      statement += "UCase(PRODUCT)";
+      for (const char c : statement)
+        if (c == '(') statement += ')';
+      statement.pop_back();  // the one of UCase is there already
+      try {
+        Run(statement + " FROM TEMP1234.txt");
+      } catch (const Error& e) {
+        EXPECT_EQ(e.Source(), kDriverSource);
+        EXPECT_EQ(e.Description().find("Unexpected error"), std::string::npos)
+            << unit << " x " << length << ": " << e.Description();
+      }
+    }
+  }
+  ExpectStillWorks();
+}
+
 TEST_F(ErrorTestBase, LongChainsOfOperatorsAreRefusedCleanly) {
   std::string sum = "SELECT n";
   for (int i = 0; i < 20000; ++i) sum += " + n";

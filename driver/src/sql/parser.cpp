@@ -613,7 +613,10 @@ class Parser {
 
   ExprPtr ParseUnary() {
     if (Peek().IsOperator("-") || Peek().IsOperator("+")) {
+      // A sign counts twice: each stays an operator of the generated SQL,
+      // which the database's parser holds on a stack of about a hundred.
       NestingGuard guard(*this);
+      NestingGuard generated(*this);
       const bool minus = Peek().IsOperator("-");
       const size_t begin = Advance().begin;
       auto operand = ParseUnary();
