@@ -1,6 +1,7 @@
 // Faulty statements: the number, source and description of each error, and
 // input that must never crash the driver or leave it unusable.
 
+#include <algorithm>
 #include <random>
 
 #include "sql_fixture.h"
@@ -215,10 +216,8 @@ TEST_F(ErrorTestBase, ChainsOfSignsAreTooComplexBeforeTheDatabaseRefusesThem) {
     for (int length = 1; length <= 150; ++length) {
       std::string statement = "SELECT ";
       for (int i = 0; i < length; ++i) statement += unit;
-      statement += "UCase(PRODUCT)";
-      for (const char c : statement)
-        if (c == '(') statement += ')';
-      statement.pop_back();  // the one of UCase is there already
+      const auto opened = std::count(statement.begin(), statement.end(), '(');
+      statement += "UCase(PRODUCT)" + std::string(static_cast<size_t>(opened), ')');
       try {
         Run(statement + " FROM TEMP1234.txt");
       } catch (const Error& e) {
