@@ -1,6 +1,7 @@
 #include "vendrel/dataaccess/text.h"
 
 #include <unicode/unistr.h>
+#include <unicode/utf8.h>
 
 namespace vendrel {
 
@@ -49,6 +50,15 @@ size_t CodePointCount(std::string_view utf8) {
   for (unsigned char c : utf8)
     if ((c & 0xC0) != 0x80) ++n;
   return n;
+}
+
+CodePointStep NextCodePoint(std::string_view utf8, size_t at) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(utf8.data());
+  const auto length = static_cast<int32_t>(utf8.size());
+  auto i = static_cast<int32_t>(at);
+  UChar32 c;
+  U8_NEXT(bytes, i, length, c);
+  return c < 0 ? CodePointStep{-1, at + 1} : CodePointStep{c, static_cast<size_t>(i)};
 }
 
 }  // namespace vendrel

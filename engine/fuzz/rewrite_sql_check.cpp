@@ -1,7 +1,5 @@
 #include "rewrite_sql_check.h"
 
-#include <unicode/utf8.h>
-
 #include <string>
 #include <vector>
 
@@ -17,12 +15,10 @@ namespace {
 constexpr size_t kMaxNames = 8;
 
 bool IsValidUtf8(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  const int32_t length = static_cast<int32_t>(text.size());
-  for (int32_t i = 0; i < length;) {
-    UChar32 c;
-    U8_NEXT(bytes, i, length, c);
-    if (c < 0) return false;
+  for (size_t at = 0; at < text.size();) {
+    const CodePointStep step = NextCodePoint(text, at);
+    if (step.codePoint < 0) return false;
+    at = step.next;
   }
   return true;
 }

@@ -1,9 +1,9 @@
 #include "sql_rewriter.h"
 
 #include <unicode/uchar.h>
-#include <unicode/utf8.h>
 
 #include "vendrel/dataaccess/convert.h"
+#include "vendrel/dataaccess/text.h"
 #include "vendrel/engine/vendrel.h"
 
 namespace vendrel::engine {
@@ -25,19 +25,12 @@ constexpr UChar32 kInvalidByteBase = 0x110000;
 std::vector<CodePoint> Decode(std::string_view text) {
   std::vector<CodePoint> out;
   out.reserve(text.size());
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  const int32_t length = static_cast<int32_t>(text.size());
-  int32_t i = 0;
-  while (i < length) {
-    const int32_t begin = i;
-    UChar32 c;
-    U8_NEXT(bytes, i, length, c);
-    if (c < 0) {
-      i = begin + 1;
-      c = kInvalidByteBase + bytes[begin];
-    }
+  for (size_t at = 0; at < text.size();) {
+    const CodePointStep step = NextCodePoint(text, at);
+    const UChar32 c = step.codePoint < 0 ? kInvalidByteBase + static_cast<uint8_t>(text[at]) : step.codePoint;
     const UChar32 folded = c >= kInvalidByteBase ? c : u_foldCase(c, U_FOLD_CASE_DEFAULT);
-    out.push_back({c, folded, static_cast<size_t>(begin), static_cast<size_t>(i), false});
+    out.push_back({c, folded, at, step.next, false});
+    at = step.next;
   }
   return out;
 }

@@ -1,12 +1,12 @@
 #include "cell_text.h"
 
 #include <unicode/uchar.h>
-#include <unicode/utf8.h>
 
 #include <cmath>
 #include <cstdio>
 
 #include "vendrel/dataaccess/convert.h"
+#include "vendrel/dataaccess/text.h"
 
 namespace vendrel::vdlquery {
 
@@ -18,18 +18,10 @@ constexpr UChar32 kReplacement = 0xFFFD;
 // not start valid UTF-8 comes alone, as kReplacement.
 template <class Visit>
 void ForEachCodePoint(std::string_view utf8, Visit visit) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(utf8.data());
-  const int32_t length = static_cast<int32_t>(utf8.size());
-  int32_t i = 0;
-  while (i < length) {
-    const int32_t begin = i;
-    UChar32 c;
-    U8_NEXT(bytes, i, length, c);
-    if (c < 0) {
-      i = begin + 1;
-      c = kReplacement;
-    }
-    visit(c, utf8.substr(static_cast<size_t>(begin), static_cast<size_t>(i - begin)));
+  for (size_t at = 0; at < utf8.size();) {
+    const CodePointStep step = NextCodePoint(utf8, at);
+    visit(step.codePoint < 0 ? kReplacement : step.codePoint, utf8.substr(at, step.next - at));
+    at = step.next;
   }
 }
 
