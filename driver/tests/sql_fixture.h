@@ -1,6 +1,6 @@
 #pragma once
 // Tables made directly in an in-memory SQLite database in the storage of
-// catalog.h, a catalog over them, and a runner for compiled statements.
+// core/types.h, a catalog over them, and a runner for compiled statements.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
+#include "core/errors.h"
+#include "sql/compile.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/text.h"

@@ -1,6 +1,6 @@
 #pragma once
-// Owning handles for SQLite objects and the few calls every part of the
-// driver's table side makes.
+// Owning handles for SQLite objects and the few calls every layer of the
+// driver makes.
 
 #include <sqlite3.h>
 
@@ -19,9 +19,6 @@ struct StatementFinalizer {
   void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
 };
 using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
-// A new in-memory database with the functions and collations of generated SQL.
-SqliteHandle OpenSessionDatabase();
 
 // "name" with inner double quotes doubled.
 std::string QuoteIdentifier(std::string_view name);

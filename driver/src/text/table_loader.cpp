@@ -4,7 +4,7 @@
 #include <cmath>
 #include <span>
 
-#include "providers/sqlite_util.h"
+#include "core/sqlite_util.h"
 
 namespace vendrel::driver::text {
 
