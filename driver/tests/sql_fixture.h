@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/types.h"
 #include "sql/compile.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/error.h"
@@ -75,7 +76,7 @@ class TestCatalog : public Catalog {
     std::string insert = "INSERT INTO " + def->sqliteName + " VALUES (";
     for (size_t i = 0; i < def->columns.size(); ++i) {
       const ColumnDef& c = def->columns[i];
-      create += (i ? ", " : "") + Quote(c.name) + " " + Affinity(c.type);
+      create += (i ? ", " : "") + Quote(c.name) + " " + std::string(StorageDeclaration(c.type));
       insert += i ? ", ?" : "?";
     }
     Exec(create + ")");
@@ -103,19 +104,6 @@ class TestCatalog : public Catalog {
   }
 
  private:
-  static std::string Affinity(JetType t) {
-    switch (t) {
-      case JetType::Single:
-      case JetType::Double:
-      case JetType::Date: return "REAL";
-      case JetType::Text:
-      case JetType::Memo:
-      case JetType::Guid: return "TEXT COLLATE JETTEXT";
-      case JetType::Binary: return "BLOB";
-      default: return "INTEGER";
-    }
-  }
-
   static void Bind(sqlite3_stmt* stmt, int i, const Variant& v, JetType t) {
     if (v.IsNull()) {
       sqlite3_bind_null(stmt, i);
