@@ -20,6 +20,10 @@ struct StatementFinalizer {
 };
 using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
+// A new in-memory database as every session of the driver uses it, still
+// without the functions and collations of generated SQL.
+SqliteHandle OpenMemoryDatabase();
+
 // "name" with inner double quotes doubled.
 std::string QuoteIdentifier(std::string_view name);
 // 'text' with inner single quotes doubled.
