@@ -6,9 +6,10 @@
 #include <string>
 #include <variant>
 
-#include "catalog.h"
+#include "core/catalog.h"
+#include "core/sqlite_util.h"
 #include "providers/session.h"
-#include "providers/sqlite_util.h"
+#include "sql/compile.h"
 #include "text/delimited_reader.h"
 #include "text/schema_ini.h"
 #include "text/table_loader.h"

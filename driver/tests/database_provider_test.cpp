@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
+#include "core/errors.h"
 #include "providers/database_catalog.h"
+#include "providers/session.h"
 #include "table_fixtures.h"
 #include "vendrel/dataaccess/connection.h"
 #include "vendrel/dataaccess/convert.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Tables made directly in an in-memory SQLite database in the storage of
-// catalog.h, a catalog over them, and a runner for compiled statements.
+// core/types.h, a catalog over them, and a runner for compiled statements.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
+#include "core/errors.h"
+#include "core/types.h"
+#include "sql/compile.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/text.h"
@@ -74,7 +76,7 @@ class TestCatalog : public Catalog {
     std::string insert = "INSERT INTO " + def->sqliteName + " VALUES (";
     for (size_t i = 0; i < def->columns.size(); ++i) {
       const ColumnDef& c = def->columns[i];
-      create += (i ? ", " : "") + Quote(c.name) + " " + Affinity(c.type);
+      create += (i ? ", " : "") + Quote(c.name) + " " + std::string(StorageDeclaration(c.type));
       insert += i ? ", ?" : "?";
     }
     Exec(create + ")");
@@ -102,19 +104,6 @@ class TestCatalog : public Catalog {
   }
 
  private:
-  static std::string Affinity(JetType t) {
-    switch (t) {
-      case JetType::Single:
-      case JetType::Double:
-      case JetType::Date: return "REAL";
-      case JetType::Text:
-      case JetType::Memo:
-      case JetType::Guid: return "TEXT COLLATE JETTEXT";
-      case JetType::Binary: return "BLOB";
-      default: return "INTEGER";
-    }
-  }
-
   static void Bind(sqlite3_stmt* stmt, int i, const Variant& v, JetType t) {
     if (v.IsNull()) {
       sqlite3_bind_null(stmt, i);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
+#include "core/errors.h"
 #include "table_fixtures.h"
 #include "text/table_cache.h"
 #include "vendrel/dataaccess/connection.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
+#include "core/errors.h"
 #include "table_fixtures.h"
 #include "vendrel/dataaccess/connection.h"
 #include "vendrel/dataaccess/convert.h"

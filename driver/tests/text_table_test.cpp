@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
 #include "table_fixtures.h"
 #include "text/delimited_reader.h"
 #include "text/schema_ini.h"

@@ -65,7 +65,7 @@ std::string CellText(const Variant& value, int fieldType, const DataFileStyle& s
   if (value.IsNull() || value.IsEmpty()) return {};
   if (IsDateType(fieldType)) return FormatShortDateTime(ToDate(value));
   std::string text = ToRoundTripText(value);
-  if (IsTextType(fieldType) && !style.keptResult) {
+  if (IsTextType(fieldType) && !style.optimizedResult) {
     text = CleanedInputText(std::move(text), style.altQuoteMark);
     // Only a replacement that is itself a double quote leaves one here.
     return text.find('"') == std::string::npos ? text : QuotedCell(text);
@@ -145,7 +145,7 @@ void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileSty
   buffer.reserve(kWriteChunk + 4096);
   for (size_t i = 0; i < fieldCount; ++i) {
     if (i > 0) buffer += '\t';
-    buffer += HeaderCell(style.keptResult ? fields[i].Name() : UnqualifiedName(fields[i].Name()));
+    buffer += HeaderCell(style.optimizedResult ? fields[i].Name() : UnqualifiedName(fields[i].Name()));
     types[i] = fields[i].Type();
   }
   buffer += "\r\n";
@@ -203,7 +203,7 @@ void Vendrel::WriteDataFiles(const Ref<Collection>& entries, const std::vector<s
         file.Close();
         recordset.reset();
       } else {
-        // Only a file inside the object's own folder can be a kept result.
+        // Only a file inside the object's own folder can be an optimized result.
         if (!engine::IsPlainFileName(fileName)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
         // The driver only reads the data file and it is deleted after the
         // query; schema.ini is appended to, so it is a copy of its own.

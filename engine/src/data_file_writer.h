@@ -1,7 +1,7 @@
 #pragma once
 // Data files: one recordset as tab-delimited text with a header line, the
-// form in which the text driver reads the inputs of a query and the results
-// kept for later queries.
+// form in which the text driver reads the inputs of a query and the
+// optimized results stored for later queries.
 
 #include <string>
 #include <string_view>
@@ -13,9 +13,9 @@
 namespace vendrel::engine {
 
 struct DataFileStyle {
-  // A kept result stores its field names and text values exactly; an input
+  // An optimized result stores its field names and text values exactly; an input
   // file strips the name's qualifier and cleans its text values.
-  bool keptResult = false;
+  bool optimizedResult = false;
   // What replaces each double quote in an input file's text values.
   std::string altQuoteMark;
 };

@@ -1,4 +1,4 @@
-// Kept results: a result stored under a name in the object's own folder, so
+// Optimized results: a result stored under a name in the object's own folder, so
 // that later queries of the same object read it without exporting it again.
 
 #include "data_file_writer.h"

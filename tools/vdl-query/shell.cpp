@@ -22,6 +22,7 @@
 #include "report.h"
 #include "result_writer.h"
 #include "vendrel/dataaccess/enums.h"
+#include "vendrel/dataaccess/text.h"
 
 namespace vendrel::vdlquery {
 
@@ -104,15 +105,17 @@ int ReadKey(FILE* in) {
   const int fd = ::fileno(in);
   const int lead = ReadTerminalByte(fd);
   if (lead == EOF || lead < 0x80) return lead;
-  const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-  int code = lead & (0x7F >> length);
-  for (int i = 1; i < length; ++i) {
+  // The lead byte says how many bytes to wait for; NextCodePoint judges them.
+  const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  std::string bytes(1, static_cast<char>(lead));
+  while (bytes.size() < length) {
     const int next = ReadTerminalByte(fd);
     if (next == EOF) return EOF;
     if ((next & 0xC0) != 0x80) return 0xFFFD;
-    code = (code << 6) | (next & 0x3F);
+    bytes += static_cast<char>(next);
   }
-  return length == 1 ? 0xFFFD : code;
+  const CodePointStep step = NextCodePoint(bytes, 0);
+  return step.codePoint < 0 || step.next != bytes.size() ? 0xFFFD : step.codePoint;
 }
 
 LineReader EditLineReader() {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/sqlite_util.h"
 #include "text/delimited_reader.h"
 #include "text/value_reader.h"
 #include "vendrel/dataaccess/convert.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "providers/session.h"
+#include "core/catalog.h"
 
 namespace vendrel::driver {
 

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/errors.h"
 #include "providers/database_catalog.h"
 #include "providers/session.h"
 #include "text/encoding.h"

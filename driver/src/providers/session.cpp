@@ -3,11 +3,18 @@
 #include <cmath>
 #include <mutex>
 
+#include "core/errors.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/error.h"
 #include "vendrel/driver/driver.h"
 
 namespace vendrel::driver {
+
+SqliteHandle OpenSessionDatabase() {
+  SqliteHandle db = OpenMemoryDatabase();
+  RegisterSqlFunctions(db.get());
+  return db;
+}
 
 namespace {
 
@@ -62,7 +69,7 @@ Variant RawValue(sqlite3_stmt* s, int i) {
   }
 }
 
-// The value of a column of the given type from its storage (catalog.h).
+// The value of a column of the given type from its storage (core/types.h).
 Variant FromStorage(sqlite3_stmt* s, int i, JetType type) {
   Variant raw = RawValue(s, i);
   if (raw.IsNull()) return raw;

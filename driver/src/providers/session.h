@@ -6,18 +6,15 @@
 #include <memory>
 #include <string>
 
-#include "catalog.h"
-#include "providers/sqlite_util.h"
+#include "core/catalog.h"
+#include "core/sqlite_util.h"
+#include "sql/compile.h"
 #include "vendrel/dataaccess/connection.h"
 
 namespace vendrel::driver {
 
-// A catalog that a session owns; told when a new statement begins, so what it
-// learnt about its files holds for one statement at a time.
-class SessionCatalog : public Catalog {
- public:
-  virtual void BeginStatement() {}
-};
+// A new in-memory database with the functions and collations of generated SQL.
+SqliteHandle OpenSessionDatabase();
 
 class SqlSession final : public ProviderSession {
  public:

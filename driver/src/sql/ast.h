@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "catalog.h"
+#include "core/catalog.h"
+#include "sql/compile.h"
 #include "vendrel/dataaccess/variant.h"
 
 namespace vendrel::driver::sql {

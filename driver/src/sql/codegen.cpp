@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/errors.h"
 #include "sql/binder.h"
 #include "sql/errors.h"
 #include "sql/functions.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Turns a bound statement into one SQLite SELECT whose columns hold the values
-// of the output columns in the storage of catalog.h. Jet semantics that
+// of the output columns in the storage of core/types.h. Jet semantics that
 // SQLite lacks are spelled out with the functions of runtime.h.
 
 #include <string>

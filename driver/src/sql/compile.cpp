@@ -5,9 +5,9 @@
 #include <memory>
 #include <string_view>
 
-#include "catalog.h"
 #include "sql/binder.h"
 #include "sql/codegen.h"
+#include "sql/compile.h"
 #include "sql/errors.h"
 #include "sql/parser.h"
 

@@ -1,6 +1,6 @@
 #include "sql/errors.h"
 
-#include "catalog.h"
+#include "core/errors.h"
 
 namespace vendrel::driver::sql {
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-#include "catalog.h"
+#include "core/types.h"
 #include "vendrel/dataaccess/variant.h"
 
 namespace vendrel::driver::sql {

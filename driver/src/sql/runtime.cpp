@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
+#include "core/errors.h"
+#include "sql/compile.h"
 #include "sql/collation.h"
 #include "sql/functions.h"
 #include "sql/like.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Static type rules of the dialect (docs/driver-types.md describes them).
 
-#include "catalog.h"
+#include "core/types.h"
 #include "sql/ast.h"
 #include "vendrel/dataaccess/variant.h"
 

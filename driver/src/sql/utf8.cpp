@@ -1,27 +1,17 @@
 #include "sql/utf8.h"
 
+#include "vendrel/dataaccess/text.h"
+
 namespace vendrel::driver::sql {
 
 std::u32string DecodeUtf8(std::string_view s) {
   std::u32string out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    const int length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    bool valid = length > 0 && i + static_cast<size_t>(length) <= s.size();
-    char32_t cp = length <= 1 ? c : c & (0x7F >> length);
-    for (int k = 1; valid && k < length; ++k) {
-      const unsigned char next = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-      if ((next & 0xC0) != 0x80) valid = false;
-      cp = (cp << 6) | (next & 0x3F);
-    }
-    if (!valid) {
-      out += static_cast<char32_t>(c);
-      ++i;
-      continue;
-    }
-    out += cp;
-    i += static_cast<size_t>(length);
+    const CodePointStep step = NextCodePoint(s, i);
+    out += step.codePoint < 0 ? static_cast<char32_t>(static_cast<unsigned char>(s[i]))
+                              : static_cast<char32_t>(step.codePoint);
+    i = step.next;
   }
   return out;
 }

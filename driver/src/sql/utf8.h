@@ -6,7 +6,8 @@
 
 namespace vendrel::driver::sql {
 
-// A byte that starts no valid sequence stands for itself.
+// Decoded by NextCodePoint; a byte that starts no valid sequence (a stray
+// byte, an overlong form, a surrogate) stands for itself.
 std::u32string DecodeUtf8(std::string_view s);
 std::string EncodeUtf8(std::u32string_view s);
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/errors.h"
 #include "sql/types.h"
 #include "vendrel/dataaccess/convert.h"
 

@@ -4,7 +4,7 @@
 
 #include <sqlite3.h>
 
-#include "catalog.h"
+#include "core/types.h"
 #include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/variant.h"
 

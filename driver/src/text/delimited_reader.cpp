@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 
+#include "core/errors.h"
 #include "text/encoding.h"
 #include "text/value_reader.h"
 #include "vendrel/dataaccess/convert.h"

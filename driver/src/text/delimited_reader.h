@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "catalog.h"
+#include "core/catalog.h"
 #include "text/parsed_table.h"
 #include "text/text_layout.h"
 

@@ -10,11 +10,11 @@
 #include <variant>
 #include <vector>
 
-#include "catalog.h"
+#include "core/catalog.h"
 
 namespace vendrel::driver::text {
 
-// One value in the database's storage of its column's type (catalog.h):
+// One value in the database's storage of its column's type (core/types.h):
 // Null, a whole number (Boolean -1/0, Currency in ten-thousandths), a real
 // (Date as serial days), or text and binary bytes.
 using StoredValue = std::variant<std::monostate, int64_t, double, std::string_view>;

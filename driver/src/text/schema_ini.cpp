@@ -3,6 +3,7 @@
 #include <charconv>
 #include <map>
 
+#include "core/errors.h"
 #include "text/encoding.h"
 #include "vendrel/dataaccess/text.h"
 

@@ -4,24 +4,12 @@
 #include <cmath>
 #include <span>
 
-#include "providers/sqlite_util.h"
+#include "core/sqlite_util.h"
+#include "core/types.h"
 
 namespace vendrel::driver::text {
 
 namespace {
-
-std::string_view StorageOf(JetType type) {
-  switch (type) {
-    case JetType::Single:
-    case JetType::Double:
-    case JetType::Date: return "REAL";
-    case JetType::Text:
-    case JetType::Memo:
-    case JetType::Guid: return "TEXT COLLATE JETTEXT";
-    case JetType::Binary: return "BLOB";
-    default: return "INTEGER";
-  }
-}
 
 struct TextVtab : sqlite3_vtab {
   std::shared_ptr<const IndexedTable> table;
@@ -61,7 +49,7 @@ std::string DeclaredSchema(const ParsedTable& table) {
     if (i > 0) sql += ", ";
     sql += QuoteIdentifier(table.columns[i].def.name);
     sql += ' ';
-    sql += StorageOf(table.columns[i].def.type);
+    sql += StorageDeclaration(table.columns[i].def.type);
   }
   return sql + ")";
 }

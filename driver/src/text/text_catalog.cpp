@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/errors.h"
+#include "core/sqlite_util.h"
 #include "text/delimited_reader.h"
 #include "text/schema_ini.h"
 #include "text/table_cache.h"

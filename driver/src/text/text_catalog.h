@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "providers/session.h"
+#include "core/catalog.h"
 #include "text/folder.h"
 #include "text/text_layout.h"
 

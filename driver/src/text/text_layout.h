@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
+#include "core/types.h"
 
 namespace vendrel::driver::text {
 

@@ -18,9 +18,9 @@ namespace vendrel {
 
 class Vendrel : public Object {
  public:
-  // Makes the object's own folder for kept results; raises 1010 when it cannot.
+  // Makes the object's own folder for optimized results; raises 1010 when it cannot.
   static Ref<Vendrel> Create();
-  // Closes the connection and deletes the last query folder, the kept results
+  // Closes the connection and deletes the last query folder, the optimized results
   // and the object's own folder; every failure is ignored.
   ~Vendrel() override;
 
@@ -31,7 +31,7 @@ class Vendrel : public Object {
                          VariantBool optimizeRecordset = false, const std::string& recordsetName = "",
                          const std::string& tempFileFolder = "", const std::string& altQuoteMark = "");
 
-  // The folder that holds this object's kept results.
+  // The folder that holds this object's optimized results.
   const std::string& OptimizedFolder() const noexcept { return optimizedFolder_; }
   // The folder of the last query (deleted once that query ended), or empty.
   const std::string& QueryFolder() const noexcept { return queryFolder_; }

@@ -1,10 +1,10 @@
-#include "providers/sqlite_util.h"
+#include "core/sqlite_util.h"
 
-#include "catalog.h"
+#include "core/errors.h"
 
 namespace vendrel::driver {
 
-SqliteHandle OpenSessionDatabase() {
+SqliteHandle OpenMemoryDatabase() {
   sqlite3* raw = nullptr;
   // A session is used by one thread at a time: its database needs no locks of its own.
   const int rc = sqlite3_open_v2(":memory:", &raw,
@@ -23,7 +23,6 @@ SqliteHandle OpenSessionDatabase() {
   // (deleted as they are opened), which measured no slower and keeps a
   // query's memory near the size of its data.
   Exec(db.get(), "PRAGMA cache_size = -500");
-  RegisterSqlFunctions(db.get());
   return db;
 }
 

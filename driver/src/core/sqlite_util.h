@@ -1,6 +1,6 @@
 #pragma once
-// Owning handles for SQLite objects and the few calls every part of the
-// driver's table side makes.
+// Owning handles for SQLite objects and the few calls every layer of the
+// driver makes.
 
 #include <sqlite3.h>
 
@@ -20,8 +20,9 @@ struct StatementFinalizer {
 };
 using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
-// A new in-memory database with the functions and collations of generated SQL.
-SqliteHandle OpenSessionDatabase();
+// A new in-memory database as every session of the driver uses it, still
+// without the functions and collations of generated SQL.
+SqliteHandle OpenMemoryDatabase();
 
 // "name" with inner double quotes doubled.
 std::string QuoteIdentifier(std::string_view name);
