@@ -65,7 +65,9 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   vendrel::driver::RegisterProviders();
-  vendrel::demo::FrmVD window({vendrel::demo::kSampleFolder, vendrel::demo::kServerLibrary});
+  const vendrel::demo::InstallPaths paths =
+      vendrel::demo::InstallPathsFor(QCoreApplication::applicationDirPath().toStdString());
+  vendrel::demo::FrmVD window({paths.sampleFolder, paths.serverLibrary});
   if (!headless) {
     window.show();
     return app.exec();
