@@ -4,6 +4,7 @@
 // the code generator reads.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,6 +35,7 @@ enum class ExprKind {
   Quantified,      // args[0] op ANY|ALL (subquery)
   ScalarSubquery,  // (subquery)
   Call,            // names[0](args)
+  Case,            // CASE WHEN args[0] THEN args[1] ... [ELSE args.back()] END: an odd count has ELSE
 };
 
 enum class Op {
@@ -61,6 +63,7 @@ struct Expr {
   std::unique_ptr<Query> subquery;
   bool negated = false;  // NOT LIKE, IS NOT NULL, NOT BETWEEN, NOT IN, NOT EXISTS
   bool all = false;      // Quantified: ALL rather than ANY/SOME
+  bool distinct = false;  // Call of Count: COUNT(DISTINCT x)
 
   // bound
   JetType type = JetType::Null;
@@ -129,6 +132,7 @@ struct Query {
   std::vector<SelectCore> cores;  // more than one for UNION
   std::vector<bool> unionAll;     // between cores[i] and cores[i + 1]
   std::vector<OrderItem> orderBy;
+  int64_t limit = -1;  // LIMIT n: the first n rows, ties or not; -1 without
 
   // bound
   std::vector<OutputColumn> columns;

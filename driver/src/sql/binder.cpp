@@ -497,6 +497,17 @@ class Binder {
         e.width = e.subquery->columns[0].width;
         return;
       case ExprKind::Call: BindCall(e, ctx); return;
+      case ExprKind::Case: {
+        // The common type of the values, as Switch takes it; no branch taken is Null.
+        BindAll(e, ctx);
+        e.type = JetType::Null;
+        for (size_t i = 0; i + 1 < e.args.size(); i += 2) {
+          RequireCondition(*e.args[i]);
+          e.type = Unify(e.type, e.args[i + 1]->type);
+        }
+        if (e.args.size() % 2 != 0) e.type = Unify(e.type, e.args.back()->type);
+        return;
+      }
     }
   }
 
@@ -556,7 +567,7 @@ class Binder {
       e.aggregate = true;
       if (ctx.sawAggregate) *ctx.sawAggregate = true;
       if (e.args[0]->kind == ExprKind::Star) {
-        if (agg != Aggregate::Count) RaiseMissingOperator(Text(e.span));
+        if (agg != Aggregate::Count || e.distinct) RaiseMissingOperator(Text(e.span));
         e.type = JetType::Long;
         return;
       }
@@ -707,7 +718,8 @@ class Binder {
 }  // namespace
 
 bool SameExpression(const Expr& a, const Expr& b) {
-  if (a.kind != b.kind || a.op != b.op || a.negated != b.negated || a.all != b.all) return false;
+  if (a.kind != b.kind || a.op != b.op || a.negated != b.negated || a.all != b.all || a.distinct != b.distinct)
+    return false;
   if (a.args.size() != b.args.size()) return false;
   switch (a.kind) {
     case ExprKind::Literal:

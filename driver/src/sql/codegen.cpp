@@ -151,6 +151,16 @@ JetType CompareDomain(JetType a, JetType b) {
 class Generator {
  public:
   std::string Query(const sql::Query& q) {
+    std::string text = Unlimited(q);
+    if (q.limit < 0) return text;
+    const std::string limit = " LIMIT " + std::to_string(q.limit);
+    // A lone SELECT with TOP already ends in a LIMIT of its own.
+    if (q.cores.size() == 1 && q.cores[0].top.present) return "SELECT * FROM (" + text + ")" + limit;
+    return text + limit;
+  }
+
+ private:
+  std::string Unlimited(const sql::Query& q) {
     if (q.cores.size() == 1) return Core(q.cores[0], q.columns, &q.orderBy);
     std::string text;
     for (size_t i = 0; i < q.cores.size(); ++i) {
@@ -167,7 +177,6 @@ class Generator {
     return "SELECT * FROM (" + text + ") ORDER BY " + keys;
   }
 
- private:
   // ------------------------------------------------------------ SELECT
 
   static std::string OutputName(size_t i) { return "\"c" + std::to_string(i) + "\""; }
@@ -360,6 +369,13 @@ class Generator {
       case ExprKind::Quantified: return FromCondition(Condition(e));
       case ExprKind::ScalarSubquery: return ScalarSubquery(*e.subquery);
       case ExprKind::Call: return CallValue(e);
+      case ExprKind::Case: {
+        std::string text = "CASE";
+        for (size_t i = 0; i + 1 < e.args.size(); i += 2)
+          text += " WHEN " + Condition(*e.args[i]).text + " THEN " + As(*e.args[i + 1], e.type).text;
+        if (e.args.size() % 2 != 0) text += " ELSE " + As(*e.args.back(), e.type).text;
+        return {text + " END", kAtom};
+      }
     }
     return Null();
   }
@@ -506,7 +522,10 @@ class Generator {
     if (arg.type == JetType::Null && agg != Aggregate::Count) return Null();
     const Sql value = Value(arg);
     switch (agg) {
-      case Aggregate::Count: return Call("count", {value});
+      case Aggregate::Count:
+        // Distinct values are told apart as the statement compares them: texts without regard to case.
+        if (e.distinct) return {"count(DISTINCT " + (IsText(arg.type) ? Collate(value) : value).text + ")", kAtom};
+        return Call("count", {value});
       case Aggregate::Sum:
         if (IsInteger(arg.type) || arg.type == JetType::Currency) return Call(fn::kSumWhole, {value});
         return Call(fn::kSumReal, {As(arg, JetType::Double)});
