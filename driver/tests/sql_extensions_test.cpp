@@ -90,6 +90,26 @@ TEST_F(ExtensionTest, CaseTakesTheFirstBranchWhoseConditionIsTrue) {
             Texts({"A", "b", "B"}));
 }
 
+TEST_F(ExtensionTest, SimpleCaseComparesItsOperandAsEqualsDoes) {
+  // Texts without regard to case; a Null operand equals nothing.
+  EXPECT_EQ(Run("SELECT CASE w WHEN 'a' THEN 'first' WHEN 'B' THEN 'second' ELSE 'other' END, n FROM t.txt "
+                "ORDER BY n, w")
+                .Lines(),
+            Texts({"other|Null", "first|1", "second|2", "other|3", "first|3", "second|5"}));
+  EXPECT_EQ(Run("SELECT CASE n + 1 WHEN 2 THEN 'two' WHEN 4 THEN 'four' END FROM t.txt WHERE n < 4 ORDER BY n, w")
+                .Lines(),
+            Texts({"two", "Null", "four", "four"}));
+  // A searched CASE inside the operand, and the operand's text as a column named Case.
+  EXPECT_EQ(Run("SELECT CASE CASE WHEN n > 2 THEN 1 ELSE 0 END WHEN 1 THEN 'big' ELSE 'small' END FROM t.txt "
+                "WHERE n IS NOT NULL ORDER BY n")
+                .Lines(),
+            Texts({"small", "small", "big", "big", "big"}));
+  EXPECT_EQ(Run("SELECT CASE w.Case WHEN 2 THEN w.End END FROM words.txt w ORDER BY 1").Lines(), Texts({"Null", "y"}));
+  EXPECT_EQ(TypeOf("SELECT CASE n WHEN 1 THEN price ELSE 0 END FROM t.txt"), JetType::Currency);
+  // The values must compare with the operand.
+  EXPECT_EQ(ErrorOf("SELECT CASE w WHEN True THEN 1 END FROM t.txt").Number(), hr::kTypeMismatch);
+}
+
 TEST_F(ExtensionTest, CaseWorksWithAggregatesAndGrouping) {
   EXPECT_EQ(Run("SELECT Sum(CASE WHEN n >= 3 THEN 1 ELSE 0 END) AS many FROM t.txt").Lines(), Texts({"3"}));
   EXPECT_EQ(Run("SELECT w, CASE WHEN Count(*) > 1 THEN 'twice' ELSE 'once' END FROM t.txt "

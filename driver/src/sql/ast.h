@@ -35,7 +35,7 @@ enum class ExprKind {
   Quantified,      // args[0] op ANY|ALL (subquery)
   ScalarSubquery,  // (subquery)
   Call,            // names[0](args)
-  Case,            // CASE WHEN args[0] THEN args[1] ... [ELSE args.back()] END: an odd count has ELSE
+  Case,            // CASE [x] WHEN a THEN b ... [ELSE e] END: see CaseParts
 };
 
 enum class Op {
@@ -64,6 +64,7 @@ struct Expr {
   bool negated = false;  // NOT LIKE, IS NOT NULL, NOT BETWEEN, NOT IN, NOT EXISTS
   bool all = false;      // Quantified: ALL rather than ANY/SOME
   bool distinct = false;  // Call of Count: COUNT(DISTINCT x)
+  bool caseOperand = false;  // Case: args[0] is the x of CASE x WHEN v THEN ...
 
   // bound
   JetType type = JetType::Null;
@@ -74,6 +75,22 @@ struct Expr {
   bool aggregate = false;                  // Call of an aggregate
 };
 using ExprPtr = std::unique_ptr<Expr>;
+
+// Where the parts of a Case lie in its args: [operand], then WHEN and THEN
+// expressions in pairs, then the ELSE expression if there is one.
+struct CaseParts {
+  size_t firstWhen = 0;
+  size_t pairs = 0;
+  bool hasElse = false;
+};
+inline CaseParts PartsOfCase(const Expr& e) {
+  CaseParts p;
+  p.firstWhen = e.caseOperand ? 1 : 0;
+  const size_t rest = e.args.size() - p.firstWhen;
+  p.pairs = rest / 2;
+  p.hasElse = rest % 2 != 0;
+  return p;
+}
 
 struct SelectItem {
   ExprPtr expr;  // Star items are replaced by their columns when bound

@@ -500,12 +500,15 @@ class Binder {
       case ExprKind::Case: {
         // The common type of the values, as Switch takes it; no branch taken is Null.
         BindAll(e, ctx);
+        const CaseParts parts = PartsOfCase(e);
         e.type = JetType::Null;
-        for (size_t i = 0; i + 1 < e.args.size(); i += 2) {
-          RequireCondition(*e.args[i]);
-          e.type = Unify(e.type, e.args[i + 1]->type);
+        for (size_t k = 0; k < parts.pairs; ++k) {
+          const Expr& when = *e.args[parts.firstWhen + 2 * k];
+          if (e.caseOperand) RequireComparable(*e.args[0], when);
+          else RequireCondition(when);
+          e.type = Unify(e.type, e.args[parts.firstWhen + 2 * k + 1]->type);
         }
-        if (e.args.size() % 2 != 0) e.type = Unify(e.type, e.args.back()->type);
+        if (parts.hasElse) e.type = Unify(e.type, e.args.back()->type);
         return;
       }
     }
@@ -718,7 +721,8 @@ class Binder {
 }  // namespace
 
 bool SameExpression(const Expr& a, const Expr& b) {
-  if (a.kind != b.kind || a.op != b.op || a.negated != b.negated || a.all != b.all || a.distinct != b.distinct)
+  if (a.kind != b.kind || a.op != b.op || a.negated != b.negated || a.all != b.all || a.distinct != b.distinct ||
+      a.caseOperand != b.caseOperand)
     return false;
   if (a.args.size() != b.args.size()) return false;
   switch (a.kind) {

@@ -370,10 +370,15 @@ class Generator {
       case ExprKind::ScalarSubquery: return ScalarSubquery(*e.subquery);
       case ExprKind::Call: return CallValue(e);
       case ExprKind::Case: {
+        // CASE x WHEN v compares as x = v does, so every branch is spelled as a condition.
+        const CaseParts parts = PartsOfCase(e);
         std::string text = "CASE";
-        for (size_t i = 0; i + 1 < e.args.size(); i += 2)
-          text += " WHEN " + Condition(*e.args[i]).text + " THEN " + As(*e.args[i + 1], e.type).text;
-        if (e.args.size() % 2 != 0) text += " ELSE " + As(*e.args.back(), e.type).text;
+        for (size_t k = 0; k < parts.pairs; ++k) {
+          const Expr& when = *e.args[parts.firstWhen + 2 * k];
+          const Sql condition = e.caseOperand ? Compare("=", *e.args[0], when) : Condition(when);
+          text += " WHEN " + condition.text + " THEN " + As(*e.args[parts.firstWhen + 2 * k + 1], e.type).text;
+        }
+        if (parts.hasElse) text += " ELSE " + As(*e.args.back(), e.type).text;
         return {text + " END", kAtom};
       }
     }

@@ -732,17 +732,50 @@ class Parser {
         }
         [[fallthrough]];
       case TokenKind::QuotedIdentifier:
-        if (IsWord(t, "case") && IsWord(Peek(1), "when")) return ParseCase();
+        if (IsWord(t, "case") && (IsWord(Peek(1), "when") || SimpleCaseFollows())) return ParseCase();
         return ParseName();
     }
     FailExpression();
   }
 
-  // CASE WHEN c THEN v [WHEN c THEN v ...] [ELSE v] END
+  // Whether the word CASE at the current token starts CASE x WHEN ...: a WHEN
+  // follows x before its clause ends (a CASE ... END inside x skipped). A
+  // column named Case is never followed so.
+  bool SimpleCaseFollows() const {
+    int depth = 0, cases = 0;
+    for (size_t i = pos_ + 1; i < tokens_.size(); ++i) {
+      const Token& t = tokens_[i];
+      if (t.kind == TokenKind::Invalid || EndsStatementPart(t)) return false;
+      if (t.IsOperator("(")) {
+        ++depth;
+      } else if (t.IsOperator(")")) {
+        if (--depth < 0) return false;
+      } else if (depth == 0 && cases == 0 && (EndsClause(t) || IsLimitAt(i))) {
+        return false;
+      } else if (tokens_[i - 1].IsOperator(".") || tokens_[i - 1].IsOperator("!")) {
+        continue;  // a column's name after its qualifier
+      } else if (IsWord(t, "case")) {
+        ++cases;
+      } else if (IsWord(t, "end") && cases > 0) {
+        --cases;
+      } else if (depth == 0 && cases == 0 && IsWord(t, "when")) {
+        return i > pos_ + 1;
+      }
+    }
+    return false;
+  }
+
+  // CASE [x] WHEN c THEN v [WHEN c THEN v ...] [ELSE v] END; with x, each c
+  // is a value that x equals.
   ExprPtr ParseCase() {
     NestingGuard guard(*this);
     const size_t begin = Advance().begin;
     auto e = Node(ExprKind::Case, begin);
+    if (!IsWord(Peek(), "when")) {
+      e->caseOperand = true;
+      e->args.push_back(ParseExpression());
+    }
+    if (!IsWord(Peek(), "when")) FailExpression();
     while (AcceptWord("when")) {
       e->args.push_back(ParseExpression());
       if (!AcceptWord("then")) FailExpression();
