@@ -1,6 +1,6 @@
 # Installs the build tree into a scratch prefix (not the configured one),
 # moves the installed tree elsewhere and runs its programs there: the demo's
-# first example and vdl-query. Neither may reach back into the build tree or
+# first example, vdl-query, vdl-regsvr and vdl-bench. Neither may reach back into the build tree or
 # the first prefix, and neither leaves anything in the temporary folder.
 file(REMOVE_RECURSE ${WORK_DIR})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/first
@@ -30,7 +30,7 @@ if(WITH_DEMO)
   endif()
   # The demo registered the library of the moved tree, found beside itself.
   file(READ ${WORK_DIR}/home/vendrel/classes.ini registry)
-  string(FIND "${registry}" "${prefix}/lib" at)
+  string(FIND "${registry}" "${prefix}/${LIBDIR}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "the moved demo registered another library: ${registry}")
   endif()
@@ -42,6 +42,17 @@ execute_process(COMMAND ${prefix}/bin/vdl-query -i rs1=${WORK_DIR}/in/products.c
                 OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0 OR NOT out STREQUAL "PRODUCT\nAlloy Wheels\n")
   message(FATAL_ERROR "moved vdl-query: status ${rc}, output '${out}', errors '${err}'")
+endif()
+
+execute_process(COMMAND ${prefix}/bin/vdl-regsvr --list ${prefix}/${LIBDIR}/libVendrel12.so.1
+                OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "class Vendrel ")
+  message(FATAL_ERROR "moved vdl-regsvr --list: status ${rc}, output '${out}', errors '${err}'")
+endif()
+execute_process(COMMAND ${prefix}/bin/vdl-bench --rows 100 --runs 1 --workload W1
+                OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "\"workload\":\"W1\"")
+  message(FATAL_ERROR "moved vdl-bench: status ${rc}, output '${out}', errors '${err}'")
 endif()
 
 file(GLOB left ${WORK_DIR}/tmp/*)
