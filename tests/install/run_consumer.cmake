@@ -1,6 +1,7 @@
 # Installs the build tree into a scratch prefix and builds a separate project
-# against it: a consumer of the library and a component client, neither of
-# which sets a language level of its own.
+# against it: a consumer of the library, a component client and every
+# installed header compiled on its own, none of which sets a language level
+# of its own.
 file(REMOVE_RECURSE ${WORK_DIR})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix
                 RESULT_VARIABLE rc OUTPUT_QUIET)
