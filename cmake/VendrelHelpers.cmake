@@ -12,6 +12,8 @@ function(vdl_add_library name)
     PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
     PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LINKS} PRIVATE ${ARG_PRIVATE_LINKS})
+  # The public headers need C++20; a consumer gets that from the target.
+  target_compile_features(${name} PUBLIC cxx_std_20)
   set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
   install(TARGETS ${name} EXPORT Vendrel12Targets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}

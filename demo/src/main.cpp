@@ -1,5 +1,6 @@
 // VDL12Demo: the demonstration window, or, without a window,
 //   VDL12Demo --example N [--tsv]               runs example N and prints the result
+//   VDL12Demo --example N --rows K              prints its statement, first K rows and row count
 //   VDL12Demo --screenshot FILE.png [--example N] saves a picture of the window
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "data_grid.h"
+#include "examples.h"
 #include "frm_vd.h"
 #include "install_paths.h"
 #include "result_text.h"
@@ -22,12 +24,14 @@ namespace {
 struct Options {
   std::optional<int> example;
   bool tsv = false;
+  std::optional<int> rows;
   std::optional<std::string> screenshot;
 };
 
 constexpr const char* kUsage =
     "usage: VDL12Demo                                  open the window\n"
     "       VDL12Demo --example N [--tsv]              run example N (1 to 4) and print its result\n"
+    "       VDL12Demo --example N --rows K             print its statement, first K rows and row count\n"
     "       VDL12Demo --screenshot FILE.png [--example N]  save a picture of the window\n";
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
@@ -38,6 +42,10 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       const std::string n = argv[++i];
       if (n.size() != 1 || n[0] < '1' || n[0] > '4') return std::nullopt;
       options.example = n[0] - '0';
+    } else if (arg == "--rows" && i + 1 < argc) {
+      const std::string k = argv[++i];
+      if (k.empty() || k.size() > 6 || k.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+      options.rows = std::stoi(k);
     } else if (arg == "--tsv") {
       options.tsv = true;
     } else if (arg == "--screenshot" && i + 1 < argc) {
@@ -47,7 +55,26 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     }
   }
   if (options.tsv && (!options.example || options.screenshot)) return std::nullopt;
+  if (options.rows && (!options.example || options.screenshot || options.tsv)) return std::nullopt;
   return options;
+}
+
+std::string StatementOf(int example) {
+  switch (example) {
+    case 1: return vendrel::demo::Statement1();
+    case 2: return vendrel::demo::Statement2();
+    case 3: return vendrel::demo::Statement3();
+    default: return vendrel::demo::Statement4();
+  }
+}
+
+// The example's caption and statement, its first rows and how many there are.
+std::string Summary(const vendrel::demo::RecordsetModel& model, const std::string& caption, int example, int rows) {
+  const int count = model.rowCount();
+  std::string out = caption + "\nSQL: " + StatementOf(example) + "\n\n" + vendrel::demo::AlignedTable(model, rows);
+  out += std::to_string(count) + (count == 1 ? " row" : " rows");
+  if (rows < count) out += ", the first " + std::to_string(rows) + " shown";
+  return out + "\n";
 }
 
 std::string Lines(const QString& prompt) { return QString(prompt).replace("\r\n", "\n").toStdString(); }
@@ -65,7 +92,9 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   vendrel::driver::RegisterProviders();
-  vendrel::demo::FrmVD window({vendrel::demo::kSampleFolder, vendrel::demo::kServerLibrary});
+  const vendrel::demo::InstallPaths paths =
+      vendrel::demo::InstallPathsFor(QCoreApplication::applicationDirPath().toStdString());
+  vendrel::demo::FrmVD window({paths.sampleFolder, paths.serverLibrary});
   if (!headless) {
     window.show();
     return app.exec();
@@ -89,8 +118,12 @@ int main(int argc, char** argv) {
     }
   } else if (!failure) {
     const auto& model = window.dgrVD->Model();
-    std::cout << window.dgrVD->Caption().toStdString() << "\n"
-              << (options->tsv ? vendrel::demo::TabSeparated(model) : vendrel::demo::AlignedTable(model));
+    const std::string caption = window.dgrVD->Caption().toStdString();
+    if (options->rows)
+      std::cout << Summary(model, caption, *options->example, *options->rows);
+    else
+      std::cout << caption << "\n"
+                << (options->tsv ? vendrel::demo::TabSeparated(model) : vendrel::demo::AlignedTable(model));
   }
   return status;
 }

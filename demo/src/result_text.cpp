@@ -16,9 +16,9 @@ std::string Padded(const QString& text, int width, bool right) {
 
 }  // namespace
 
-std::string AlignedTable(const RecordsetModel& model) {
+std::string AlignedTable(const RecordsetModel& model, int maxRows) {
   const int columns = model.columnCount();
-  const int rows = model.rowCount();
+  const int rows = maxRows < 0 ? model.rowCount() : std::min(maxRows, model.rowCount());
   std::vector<int> widths(static_cast<size_t>(columns));
   for (int c = 0; c < columns; ++c) {
     qsizetype w = model.FieldName(c).size();

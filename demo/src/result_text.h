@@ -8,7 +8,8 @@ namespace vendrel::demo {
 
 class RecordsetModel;
 
-std::string AlignedTable(const RecordsetModel& model);
+// At most `maxRows` rows when it is not negative; the widths fit the rows shown.
+std::string AlignedTable(const RecordsetModel& model, int maxRows = -1);
 std::string TabSeparated(const RecordsetModel& model);
 
 }  // namespace vendrel::demo

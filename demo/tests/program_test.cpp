@@ -54,6 +54,26 @@ TEST_F(ProgramTest, ExamplePrintsTheCaptionAndAnAlignedTable) {
   EXPECT_NE(run.output.find("\nAlloy Wheels\n"), std::string::npos) << run.output;
 }
 
+TEST_F(ProgramTest, RowsPrintsTheStatementTheFirstRowsAndTheRowCount) {
+  const ProgramRun first = RunDemo("--example 1 --rows 3");
+  ASSERT_EQ(first.status, 0) << first.errors;
+  EXPECT_EQ(first.output,
+            "Example 1.  Returned ADO Recordset Query Results [Static Cursor Type]\n"
+            "SQL: SELECT rs1.PRODUCT, rs2.SUPPLIER, rs2.COUNTRY FROM rs1 LEFT OUTER JOIN rs2 ON rs1.SUPPLIER=rs2.SUPPLIER\n"
+            "\n"
+            "PRODUCT  SUPPLIER  COUNTRY\n"
+            "-------  --------  -------\n"
+            "Wheels   WHL       Spain\n"
+            "Battery  BTR       Canada\n"
+            "Seats    SES       USA\n"
+            "9 rows, the first 3 shown\n");
+
+  // More rows asked for than there are: all of them, and the count alone.
+  const ProgramRun all = RunDemo("--example 1 --rows 50");
+  ASSERT_EQ(all.status, 0) << all.errors;
+  EXPECT_NE(all.output.find("\nAlloy Wheels\n9 rows\n"), std::string::npos) << all.output;
+}
+
 TEST_F(ProgramTest, TsvHasAHeaderLineAndEmptyNulls) {
   const ProgramRun run = RunDemo("--example 1 --tsv");
   ASSERT_EQ(run.status, 0) << run.output;
@@ -96,7 +116,8 @@ TEST_F(ProgramTest, ScreenshotSavesTheWholeWindow) {
 }
 
 TEST_F(ProgramTest, UnknownArgumentsShowTheUsage) {
-  for (const char* arguments : {"--example 5", "--example", "--tsv", "--frobnicate"}) {
+  for (const char* arguments : {"--example 5", "--example", "--tsv", "--frobnicate", "--rows 3", "--example 1 --rows",
+                                "--example 1 --rows x", "--example 1 --rows 3 --tsv"}) {
     const ProgramRun run = RunDemo(arguments);
     EXPECT_EQ(run.status, 2) << arguments;
     EXPECT_NE(run.errors.find("usage: VDL12Demo"), std::string::npos) << arguments;

@@ -4,6 +4,7 @@
 // the code generator reads.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,6 +36,7 @@ enum class ExprKind {
   Quantified,      // args[0] op ANY|ALL (subquery)
   ScalarSubquery,  // (subquery)
   Call,            // names[0](args)
+  Case,            // CASE [x] WHEN a THEN b ... [ELSE e] END: see CaseParts
 };
 
 enum class Op {
@@ -62,6 +64,8 @@ struct Expr {
   std::unique_ptr<Query> subquery;
   bool negated = false;  // NOT LIKE, IS NOT NULL, NOT BETWEEN, NOT IN, NOT EXISTS
   bool all = false;      // Quantified: ALL rather than ANY/SOME
+  bool distinct = false;  // Call of Count: COUNT(DISTINCT x)
+  bool caseOperand = false;  // Case: args[0] is the x of CASE x WHEN v THEN ...
 
   // bound
   JetType type = JetType::Null;
@@ -72,6 +76,22 @@ struct Expr {
   bool aggregate = false;                  // Call of an aggregate
 };
 using ExprPtr = std::unique_ptr<Expr>;
+
+// Where the parts of a Case lie in its args: [operand], then WHEN and THEN
+// expressions in pairs, then the ELSE expression if there is one.
+struct CaseParts {
+  size_t firstWhen = 0;
+  size_t pairs = 0;
+  bool hasElse = false;
+};
+inline CaseParts PartsOfCase(const Expr& e) {
+  CaseParts p;
+  p.firstWhen = e.caseOperand ? 1 : 0;
+  const size_t rest = e.args.size() - p.firstWhen;
+  p.pairs = rest / 2;
+  p.hasElse = rest % 2 != 0;
+  return p;
+}
 
 struct SelectItem {
   ExprPtr expr;  // Star items are replaced by their columns when bound
@@ -130,6 +150,7 @@ struct Query {
   std::vector<SelectCore> cores;  // more than one for UNION
   std::vector<bool> unionAll;     // between cores[i] and cores[i + 1]
   std::vector<OrderItem> orderBy;
+  int64_t limit = -1;  // LIMIT n: the first n rows, ties or not; -1 without
 
   // bound
   std::vector<OutputColumn> columns;

@@ -497,6 +497,20 @@ class Binder {
         e.width = e.subquery->columns[0].width;
         return;
       case ExprKind::Call: BindCall(e, ctx); return;
+      case ExprKind::Case: {
+        // The common type of the values, as Switch takes it; no branch taken is Null.
+        BindAll(e, ctx);
+        const CaseParts parts = PartsOfCase(e);
+        e.type = JetType::Null;
+        for (size_t k = 0; k < parts.pairs; ++k) {
+          const Expr& when = *e.args[parts.firstWhen + 2 * k];
+          if (e.caseOperand) RequireComparable(*e.args[0], when);
+          else RequireCondition(when);
+          e.type = Unify(e.type, e.args[parts.firstWhen + 2 * k + 1]->type);
+        }
+        if (parts.hasElse) e.type = Unify(e.type, e.args.back()->type);
+        return;
+      }
     }
   }
 
@@ -556,7 +570,7 @@ class Binder {
       e.aggregate = true;
       if (ctx.sawAggregate) *ctx.sawAggregate = true;
       if (e.args[0]->kind == ExprKind::Star) {
-        if (agg != Aggregate::Count) RaiseMissingOperator(Text(e.span));
+        if (agg != Aggregate::Count || e.distinct) RaiseMissingOperator(Text(e.span));
         e.type = JetType::Long;
         return;
       }
@@ -707,7 +721,9 @@ class Binder {
 }  // namespace
 
 bool SameExpression(const Expr& a, const Expr& b) {
-  if (a.kind != b.kind || a.op != b.op || a.negated != b.negated || a.all != b.all) return false;
+  if (a.kind != b.kind || a.op != b.op || a.negated != b.negated || a.all != b.all || a.distinct != b.distinct ||
+      a.caseOperand != b.caseOperand)
+    return false;
   if (a.args.size() != b.args.size()) return false;
   switch (a.kind) {
     case ExprKind::Literal:

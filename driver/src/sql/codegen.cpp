@@ -152,6 +152,16 @@ JetType CompareDomain(JetType a, JetType b) {
 class Generator {
  public:
   std::string Query(const sql::Query& q) {
+    std::string text = Unlimited(q);
+    if (q.limit < 0) return text;
+    const std::string limit = " LIMIT " + std::to_string(q.limit);
+    // A lone SELECT with TOP already ends in a LIMIT of its own.
+    if (q.cores.size() == 1 && q.cores[0].top.present) return "SELECT * FROM (" + text + ")" + limit;
+    return text + limit;
+  }
+
+ private:
+  std::string Unlimited(const sql::Query& q) {
     if (q.cores.size() == 1) return Core(q.cores[0], q.columns, &q.orderBy);
     std::string text;
     for (size_t i = 0; i < q.cores.size(); ++i) {
@@ -168,7 +178,6 @@ class Generator {
     return "SELECT * FROM (" + text + ") ORDER BY " + keys;
   }
 
- private:
   // ------------------------------------------------------------ SELECT
 
   static std::string OutputName(size_t i) { return "\"c" + std::to_string(i) + "\""; }
@@ -361,6 +370,18 @@ class Generator {
       case ExprKind::Quantified: return FromCondition(Condition(e));
       case ExprKind::ScalarSubquery: return ScalarSubquery(*e.subquery);
       case ExprKind::Call: return CallValue(e);
+      case ExprKind::Case: {
+        // CASE x WHEN v compares as x = v does, so every branch is spelled as a condition.
+        const CaseParts parts = PartsOfCase(e);
+        std::string text = "CASE";
+        for (size_t k = 0; k < parts.pairs; ++k) {
+          const Expr& when = *e.args[parts.firstWhen + 2 * k];
+          const Sql condition = e.caseOperand ? Compare("=", *e.args[0], when) : Condition(when);
+          text += " WHEN " + condition.text + " THEN " + As(*e.args[parts.firstWhen + 2 * k + 1], e.type).text;
+        }
+        if (parts.hasElse) text += " ELSE " + As(*e.args.back(), e.type).text;
+        return {text + " END", kAtom};
+      }
     }
     return Null();
   }
@@ -507,7 +528,10 @@ class Generator {
     if (arg.type == JetType::Null && agg != Aggregate::Count) return Null();
     const Sql value = Value(arg);
     switch (agg) {
-      case Aggregate::Count: return Call("count", {value});
+      case Aggregate::Count:
+        // Distinct values are told apart as the statement compares them: texts without regard to case.
+        if (e.distinct) return {"count(DISTINCT " + (IsText(arg.type) ? Collate(value) : value).text + ")", kAtom};
+        return Call("count", {value});
       case Aggregate::Sum:
         if (IsInteger(arg.type) || arg.type == JetType::Currency) return Call(fn::kSumWhole, {value});
         return Call(fn::kSumReal, {As(arg, JetType::Double)});

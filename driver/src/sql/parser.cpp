@@ -8,6 +8,7 @@
 #include "sql/errors.h"
 #include "sql/functions.h"
 #include "sql/tokenizer.h"
+#include "vendrel/dataaccess/text.h"
 
 namespace vendrel::driver::sql {
 
@@ -51,6 +52,25 @@ class Parser {
     return true;
   }
   size_t LastEnd() const { return pos_ == 0 ? 0 : tokens_[pos_ - 1].end; }
+
+  // The words of the extensions (CASE ... END, LIMIT) are no keywords: a
+  // column or alias of that name keeps working where the platform allows it.
+  static bool IsWord(const Token& t, std::string_view word) {
+    return t.kind == TokenKind::Identifier && t.keyword == Keyword::None && EqualsNoCase(t.text, word);
+  }
+  bool AcceptWord(std::string_view word) {
+    if (!IsWord(Peek(), word)) return false;
+    Advance();
+    return true;
+  }
+  // LIMIT followed by a number (or a sign) starts the LIMIT clause; anywhere
+  // else the word is a name.
+  bool IsLimitAt(size_t at) const {
+    const Token& next = tokens_[std::min(at + 1, tokens_.size() - 1)];
+    return IsWord(tokens_[at], "limit") &&
+           (next.kind == TokenKind::Number || next.IsOperator("-") || next.IsOperator("+"));
+  }
+  bool AtLimit() const { return IsLimitAt(pos_); }
 
   bool PeekSelectAfterParens() const {
     size_t i = pos_;
@@ -123,7 +143,7 @@ class Parser {
       } else if (t.IsOperator(")")) {
         if (depth == 0) break;
         --depth;
-      } else if (EndsStatementPart(t) || (depth == 0 && EndsClause(t))) {
+      } else if (EndsStatementPart(t) || (depth == 0 && (EndsClause(t) || IsLimitAt(i)))) {
         break;
       } else if (depth == 0 && (t.Is(Keyword::Left) || t.Is(Keyword::Right) || t.Is(Keyword::Asc) || t.Is(Keyword::Desc)) &&
                  !tokens_[i + 1].IsOperator("(")) {
@@ -210,13 +230,22 @@ class Parser {
         q->orderBy.push_back(std::move(item));
       } while (AcceptOperator(","));
     }
+    if (AtLimit()) ParseLimit(*q);
     q->span.end = LastEnd();
     return q;
   }
 
+  void ParseLimit(Query& q) {
+    Advance();  // LIMIT
+    const Token& t = Peek();
+    if (t.kind != TokenKind::Number || !t.isWhole || t.whole < 0) FailClause("LIMIT clause");
+    Advance();
+    q.limit = t.whole;
+  }
+
   bool AtQueryEnd() const {
     const Token& t = Peek();
-    return t.kind == TokenKind::End || t.IsOperator(";") || (t.IsOperator(")") && nesting_ > 1);
+    return t.kind == TokenKind::End || t.IsOperator(";") || (t.IsOperator(")") && nesting_ > 1) || AtLimit();
   }
 
   SelectCore ParseQueryTerm() {
@@ -225,7 +254,7 @@ class Parser {
       Advance();
       auto inner = ParseQuery();
       if (!AcceptOperator(")")) FailClause("union query");
-      if (inner->cores.size() != 1 || !inner->orderBy.empty()) FailClause("union query");
+      if (inner->cores.size() != 1 || !inner->orderBy.empty() || inner->limit >= 0) FailClause("union query");
       return std::move(inner->cores.front());
     }
     return ParseSelectCore();
@@ -371,7 +400,7 @@ class Parser {
         size_t save = pos_;
         const bool joinFollows = AcceptJoin(next);
         pos_ = save;
-        if (!joinFollows && !Peek().IsOperator(",") && !Peek().IsOperator(")") && !EndsClause(Peek()))
+        if (!joinFollows && !Peek().IsOperator(",") && !Peek().IsOperator(")") && !EndsClause(Peek()) && !AtLimit())
           FailExpression();
       }
       node->span = {left->span.begin, LastEnd()};
@@ -417,7 +446,7 @@ class Parser {
       if (!IsName(Peek())) FailClause("FROM clause");
       node.alias = Advance().text;
       node.hasAlias = true;
-    } else if (IsName(Peek())) {
+    } else if (IsName(Peek()) && !AtLimit()) {
       node.alias = Advance().text;
       node.hasAlias = true;
     }
@@ -702,9 +731,59 @@ class Parser {
             FailExpression();
         }
         [[fallthrough]];
-      case TokenKind::QuotedIdentifier: return ParseName();
+      case TokenKind::QuotedIdentifier:
+        if (IsWord(t, "case") && (IsWord(Peek(1), "when") || SimpleCaseFollows())) return ParseCase();
+        return ParseName();
     }
     FailExpression();
+  }
+
+  // Whether the word CASE at the current token starts CASE x WHEN ...: a WHEN
+  // follows x before its clause ends (a CASE ... END inside x skipped). A
+  // column named Case is never followed so.
+  bool SimpleCaseFollows() const {
+    int depth = 0, cases = 0;
+    for (size_t i = pos_ + 1; i < tokens_.size(); ++i) {
+      const Token& t = tokens_[i];
+      if (t.kind == TokenKind::Invalid || EndsStatementPart(t)) return false;
+      if (t.IsOperator("(")) {
+        ++depth;
+      } else if (t.IsOperator(")")) {
+        if (--depth < 0) return false;
+      } else if (depth == 0 && cases == 0 && (EndsClause(t) || IsLimitAt(i))) {
+        return false;
+      } else if (tokens_[i - 1].IsOperator(".") || tokens_[i - 1].IsOperator("!")) {
+        continue;  // a column's name after its qualifier
+      } else if (IsWord(t, "case")) {
+        ++cases;
+      } else if (IsWord(t, "end") && cases > 0) {
+        --cases;
+      } else if (depth == 0 && cases == 0 && IsWord(t, "when")) {
+        return i > pos_ + 1;
+      }
+    }
+    return false;
+  }
+
+  // CASE [x] WHEN c THEN v [WHEN c THEN v ...] [ELSE v] END; with x, each c
+  // is a value that x equals.
+  ExprPtr ParseCase() {
+    NestingGuard guard(*this);
+    const size_t begin = Advance().begin;
+    auto e = Node(ExprKind::Case, begin);
+    if (!IsWord(Peek(), "when")) {
+      e->caseOperand = true;
+      e->args.push_back(ParseExpression());
+    }
+    if (!IsWord(Peek(), "when")) FailExpression();
+    while (AcceptWord("when")) {
+      e->args.push_back(ParseExpression());
+      if (!AcceptWord("then")) FailExpression();
+      e->args.push_back(ParseExpression());
+    }
+    if (AcceptWord("else")) e->args.push_back(ParseExpression());
+    if (!AcceptWord("end")) FailExpression();
+    return WithChildren(std::move(e));
   }
 
   ExprPtr ParseParenthesized() {
@@ -757,6 +836,7 @@ class Parser {
     Advance();  // (
     auto e = Node(ExprKind::Call, begin);
     e->names.push_back(name);
+    if (EqualsNoCase(name, "count") && AcceptKeyword(Keyword::Distinct)) e->distinct = true;
     if (!Peek().IsOperator(")")) {
       do {
         if (Peek().IsOperator("*") && (Peek(1).IsOperator(")"))) {

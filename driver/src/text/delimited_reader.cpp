@@ -293,6 +293,8 @@ class ColumnBuilder {
     width_ = 0;
     if (IsTextual(type_)) return;
     const ValueReader& reader = cx.reader;
+    // One day-month order for the whole column: the regional one unless only the other fits every value.
+    const DayMonthOrder order = (guess_ & kGuessDateMonthFirst) ? DayMonthOrder::MonthFirst : DayMonthOrder::DayFirst;
     ColumnValues settled(StorageKindOf(type_));
     settled.Reserve(rows);
     for (size_t r = 0; r < rows; ++r) {
@@ -306,7 +308,7 @@ class ColumnBuilder {
       } else if (type_ == JetType::Double) {
         settled.AddReal(reader.Number(s).real);
       } else {
-        settled.AddReal(reader.Date(s).value_or(DateValue{}).serial);
+        settled.AddReal(reader.Date(s, order).value_or(DateValue{}).serial);
       }
     }
     values_ = std::move(settled);

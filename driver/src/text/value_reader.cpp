@@ -73,6 +73,31 @@ PlainNumber ScanPlainNumber(std::string_view s) {
 
 bool IsWord(std::string_view s, std::string_view word) { return EqualsNoCase(s, word); }
 
+// Where the first two numbers of a date such as "13/01/2024 10:00" lie, when
+// both are numbers of one or two digits followed by a separator and a third
+// number: the dates whose reading depends on the day-month order.
+struct LeadingNumbers {
+  bool found = false;
+  size_t firstEnd = 0, secondBegin = 0, secondEnd = 0;
+  int first = 0, second = 0;
+};
+
+LeadingNumbers FindLeadingNumbers(std::string_view s) {
+  LeadingNumbers out;
+  auto digits = [&](size_t at, size_t& end, int& value) {
+    end = at;
+    value = 0;
+    while (end < s.size() && end - at < 3 && IsDigit(s[end])) value = value * 10 + (s[end++] - '0');
+    return end > at && end - at <= 2;
+  };
+  auto separator = [&](size_t at) { return at < s.size() && (s[at] == '/' || s[at] == '-'); };
+  if (!digits(0, out.firstEnd, out.first) || !separator(out.firstEnd)) return out;
+  out.secondBegin = out.firstEnd + 1;
+  if (!digits(out.secondBegin, out.secondEnd, out.second) || !separator(out.secondEnd)) return out;
+  out.found = out.secondEnd + 1 < s.size() && IsDigit(s[out.secondEnd + 1]);
+  return out;
+}
+
 }  // namespace
 
 std::string_view ValueReader::Normalized(std::string_view text, std::string& buffer) const {
@@ -148,6 +173,25 @@ std::optional<DateValue> ValueReader::Date(std::string_view text) const {
   return ParseDate(text);
 }
 
+std::optional<DateValue> ValueReader::Date(std::string_view text, DayMonthOrder order) const {
+  const std::string_view s = TrimSpaces(text);
+  if (!format_.dateTimeFormat.empty())
+    if (auto d = ParseDateByPicture(s, format_.dateTimeFormat)) return d;
+  const LeadingNumbers n = FindLeadingNumbers(s);
+  if (!n.found) return ParseDate(s);
+  // The general reading takes the first number as the month whenever it can
+  // be one; for the day first, the two numbers change places.
+  if (order == DayMonthOrder::MonthFirst) return n.first <= 12 ? ParseDate(s) : std::nullopt;
+  if (n.second > 12) return std::nullopt;
+  std::string swapped;
+  swapped.reserve(s.size());
+  swapped.append(s.substr(n.secondBegin, n.secondEnd - n.secondBegin));
+  swapped.append(s.substr(n.firstEnd, n.secondBegin - n.firstEnd));
+  swapped.append(s.substr(0, n.firstEnd));
+  swapped.append(s.substr(n.secondEnd));
+  return ParseDate(swapped);
+}
+
 std::optional<bool> ValueReader::Boolean(std::string_view text) const {
   const std::string_view s = TrimSpaces(text);
   if (IsWord(s, "Yes") || IsWord(s, "On")) return true;
@@ -173,8 +217,10 @@ unsigned ValueReader::Guess(std::string_view text) const {
     }
     return plain.significant <= 17 ? kGuessDouble : 0;
   }
-  if (Date(trimmed)) return kGuessDate;
-  return 0;
+  unsigned orders = 0;
+  if (Date(trimmed, DayMonthOrder::MonthFirst)) orders |= kGuessDateMonthFirst;
+  if (Date(trimmed, DayMonthOrder::DayFirst)) orders |= kGuessDateDayFirst;
+  return orders;
 }
 
 bool IsWholeNumberType(JetType type) {

@@ -25,8 +25,15 @@ constexpr unsigned kGuessBoolean = 1;
 constexpr unsigned kGuessLong = 2;
 constexpr unsigned kGuessBigInt = 4;
 constexpr unsigned kGuessDouble = 8;
-constexpr unsigned kGuessDate = 16;
-constexpr unsigned kGuessAll = 31;
+// A date such as 02/03/2024 reads in one order or both: month first (the
+// regional, United States order) or day first. A guessed column takes one
+// order for all its values.
+constexpr unsigned kGuessDateMonthFirst = 16;
+constexpr unsigned kGuessDateDayFirst = 32;
+constexpr unsigned kGuessDate = kGuessDateMonthFirst | kGuessDateDayFirst;
+constexpr unsigned kGuessAll = 63;
+
+enum class DayMonthOrder { MonthFirst, DayFirst };
 
 class ValueReader {
  public:
@@ -37,6 +44,9 @@ class ValueReader {
   std::optional<Currency> CurrencyValue(std::string_view text) const;
   // Nullopt when the text is no date; `outOfRange` is not distinguished.
   std::optional<DateValue> Date(std::string_view text) const;
+  // The same in one order for a date whose day and month are both numbers;
+  // a date that names its month, or starts with the year, reads as above.
+  std::optional<DateValue> Date(std::string_view text, DayMonthOrder order) const;
   std::optional<bool> Boolean(std::string_view text) const;
 
   // For guessing: what the text can be read as without losing anything

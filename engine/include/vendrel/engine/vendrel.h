@@ -1,6 +1,8 @@
 #pragma once
 // The query object: runs one SELECT across the recordsets of a data source
-// and returns a new, disconnected recordset.
+// and returns a new, disconnected recordset. This one header is all a caller
+// needs: the data source, recordsets and their values, the conversions of
+// values to text, and vendrel::Error, which every failure raises.
 
 #include <cstdint>
 #include <string>
@@ -8,9 +10,14 @@
 
 #include "vendrel/dataaccess/collection.h"
 #include "vendrel/dataaccess/connection.h"
+#include "vendrel/dataaccess/convert.h"
+#include "vendrel/dataaccess/enums.h"
+#include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/object.h"
 #include "vendrel/dataaccess/recordset.h"
+#include "vendrel/dataaccess/variant.h"
 #include "vendrel/datasource/query_data_source.h"
+#include "vendrel/datasource/recordset_collection.h"
 #include "vendrel/datasource/variant_bool.h"
 #include "vendrel/engine/errors.h"
 

@@ -1,0 +1,15 @@
+# Runs the README's example and checks what it prints and that it leaves
+# nothing in the temporary folder.
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR}/tmp)
+set(ENV{TMPDIR} ${WORK_DIR}/tmp)
+execute_process(COMMAND ${PROGRAM} OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+set(expected "Wheels: Spain\nAlloy Wheels: unknown\n")
+if(NOT rc EQUAL 0 OR NOT out STREQUAL expected)
+  message(FATAL_ERROR "the README's example: status ${rc}, output '${out}', errors '${err}'; expected '${expected}'")
+endif()
+file(GLOB left ${WORK_DIR}/tmp/*)
+if(left)
+  message(FATAL_ERROR "the README's example left ${left}")
+endif()
+file(REMOVE_RECURSE ${WORK_DIR})
