@@ -1,5 +1,8 @@
 #include "sql_rewriter.h"
 
+#include <algorithm>
+#include <set>
+
 
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/text.h"
@@ -112,9 +115,25 @@ RewrittenSql RewriteSqlTokens(std::string_view sql, const std::vector<TableName>
   const std::vector<SqlToken> tokens = driver::TokenizeSql(sql);
 
   // One level per parenthesis: whether that level is in a FROM clause, where
-  // a comma separates tables.
-  std::vector<bool> inFrom{false};
+  // a comma separates tables, and whether it opened where a table stands.
+  struct Level {
+    bool inFrom;
+    bool isTable;
+  };
+  std::vector<Level> levels{{false, false}};
   bool expectTable = false;
+  // Aliases the caller gave its tables: a qualifier that names one stays.
+  std::set<std::string> aliases;
+  auto noteAlias = [&](size_t at) {
+    if (at < tokens.size() && IsKeyword(tokens[at], "AS")) ++at;
+    if (at < tokens.size() && IsAlias(&tokens[at])) aliases.insert(FoldCase(tokens[at].text));
+  };
+  struct Qualifier {
+    SqlEdit edit;
+    std::string folded;
+  };
+  std::vector<Qualifier> qualifiers;
+
   for (size_t i = 0; i < tokens.size(); ++i) {
     const SqlToken& t = tokens[i];
     const SqlToken* before = i > 0 ? &tokens[i - 1] : nullptr;
@@ -132,16 +151,17 @@ RewrittenSql RewriteSqlTokens(std::string_view sql, const std::vector<TableName>
                                : index.Find(sql, tokens, i, last);
     const SqlToken* after = last + 1 < tokens.size() ? &tokens[last + 1] : nullptr;
     if (target && IsQualifierMark(after)) {
-      out.edits.push_back({t.begin, tokens[last].end, QualifierAs(t, sql, *target)});
+      qualifiers.push_back({{t.begin, tokens[last].end, QualifierAs(t, sql, *target)}, FoldCase(t.text)});
       i = last;
       continue;
     }
     if (target && tablePosition) {
       if ((after && IsKeyword(*after, "AS")) || IsAlias(after)) {
         out.edits.push_back({t.begin, tokens[last].end, target->table});
+        noteAlias(last + 1);
       } else if (IsOperator(after, ",") && after->begin == tokens[last].end) {
         out.edits.push_back({t.begin, after->end, target->table + " " + target->qualifier + ", "});
-        expectTable = inFrom.back();
+        expectTable = levels.back().inFrom;
         ++last;
       } else {
         out.edits.push_back({t.begin, tokens[last].end, target->table + " " + target->qualifier});
@@ -149,24 +169,39 @@ RewrittenSql RewriteSqlTokens(std::string_view sql, const std::vector<TableName>
       i = last;
       continue;
     }
+    if (tablePosition && IsAlias(&t)) {
+      // a table that is no recordset: a file name such as data.txt
+      size_t end = i;
+      while (end + 2 < tokens.size() && IsQualifierMark(&tokens[end + 1]) && IsAlias(&tokens[end + 2])) end += 2;
+      noteAlias(end + 1);
+      i = end;
+      continue;
+    }
 
     if (IsOperator(&t, "(")) {
-      inFrom.push_back(tablePosition);  // a nested join or a derived table
+      levels.push_back({tablePosition, tablePosition});  // a nested join or a derived table
       expectTable = tablePosition;
     } else if (IsOperator(&t, ")")) {
-      if (inFrom.size() > 1) inFrom.pop_back();
+      if (levels.size() > 1) {
+        if (levels.back().isTable) noteAlias(i + 1);
+        levels.pop_back();
+      }
     } else if (IsOperator(&t, ",")) {
-      expectTable = inFrom.back();
+      expectTable = levels.back().inFrom;
     } else if (IsKeyword(t, "FROM")) {
-      inFrom.back() = true;
+      levels.back().inFrom = true;
       expectTable = true;
     } else if (IsKeyword(t, "JOIN")) {
       expectTable = true;
     } else if (IsKeyword(t, "SELECT") || IsKeyword(t, "WHERE") || IsKeyword(t, "GROUP") ||
                IsKeyword(t, "HAVING") || IsKeyword(t, "ORDER") || IsKeyword(t, "UNION")) {
-      inFrom.back() = false;
+      levels.back().inFrom = false;
     }
   }
+
+  for (Qualifier& q : qualifiers)
+    if (!aliases.contains(q.folded)) out.edits.push_back(std::move(q.edit));
+  std::sort(out.edits.begin(), out.edits.end(), [](const SqlEdit& a, const SqlEdit& b) { return a.begin < b.begin; });
 
   size_t copiedTo = 0;
   for (const SqlEdit& edit : out.edits) {

@@ -40,8 +40,10 @@ struct RewrittenSql {
 //   - as a table of a FROM clause (after FROM, JOIN, a comma of the FROM list
 //     or the "(" of a nested join), at any depth:  rs1 -> F.txt F,
 //     rs1 AS o -> F.txt AS o, rs1 o -> F.txt o; "rs1," -> "F.txt F, ".
-// Keywords, literals, column names and aliases, names after a dot, and text
-// after a token the driver cannot read stay as written.
+// Keywords, literals, column names and aliases, names after a dot, a
+// qualifier that names an alias the statement gives a table (FROM rs1 rs1,
+// FROM rs2 AS rs1), and text after a token the driver cannot read stay as
+// written.
 RewrittenSql RewriteSqlTokens(std::string_view sql, const std::vector<TableName>& tables);
 std::string RewriteSqlText(std::string_view sql, const std::vector<TableName>& tables);
 

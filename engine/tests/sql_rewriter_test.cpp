@@ -148,6 +148,10 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{"a kept result whose name is not one plain word goes in brackets",
                     {{"my rs", "my rs"}, {"select", "select"}}, "SELECT [my rs].A FROM [my rs], [select] ",
                     "SELECT [my rs].A FROM [my rs.txt] [my rs],  [select.txt] [select] "},
+        RewriteCase{"a qualifier that names an alias stays", {{"a", "TEMP1"}, {"b", "TEMP2"}},
+                    "SELECT a.id, b.id FROM a a INNER JOIN b AS x ON a.id = x.id, (SELECT 1 AS id FROM b) AS b ",
+                    "SELECT a.id, b.id FROM TEMP1.txt a INNER JOIN TEMP2.txt AS x ON a.id = x.id, (SELECT 1 AS id "
+                    "FROM TEMP2.txt TEMP2) AS b "},
         RewriteCase{"a table after a number glued to it is not a name", {{"s1", "TEMP1"}}, "SELECT 2s1 FROM t ",
                     "SELECT 2s1 FROM t "},
         RewriteCase{"text after an unreadable token stays as written", {{"rs1", "TEMP1234"}},
