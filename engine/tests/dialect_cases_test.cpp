@@ -9,7 +9,8 @@
 //   table NAME
 //   col Type|col Type            Integer Short Single Double Currency Date Bit
 //   value|value                  Char(n) LongChar; Byte and BigInt driver-only
-//   ...                          Null is Null; \t \r \n \| \\ are escapes
+//   ...                          Null is Null; escapes: \t \r \n \| \\,
+//                                \s a space (at a line's end), \e nothing
 //
 //   case NAME
 //   uses a, b                    optional: the tables; all of the file's else
@@ -64,6 +65,7 @@ struct Case {
   std::map<std::string, Table> tables;  // of the file
   bool throughExecute = false;          // which run this is
   std::string loadError;                // the file could not be read
+  std::string testName;
 };
 
 std::string Unescape(std::string_view text) {
@@ -74,7 +76,8 @@ std::string Unescape(std::string_view text) {
       continue;
     }
     const char c = text[++i];
-    out += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+    if (c == 'e') continue;  // nothing: an empty line is a block's end
+    out += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c == 's' ? ' ' : c;
   }
   return out;
 }
@@ -203,9 +206,15 @@ std::vector<Case> AllCases(bool throughExecute) {
       unreadable.file = path.stem().string();
       unreadable.name = "unreadable";
       unreadable.loadError = e.what();
+      unreadable.testName = testing::CaseName(unreadable.file) + "_Unreadable";
       cases.push_back(std::move(unreadable));
     }
+    std::set<std::string> names;
     for (Case& c : cases) {
+      // Names that read alike once only letters and digits are kept ("7/2",
+      // "7\\2") take their line.
+      c.testName = testing::CaseName(c.file) + "_" + testing::CaseName(c.name);
+      if (!names.insert(c.testName).second) c.testName += "_line" + std::to_string(c.line);
       if (throughExecute && !c.driverOnly.empty()) continue;
       c.throughExecute = throughExecute;
       all.push_back(std::move(c));
@@ -227,7 +236,7 @@ constexpr TypeOf kColumnTypes[] = {
     {"Integer", adInteger, "Integer"}, {"Short", adSmallInt, "Short"},       {"Single", adSingle, "Single"},
     {"Double", adDouble, "Double"},    {"Currency", adCurrency, "Currency"}, {"Date", adDate, "Date"},
     {"Bit", adBoolean, "Bit"},         {"LongChar", adLongVarWChar, "LongChar"},
-    {"Byte", adUnsignedTinyInt, "Byte"}, {"BigInt", adBigInt, "Long Integer"},
+    {"Byte", adUnsignedTinyInt, "Byte"}, {"BigInt", adBigInt, "BigInt"},
 };
 
 // Result field types by name.
@@ -383,7 +392,7 @@ TEST_P(DialectCases, GiveTheExpectedResult) {
 }
 
 std::string CaseTestName(const ::testing::TestParamInfo<Case>& info) {
-  return testing::CaseName(info.param.file) + "_" + testing::CaseName(info.param.name);
+  return info.param.testName;
 }
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.file << ": " << c.name; }
