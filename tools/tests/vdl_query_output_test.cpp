@@ -104,8 +104,11 @@ TEST_F(OutputTest, InputNamesAreReplacedOnlyAsTablesAndQualifiers) {
            Case{"SELECT OrderID FROM rsO WHERE Freight > (SELECT AVG(Freight) FROM rsO)", "3\n"},
            Case{"SELECT COUNT(*) FROM (SELECT DISTINCT CustomerID FROM rsO) AS t", "2\n"},
            Case{"SELECT Tag.Tag FROM Tag WHERE Tag.Tag <> 'Tag' ORDER BY Tag", "blue\nred\n"},
+           Case{"SELECT [Select].Tag FROM [Select] WHERE [Select].Tag = 'red'", "red\n"},
+           Case{"SELECT rsO.CustomerID FROM rsO, txt WHERE txt.OrderID = rsO.OrderID AND txt.OrderID = 2", "BON\n"},
        }) {
-    const RunResult r = Run({"-i", "rsO=o.csv", "-i", "Tag=tag.csv", "-f", "tsv", c.sql});
+    const RunResult r = Run({"-i", "rsO=o.csv", "-i", "Tag=tag.csv", "-i", "Select=tag.csv", "-i", "txt=o.csv", "-f",
+                             "tsv", c.sql});
     ASSERT_EQ(0, r.status) << c.sql << "\n" << r.err;
     const size_t header = r.out.find('\n');
     EXPECT_EQ(r.out.substr(header + 1), c.out) << c.sql;
