@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <set>
 
-
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/text.h"
 #include "vendrel/driver/sql_tokens.h"
