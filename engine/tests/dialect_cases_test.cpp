@@ -13,7 +13,10 @@
 //                                \s a space (at a line's end), \e nothing
 //
 //   case NAME
-//   uses a, b                    optional: the tables; all of the file's else
+//   uses a, kept B               optional: the tables; all of the file's else.
+//                                kept B: through Execute the table b (any
+//                                case) is first kept under its own name by
+//                                the same object, then entered as B
 //   driver-only REASON           optional: not run through Execute
 //   SELECT ...                   one or more lines
 //   ----
@@ -28,11 +31,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "engine_test_support.h"
 #include "query_run.h"
 #include "vendrel/dataaccess/connection.h"
+#include "vendrel/dataaccess/text.h"
 #include "vendrel/driver/driver.h"
 #include "vendrel/engine/vendrel.h"
 
@@ -54,7 +59,8 @@ struct Case {
   std::string file;  // without folder and extension
   std::string name;
   int line = 0;
-  std::vector<std::string> uses;
+  std::vector<std::string> uses;  // as written
+  std::set<std::string> kept;     // of those, the ones entered as kept results
   std::string driverOnly;  // why, when the case cannot be put as recordsets
   std::string sql;
   bool expectsError = false;
@@ -116,6 +122,13 @@ std::string Trim(std::string s) {
   return s;
 }
 
+// The table of that name, compared without regard to case.
+const Table* TableOf(const std::map<std::string, Table>& tables, const std::string& name) {
+  for (const auto& [tableName, table] : tables)
+    if (EqualsNoCase(tableName, name)) return &table;
+  return nullptr;
+}
+
 std::vector<Case> ReadCaseFile(const std::filesystem::path& path) {
   std::ifstream in(path);
   std::vector<std::vector<std::pair<int, std::string>>> blocks(1);
@@ -160,6 +173,10 @@ std::vector<Case> ReadCaseFile(const std::filesystem::path& path) {
         std::stringstream names(l.substr(5));
         for (std::string name; std::getline(names, name, ',');) {
           while (name.starts_with(' ')) name.erase(0, 1);
+          if (name.starts_with("kept ")) {
+            name.erase(0, 5);
+            c.kept.insert(name);
+          }
           c.uses.push_back(name);
         }
       } else if (c.sql.empty() && l.starts_with("driver-only")) {
@@ -183,7 +200,7 @@ std::vector<Case> ReadCaseFile(const std::filesystem::path& path) {
     if (c.uses.empty())
       for (const auto& [name, table] : tables) c.uses.push_back(name);
     for (const std::string& name : c.uses)
-      if (!tables.contains(name)) throw std::runtime_error(where + ": no table " + name);
+      if (!TableOf(tables, name)) throw std::runtime_error(where + ": no table " + name);
     c.tables = tables;
     cases.push_back(std::move(c));
   }
@@ -330,7 +347,7 @@ class DialectCases : public testing::TempRootTest, public ::testing::WithParamIn
   Ref<Recordset> ThroughTheDriver(const Case& c) {
     const std::string folder = Root() + "/tables";
     std::filesystem::create_directories(folder);
-    for (const std::string& name : c.uses) WriteTextTable(folder, c.tables.at(name));
+    for (const std::string& name : c.uses) WriteTextTable(folder, *TableOf(c.tables, name));
     driver::RegisterProviders();
     Ref<Connection> connection = Connection::Create();
     connection->SetConnectionString(engine::TextConnectionString(folder));
@@ -343,9 +360,20 @@ class DialectCases : public testing::TempRootTest, public ::testing::WithParamIn
   }
 
   Ref<Recordset> ThroughExecute(const Case& c) {
+    Ref<Vendrel> query = Vendrel::Create();
     Ref<QueryDataSource> source = QueryDataSource::Create();
-    for (const std::string& name : c.uses) source->RecordsetCollection()->Add(RecordsetOf(c.tables.at(name)), name);
-    return Vendrel::Create()->Execute(source, c.sql, adOpenStatic, adLockReadOnly);
+    for (const std::string& name : c.uses) {
+      const Table& table = *TableOf(c.tables, name);
+      if (!c.kept.contains(name)) {
+        source->RecordsetCollection()->Add(RecordsetOf(table), name);
+        continue;
+      }
+      Ref<QueryDataSource> keep = QueryDataSource::Create();
+      keep->RecordsetCollection()->Add(RecordsetOf(table), table.name);
+      query->Execute(keep, "SELECT * FROM [" + table.name + "]", adOpenStatic, adLockReadOnly, true, table.name);
+      source->RecordsetCollection()->Add(nullptr, name, true);
+    }
+    return query->Execute(source, c.sql, adOpenStatic, adLockReadOnly);
   }
 };
 
