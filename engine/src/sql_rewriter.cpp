@@ -144,17 +144,14 @@ RewrittenSql RewriteSqlTokens(std::string_view sql, const std::vector<TableName>
     // SELECT that opens a derived table is never a table.
     size_t last = i;
     const bool gluedToNumber = before && before->kind == SqlTokenKind::Number && before->end == t.begin;
-    const Target* target = IsQualifierMark(before) || gluedToNumber ||
-                                   (IsOperator(before, "(") && IsKeyword(t, "SELECT"))
-                               ? nullptr
-                               : index.Find(sql, tokens, i, last);
+    const Target* target = IsQualifierMark(before) || gluedToNumber ? nullptr : index.Find(sql, tokens, i, last);
     const SqlToken* after = last + 1 < tokens.size() ? &tokens[last + 1] : nullptr;
     if (target && IsQualifierMark(after)) {
       qualifiers.push_back({{t.begin, tokens[last].end, QualifierAs(t, sql, *target)}, FoldCase(t.text)});
       i = last;
       continue;
     }
-    if (target && tablePosition) {
+    if (target && tablePosition && !(IsOperator(before, "(") && IsKeyword(t, "SELECT"))) {
       if ((after && IsKeyword(*after, "AS")) || IsAlias(after)) {
         out.edits.push_back({t.begin, tokens[last].end, target->table});
         noteAlias(last + 1);

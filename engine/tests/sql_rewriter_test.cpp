@@ -127,6 +127,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "SELECT * FROM rsO;SELECT * FROM rsO\tWHERE 1;FROM rsO\r\n;FROM rsD",
                     "SELECT * FROM TEMP1.txt TEMP1;SELECT * FROM TEMP1.txt TEMP1\tWHERE 1;FROM TEMP1.txt "
                     "TEMP1\r\n;FROM TEMP2.txt TEMP2"},
+        RewriteCase{"a keyword name after a parenthesis, as qualifier and as the SELECT of a derived table",
+                    {{"Select", "TEMP1"}}, "SELECT MAX(Select.N) FROM (SELECT N FROM Select) AS t, (Select) ",
+                    "SELECT MAX(TEMP1.N) FROM (SELECT N FROM TEMP1.txt TEMP1) AS t, (Select) "},
         RewriteCase{"keyword names, bracketed or not", {{"Select", "TEMP1"}, {"Order", "TEMP2"}},
                     "SELECT [Select].A, Order.B FROM [Select], Order ORDER BY [Order].B ",
                     "SELECT [TEMP1].A, TEMP2.B FROM TEMP1.txt TEMP1,  TEMP2.txt TEMP2 ORDER BY [TEMP2].B "},
