@@ -325,7 +325,8 @@ Ref<Recordset> RecordsetOf(const Table& table) {
 // statement names it as written) with its schema.ini section.
 void WriteTextTable(const std::string& folder, const Table& table) {
   std::string data;
-  std::string section = "[" + table.name + "]\r\nColNameHeader = True\r\nCharacterSet = Ansi\r\nFormat = TABDelimited\r\n";
+  std::string section =
+      "[" + table.name + "]\r\nColNameHeader = True\r\nCharacterSet = Ansi\r\nFormat = TABDelimited\r\n";
   for (size_t i = 0; i < table.columns.size(); ++i) {
     data += (i ? "\t" : "") + table.columns[i].name;
     section += "Col" + std::to_string(i + 1) + "=" + table.columns[i].name + " " +
