@@ -386,7 +386,9 @@ TEST_P(DialectCases, GiveTheExpectedResult) {
   const testing::CaughtError caught =
       testing::CatchError([&] { result = c.throughExecute ? ThroughExecute(c) : ThroughTheDriver(c); });
   // The query object is gone: whatever the outcome, it left nothing behind.
-  if (c.throughExecute) EXPECT_EQ(Tree(), std::set<std::string>{});
+  if (c.throughExecute) {
+    EXPECT_EQ(Tree(), std::set<std::string>{});
+  }
   if (c.expectsError) {
     ASSERT_TRUE(caught.thrown) << "no error";
     long number = c.errorNumber;
