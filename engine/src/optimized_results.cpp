@@ -10,7 +10,9 @@
 namespace vendrel {
 
 void Vendrel::SaveOptimizedRecordset(const Ref<Recordset>& result, const std::string& recordsetName) {
-  const std::string path = fs::JoinPath(optimizedFolder_, recordsetName + ".txt");
+  // One spelling per name, so that "RS3" finds and replaces what "rs3" kept.
+  const std::string fileName = engine::KeptResultFileName(recordsetName);
+  const std::string path = fs::JoinPath(optimizedFolder_, fileName + ".txt");
   try {
     {
       fs::OutputFile file(path, fs::OutputFile::Mode::Create, engine::kFileMode);
@@ -19,7 +21,7 @@ void Vendrel::SaveOptimizedRecordset(const Ref<Recordset>& result, const std::st
     }
     Ref<Collection> entries = Collection::Create();
     entries->Add(Variant(result));
-    WriteSchemaFile(entries, {recordsetName}, optimizedFolder_);
+    WriteSchemaFile(entries, {fileName}, optimizedFolder_);
   } catch (...) {
     // A stored file that is cut short, or that an earlier section of its name
     // would describe, must not be read as the result: without it a later

@@ -28,6 +28,49 @@ std::string ConnectionStringValue(std::string_view value) {
   return quoted + "\"";
 }
 
+bool IsWordByte(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return u == '_' || u >= 0x80 || (u >= '0' && u <= '9') || ((u | 0x20) >= 'a' && (u | 0x20) <= 'z');
+}
+
+// Every whole-word occurrence of a data file name that changes with each run
+// becomes the recordset's name.
+void NameFilesByRecordset(std::string& description, const std::vector<TableName>& tables) {
+  for (const TableName& table : tables) {
+    if (table.fileName.empty() || table.name.empty() || EqualsNoCase(table.fileName, table.name)) continue;
+    std::string out;
+    size_t copiedTo = 0;
+    for (size_t at = description.find(table.fileName); at != std::string::npos;
+         at = description.find(table.fileName, at + 1)) {
+      const size_t end = at + table.fileName.size();
+      if (at < copiedTo || (at > 0 && IsWordByte(description[at - 1])) ||
+          (end < description.size() && IsWordByte(description[end])))
+        continue;
+      out.append(description, copiedTo, at - copiedTo);
+      out += table.name;
+      copiedTo = end;
+    }
+    if (copiedTo == 0) continue;
+    out.append(description, copiedTo, std::string::npos);
+    description = std::move(out);
+  }
+}
+
+// "at character n" of the rewritten statement, counted in the caller's.
+void CountPositionsInCallerText(std::string& description, const std::vector<SqlEdit>& edits) {
+  static constexpr std::string_view kMarker = "at character ";
+  for (size_t at = description.find(kMarker); at != std::string::npos; at = description.find(kMarker, at + 1)) {
+    const size_t digits = at + kMarker.size();
+    size_t end = digits;
+    while (end < description.size() && description[end] >= '0' && description[end] <= '9') ++end;
+    if (end == digits || end - digits > 12) continue;
+    const size_t position = std::stoull(description.substr(digits, end - digits));
+    if (position == 0) continue;
+    const std::string mapped = std::to_string(CallerOffset(edits, position - 1) + 1);
+    description.replace(digits, end - digits, mapped);
+  }
+}
+
 }  // namespace
 
 std::string TextConnectionString(std::string_view folder) {
@@ -35,12 +78,17 @@ std::string TextConnectionString(std::string_view folder) {
          ";Extended Properties=\"text;HDR=Yes;FMT=Delimited;\";";
 }
 
-Error TranslatedDriverError(std::string description) {
+Error TranslatedDriverError(std::string description, const std::vector<TableName>& tables,
+                            const std::vector<SqlEdit>& edits) {
   ReplaceAllNoCase(description, "Microsoft Jet database engine", "VDL Component");
   ReplaceAllNoCase(description, ".txt", "");
   ReplaceAllNoCase(description, "Text File", "Temporary File");
-  if (ContainsNoCase(description, "missing operator"))
+  if (ContainsNoCase(description, "missing operator")) {
     description = "SQL syntax error (missing Operator) in query expression.";
+  } else {
+    NameFilesByRecordset(description, tables);
+    if (!edits.empty()) CountPositionsInCallerText(description, edits);
+  }
   return Error(errors::kQueryFailed, std::string(errors::kSource), std::move(description));
 }
 
@@ -136,7 +184,17 @@ Ref<Recordset> Vendrel::RunQuery(const Ref<Collection>& names, const std::vector
         retried = true;
         continue;
       }
-      if (ContainsNoCase(errorSource, driver::kDriverSource)) throw engine::TranslatedDriverError(std::move(description));
+      if (ContainsNoCase(errorSource, driver::kDriverSource)) {
+        std::vector<engine::TableName> tables;
+        std::vector<engine::SqlEdit> edits;
+        try {
+          tables = engine::PairTableNames(names, fileNames);
+          edits = engine::RewriteSqlTokens(sqlText + " ", tables).edits;
+        } catch (...) {
+          // the description then keeps the driver's names and positions
+        }
+        throw engine::TranslatedDriverError(std::move(description), tables, edits);
+      }
       return nullptr;
     }
   }

@@ -18,8 +18,12 @@ namespace vendrel::engine {
 std::string TextConnectionString(std::string_view folder);
 
 // Error 1007 for a driver error's description: the engine's name, ".txt" and
-// "Text File" replaced; any "missing operator" error in one fixed text.
-Error TranslatedDriverError(std::string description);
+// "Text File" replaced; any "missing operator" error in one fixed text. The
+// description then names what the caller wrote: a drawn data file name
+// reads as its recordset name, and "at character n" counts in the caller's
+// statement, given the edits that rewrote it.
+Error TranslatedDriverError(std::string description, const std::vector<TableName>& tables = {},
+                            const std::vector<SqlEdit>& edits = {});
 
 // A result field that the driver qualified with a data file name
 // ("TEMP4471803.SUPPLIER") is named by its recordset name ("rs2.SUPPLIER").

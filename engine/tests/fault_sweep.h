@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -73,8 +74,10 @@ struct ExpectedError {
 // The engine's mends hold: the folder of a failed step goes (so 1011 for
 // step 2 needs no open connection), and an unknown cause reads the same
 // everywhere.
+// plainNames: the recordset names of the entries that are exported, in entry
+// order; a driver error names a data file by its recordset.
 inline ExpectedError ExpectedFor(const FailedRun& run, const std::string& parent, const std::string& optimizedFolder,
-                                 QueryDriver driver) {
+                                 QueryDriver driver, const std::vector<std::string>& plainNames = {}) {
   const std::string prefixed = "[Vendrel] " + kUnknownCause;
   const std::filesystem::path path(run.failed.path);
   const std::string folder = path.parent_path().string();
@@ -122,7 +125,18 @@ inline ExpectedError ExpectedFor(const FailedRun& run, const std::string& parent
     if (op == "DeleteFile") return {false, 0, ""};
     if (driver == QueryDriver::Scripted && op == "ReadFile") return {true, -2147220502, kUnknownCause};
     if (op == "ReadFile" || op == "FileInfo") {
-      const std::string named = file.ends_with(".txt") ? file.substr(0, file.size() - 4) : file;
+      std::string named = file.ends_with(".txt") ? file.substr(0, file.size() - 4) : file;
+      // The exported files are opened for writing in entry order.
+      std::vector<std::string> written;
+      for (const fs::faults::Operation& o : run.before) {
+        const std::string f = std::filesystem::path(o.path).filename().string();
+        if (o.name == "OpenFile" && isQueryFolderFile(o, "") && std::regex_match(f, std::regex("TEMP[0-9]+\\.txt")) &&
+            std::find(written.begin(), written.end(), f) == written.end())
+          written.push_back(f);
+      }
+      const auto at = std::find(written.begin(), written.end(), file);
+      if (at != written.end() && static_cast<size_t>(at - written.begin()) < plainNames.size())
+        named = plainNames[static_cast<size_t>(at - written.begin())];
       return {true, -2147220497,
               "[Vendrel] The VDL Component cannot open the file '" + named +
                   "'.  It is already opened exclusively by another user, or you need permission to view its data."};

@@ -1,6 +1,7 @@
 // Hostile input through the text driver, one case a row: odd field names,
 // text values and recordsets, recordset names that the SQL can confuse,
-// malformed and huge statements, kept-result names with path characters,
+// huge statements (the malformed ones are data, in
+// driver/tests/sql/hostile.test), kept-result names with path characters,
 // and temporary folders that cannot be used. Each case gives a clear error
 // or the right result, leaves nothing on disk, and the object runs the next
 // query correctly.
@@ -303,14 +304,11 @@ INSTANTIATE_TEST_SUITE_P(
                 {"0|n0", "1|n1"}},
         Hostile{"a name that is a keyword of the statement",
                 [] {
-                  return std::vector<Input>{{"Select", Numbers(2)}};
+                  return std::vector<Input>{{"Select", Numbers(2)}, {"Order", Numbers(1)}};
                 },
-                Sql("SELECT Select.N FROM Select"),
+                Sql("SELECT Select.N, [Order].A FROM Select, [Order] ORDER BY Select.N"),
                 {},
-                {},
-                -2147220497,
-                kDriverErrorOf + "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
-                                 "'UPDATE'\\."},
+                {"0|n0", "1|n0"}},
         Hostile{"a name that begins another",
                 [] {
                   return std::vector<Input>{{"rs1", Numbers(2)}, {"rs10", Numbers(3)}};
@@ -332,52 +330,18 @@ INSTANTIATE_TEST_SUITE_P(
                 Sql("SELECT my rs.N FROM my rs ORDER BY 1"),
                 {},
                 {"0", "1"}},
-        Hostile{"a bracketed name with a space is not rewritten",
+        Hostile{"a bracketed name with a space",
                 [] {
                   return std::vector<Input>{{"my rs", Numbers(2)}};
                 },
-                Sql("SELECT [my rs].N FROM [my rs]"),
+                Sql("SELECT [my rs].N FROM [my rs] ORDER BY [my rs].N DESC"),
                 {},
-                {},
-                -2147220497,
-                kDriverErrorOf +
-                    "The VDL Component cannot find the input table or query 'my rs'\\.  Make sure it exists "
-                    "and that its name is spelled correctly\\."}),
+                {"1", "0"}}),
     testing::NameFromWhat());
 
 INSTANTIATE_TEST_SUITE_P(
     Statements, HostileInputs,
-    ::testing::Values(Hostile{"an unknown table",
-                              One({{"A"}}, {}),
-                              Sql("SELECT * FROM rs9"),
-                              {},
-                              {},
-                              -2147220497,
-                              kDriverErrorOf + "The VDL Component cannot find the input table or query 'rs9'\\..*"},
-                      Hostile{"an unknown column",
-                              One({{"A"}}, {}),
-                              Sql("SELECT rs1.B FROM rs1"),
-                              {},
-                              {},
-                              -2147220497,
-                              kDriverErrorOf +
-                                  "The VDL Component does not recognize 'TEMP[0-9]+\\.B' as a valid field name or "
-                                  "expression\\..*"},
-                      Hostile{"an unterminated literal",
-                              One({{"A"}}, {}),
-                              Sql("SELECT 'abc FROM rs1"),
-                              {},
-                              {},
-                              -2147220497,
-                              kDriverErrorOf + "Syntax error in string in query expression ''abc FROM rs1'\\."},
-                      Hostile{"an unterminated bracket",
-                              One({{"A"}}, {}),
-                              Sql("SELECT [abc FROM rs1"),
-                              {},
-                              {},
-                              -2147220497,
-                              kDriverErrorOf + "Invalid bracketing of name '\\[abc FROM (TEMP[0-9]+) \\1 '\\."},
-                      Hostile{"a thousand nested parentheses",
+    ::testing::Values(Hostile{"a thousand nested parentheses",
                               One({{"N", adInteger, 0}}, {{Variant::Long(4)}}),
                               Sql("SELECT " + std::string(1000, '(') + "rs1.N" + std::string(1000, ')') + " FROM rs1"),
                               {},

@@ -63,6 +63,39 @@ INSTANTIATE_TEST_SUITE_P(
         TranslationCase{"other texts pass unchanged", "Division by zero", "Division by zero"}),
     testing::NameFromWhat());
 
+// The data file names change with every run: a description names the
+// recordset, and positions count in the caller's statement.
+TEST(DriverErrorsInCallersTerms, NameRecordsetsAndCountInTheCallersStatement) {
+  const std::vector<TableName> tables = {{"rs1", "TEMP20216224"}, {"rs2", "TEMP2021"}, {"rs3", "rs3"}};
+  struct Case {
+    const char* driverText;
+    const char* description;
+  };
+  for (const Case& c : {
+           Case{"Line 2 of 'TEMP20216224.txt': the value 'x' of column 'V' cannot be read as Double.",
+                "Line 2 of 'rs1': the value 'x' of column 'V' cannot be read as Double."},
+           Case{"The Microsoft Jet database engine does not recognize 'TEMP2021.X' as a valid field name or "
+                "expression. Did you mean 'TEMP2021.A'?",
+                "The VDL Component does not recognize 'rs2.X' as a valid field name or expression. Did you mean "
+                "'rs2.A'?"},
+           // a longer word that begins with a file name is another word
+           Case{"'TEMP20216224x' and 'xTEMP2021' and 'TEMP2021_'", "'TEMP20216224x' and 'xTEMP2021' and 'TEMP2021_'"},
+           // a kept result's file name is its own name
+           Case{"Could not read 'rs3'.", "Could not read 'rs3'."},
+       }) {
+    EXPECT_EQ(TranslatedDriverError(c.driverText, tables).Description(), c.description);
+  }
+
+  const std::string sql = "SELECT rs1.A FROM rs1 ORDER rs1.A ";
+  const RewrittenSql rewritten = RewriteSqlTokens(sql, tables);
+  const size_t at = rewritten.text.find("ORDER") + 1;
+  const std::string driverText =
+      "Syntax error in ORDER BY clause. Near 'TEMP20216224' at character " + std::to_string(at + 6) + ".";
+  EXPECT_EQ(TranslatedDriverError(driverText, tables, rewritten.edits).Description(),
+            "Syntax error in ORDER BY clause. Near 'rs1' at character " + std::to_string(sql.find("ORDER") + 7) +
+                ".");
+}
+
 TEST(QualifiedResultFields, AreNamedByTheirRecordsetName) {
   RowStore rows({{"TEMP4471803.SUPPLIER", adVarWChar}, {"temp99.SUPPLIER", adVarWChar}, {"rs3.X", adInteger},
                  {"PRODUCT", adVarWChar}, {"OTHER.Y", adInteger}});

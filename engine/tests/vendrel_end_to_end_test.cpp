@@ -183,8 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
                  -2147220497, "\\[Vendrel\\] SQL syntax error \\(missing Operator\\) in query expression\\."},
         Provoked{"unknown column",
                  [](Vendrel& q, const std::string&) { return RunSql(q, "SELECT rs1.NOPE FROM rs1"); }, -2147220497,
-                 "\\[Vendrel\\] The VDL Component does not recognize '(TEMP[0-9]+)\\.NOPE' as a valid field name or "
-                 "expression\\.( Did you mean '\\1\\.PRODUCT'\\?)?"},
+                 "\\[Vendrel\\] The VDL Component does not recognize 'rs1\\.NOPE' as a valid field name or "
+                 "expression\\.( Did you mean 'rs1\\.PRODUCT'\\?)?"},
         Provoked{"unknown table", [](Vendrel& q, const std::string&) { return RunSql(q, "SELECT * FROM rs9"); },
                  -2147220497,
                  "\\[Vendrel\\] The VDL Component cannot find the input table or query 'rs9'\\.  Make sure it exists "

@@ -105,7 +105,9 @@ TEST_P(FaultInjection, EachFailingOperationGivesTheErrorOfItsStepLeavesNothingAn
         const std::string at = "operation " + std::to_string(run.k) + " (" + run.failed.name + ")";
         operations.insert(run.failed.name);
         EXPECT_FAILED_RUN_GIVES(
-            run, testing::ExpectedFor(run, Parent(), query_->OptimizedFolder(), testing::QueryDriver::Text));
+            run, testing::ExpectedFor(run, Parent(), query_->OptimizedFolder(), testing::QueryDriver::Text,
+                                      GetParam().keptResultAsEntry ? std::vector<std::string>{"rs1"}
+                                                                   : std::vector<std::string>{"rs1", "rs2"}));
         ExpectNothingOfTheQueryLeft(at);
         Ref<Recordset> again;
         EXPECT_NO_THROW(again = RunTheQuery()) << at;

@@ -117,6 +117,7 @@ TEST_F(ErrorsTest, HelpShowsUsageWithAnExampleAndVersionTheRelease) {
     for (const char* part : {"-i, --input NAME=FILE", "-f, --format FMT", "--temp-folder DIR", "--alt-quote TEXT",
                              "--version", "Example:\n  vdl-query -i rs1="})
       EXPECT_NE(std::string::npos, r.out.find(part)) << part;
+    EXPECT_EQ(std::string::npos, r.out.find("keep names apart")) << r.out;
     EXPECT_EQ("", r.err);
   }
   const RunResult version = Run({"--version"});

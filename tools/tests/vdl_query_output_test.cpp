@@ -86,6 +86,35 @@ TEST_F(OutputTest, ColumnTypesAreGuessedFromEveryValueAndEmptyFieldsAreNull) {
       r.out);
 }
 
+// Aliases, a self-join, subqueries, a derived table and a column named as
+// its input all reach the driver as written.
+TEST_F(OutputTest, InputNamesAreReplacedOnlyAsTablesAndQualifiers) {
+  WriteFile("o.csv", "OrderID,CustomerID,Freight\n1,ALF,10\n2,BON,30\n3,ALF,50\n");
+  WriteFile("tag.csv", "Tag\nred\nblue\n");
+  struct Case {
+    const char* sql;
+    const char* out;
+  };
+  for (const Case& c : {
+           Case{"SELECT o.OrderID FROM rsO AS o WHERE o.Freight > 20", "2\n3\n"},
+           Case{"SELECT o.OrderID FROM rsO o WHERE o.CustomerID = 'BON'", "2\n"},
+           Case{"SELECT a.OrderID, b.OrderID FROM rsO AS a INNER JOIN rsO AS b ON a.CustomerID = b.CustomerID "
+                "WHERE a.OrderID < b.OrderID",
+                "1\t3\n"},
+           Case{"SELECT OrderID FROM rsO WHERE Freight > (SELECT AVG(Freight) FROM rsO)", "3\n"},
+           Case{"SELECT COUNT(*) FROM (SELECT DISTINCT CustomerID FROM rsO) AS t", "2\n"},
+           Case{"SELECT Tag.Tag FROM Tag WHERE Tag.Tag <> 'Tag' ORDER BY Tag", "blue\nred\n"},
+           Case{"SELECT [Select].Tag FROM [Select] WHERE [Select].Tag = 'red'", "red\n"},
+           Case{"SELECT rsO.CustomerID FROM rsO, txt WHERE txt.OrderID = rsO.OrderID AND txt.OrderID = 2", "BON\n"},
+       }) {
+    const RunResult r = Run({"-i", "rsO=o.csv", "-i", "Tag=tag.csv", "-i", "Select=tag.csv", "-i", "txt=o.csv", "-f",
+                             "tsv", c.sql});
+    ASSERT_EQ(0, r.status) << c.sql << "\n" << r.err;
+    const size_t header = r.out.find('\n');
+    EXPECT_EQ(r.out.substr(header + 1), c.out) << c.sql;
+  }
+}
+
 TEST_F(OutputTest, TabSeparatedFilesAreReadAsTabSeparatedWithoutWritingBesideThem) {
   for (const char* name : {"t.tsv", "t.tab", "t.txt", "T.TSV"}) {
     SCOPED_TRACE(name);

@@ -128,9 +128,9 @@ line (a line ending in "\" goes on in the next), with an interactive shell on
 a terminal; .help there lists the commands.
 
 NAME is letters, digits and _. A statement names an input as a table (FROM
-rs1) and as a qualifier (rs1.PRODUCT); the query replaces each name where it
-stands as a word before a space, a comma or a ".", so keep names apart from
-the column names and other words of the statement (rs1, rs2).
+rs1, JOIN rs1 AS a, in subqueries and UNION members too) and as a qualifier
+(rs1.PRODUCT); only there is the name replaced, without regard to case, so a
+column, an alias or a text that equals a NAME stays as written.
 
   -i, --input NAME=FILE   read FILE (.csv comma-separated; .tsv, .tab, .txt
                           tab-separated; first line the column names) and add
