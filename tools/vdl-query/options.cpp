@@ -140,7 +140,7 @@ the column names and other words of the statement (rs1, rs2).
                           terminal, tsv otherwise)
       --temp-folder DIR   folder under which each query makes its work folder
       --alt-quote TEXT    what replaces each double quote in the inputs' text
-                          values (the query drops them otherwise)
+                          values (without it every value goes in unchanged)
   -h, --help              this help
       --version           the program's version
 
