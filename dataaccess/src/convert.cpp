@@ -184,9 +184,14 @@ constexpr int kMostFractionDigits = 19;
 }  // namespace
 
 void AppendExactDate(std::string& out, DateValue d) {
-  const size_t start = out.size();
-  AppendShortDateTime(out, d);
-  if (ParseDate(std::string_view(out).substr(start)) == std::optional<DateValue>(d)) return;
+  // The text to the second when it reads back (through MakeDate, as
+  // ParseDate reads it) to the same serial, which is the usual case.
+  const CivilDateTime rounded = SplitDate(d);
+  if (MakeDate(rounded.year, rounded.month, rounded.day, rounded.hour, rounded.minute, rounded.second) ==
+      std::optional<DateValue>(d)) {
+    AppendShortDateTime(out, d);
+    return;
+  }
   // The time to the second, cut (not rounded) so that the fraction stays below
   // one; then the fewest digits of the fraction that read back to the serial.
   // The fraction of a double times 86,400 is exact in a long double.
@@ -223,8 +228,10 @@ void AppendExactDate(std::string& out, DateValue d) {
   }
   // Only a time before day zero that is less than a day away (-0.25) has no
   // such text: it shows as the same time of day zero, and is written so.
-  if (!exact) return;
-  out.resize(start);
+  if (!exact) {
+    AppendShortDateTime(out, d);
+    return;
+  }
   out += candidate;
 }
 
