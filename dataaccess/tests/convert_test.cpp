@@ -178,6 +178,17 @@ TEST(ExactDate, EverySerialReadsBackBitForBit) {
   }
 }
 
+TEST(ExactDate, SerialsNoDateCanShowAreNotValidAndSplitWithoutOverflow) {
+  for (double serial : {2958466.0, -657435.0}) EXPECT_FALSE(IsValidDate(DateValue{serial}));
+  for (double serial : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300}) {
+    EXPECT_FALSE(IsValidDate(DateValue{serial}));
+    const CivilDateTime c = SplitDate(DateValue{serial});  // split as day zero, without overflow
+    EXPECT_EQ(c.year * 10000 + c.month * 100 + c.day, 18991230);
+  }
+  EXPECT_TRUE(IsValidDate(DateValue{-657434.0}));
+  EXPECT_TRUE(IsValidDate(DateValue{2958465.5}));
+}
+
 TEST(ExactDate, ReadsOnlyTheWrittenForm) {
   EXPECT_EQ(ParseExactDate("1/2/2003 13:04:05"), MakeDate(2003, 1, 2, 13, 4, 5));
   for (const char* bad : {"1/2/2003 13:04:05.", "1/2/2003 13:04.5", "1/2/2003 13:04:05.x", "13/2/2003 13:04:05.5",

@@ -88,6 +88,12 @@ TEST_F(DataFileTest, AClosedRecordsetRaisesThePlatformsClosedError) {
   EXPECT_EQ(testing::CatchError([&] { Written(*closed); }).number, err::kObjectClosed);
 }
 
+TEST(DataFileValues, ADateNoTextCanShowIsRefusedNotWritten) {
+  // A field refuses such a date; one that reaches a data file another way gives Overflow.
+  for (double serial : {std::nan(""), HUGE_VAL, 2958466.5, -1e300})
+    EXPECT_EQ(testing::CatchError([&] { CellText(Variant::Date(serial), adDate, {}); }).number, err::kOverflow);
+}
+
 struct CellCase {
   const char* what;
   Variant value;
