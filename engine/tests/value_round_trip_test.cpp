@@ -334,18 +334,18 @@ class ValueRoundTrip : public testing::TempRootTest {
       ASSERT_EQ(result->Fields().Count(), static_cast<long>(kEveryFieldType.size()));
       ASSERT_EQ(result->RecordCount(), static_cast<long>(rows));
       for (size_t f = 0; f < kEveryFieldType.size(); ++f) {
-        const FieldSpec& spec = kEveryFieldType[f];
+        const FieldSpec& wanted = kEveryFieldType[f];
         // The input's own values, as its fields hold them after SetValue.
         const std::vector<Variant> stored = ColumnOf(input, static_cast<long>(f));
-        const int expectedType = ResultTypeOf(spec, stored);
-        EXPECT_EQ(result->Fields()[f].Type(), expectedType) << spec.name;
-        EXPECT_EQ(result->Fields()[f].Name(), spec.name);
+        const int expectedType = ResultTypeOf(wanted, stored);
+        EXPECT_EQ(result->Fields()[f].Type(), expectedType) << wanted.name;
+        EXPECT_EQ(result->Fields()[f].Name(), wanted.name);
         const std::vector<Variant> got = ColumnOf(result, static_cast<long>(f));
         ASSERT_EQ(got.size(), stored.size());
         for (size_t r = 0; r < got.size(); ++r) {
           const Variant expected = ExpectedValue(stored[r], expectedType);
           EXPECT_TRUE(SameValue(got[r], expected))
-              << spec.name << " row " << r << ": got " << Shown(got[r]) << ", expected " << Shown(expected);
+              << wanted.name << " row " << r << ": got " << Shown(got[r]) << ", expected " << Shown(expected);
         }
       }
     }
