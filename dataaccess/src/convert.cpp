@@ -56,7 +56,10 @@ int DaysInMonth(int y, int m) {
 }
 
 // Calendar day number and seconds since its midnight, rounded to the second.
+// A serial that no date can show (NaN, infinite, beyond any year) is split
+// as day zero, so that no conversion overflows.
 void SplitSerial(double serial, int64_t& day, int64_t& seconds) {
+  if (!(std::fabs(serial) < 1e15)) serial = 0;
   const double whole = std::trunc(serial);
   day = static_cast<int64_t>(whole);
   seconds = std::llround(std::fabs(serial - whole) * kSecondsPerDay);
@@ -66,6 +69,8 @@ void SplitSerial(double serial, int64_t& day, int64_t& seconds) {
   }
 }
 }  // namespace
+
+bool IsValidDate(DateValue d) { return d.serial >= kMinDateSerial && d.serial <= kMaxDateSerial; }
 
 int64_t DaysFromCivil(int year, int month, int day) {
   return DaysFromEpoch(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kDayZero;
@@ -163,6 +168,107 @@ std::string FormatShortDateTime(DateValue d) {
   std::string out;
   AppendShortDateTime(out, d);
   return out;
+}
+
+namespace {
+
+// The serial of a day and a time of day in seconds, rounded once: the time
+// counts forward from the day's midnight, also before day zero.
+double SerialOf(int64_t day, long double seconds) {
+  const long double time = seconds / kSecondsPerDay;
+  return static_cast<double>(day < 0 ? static_cast<long double>(day) - time : static_cast<long double>(day) + time);
+}
+
+constexpr int kMostFractionDigits = 19;
+
+}  // namespace
+
+void AppendExactDate(std::string& out, DateValue d) {
+  // The text to the second when it reads back (through MakeDate, as
+  // ParseDate reads it) to the same serial, which is the usual case.
+  const CivilDateTime rounded = SplitDate(d);
+  if (MakeDate(rounded.year, rounded.month, rounded.day, rounded.hour, rounded.minute, rounded.second) ==
+      std::optional<DateValue>(d)) {
+    AppendShortDateTime(out, d);
+    return;
+  }
+  // The time to the second, cut (not rounded) so that the fraction stays below
+  // one; then the fewest digits of the fraction that read back to the serial.
+  // The fraction of a double times 86,400 is exact in a long double.
+  const double whole = std::trunc(d.serial);
+  const int64_t day = static_cast<int64_t>(whole);
+  const long double seconds = static_cast<long double>(std::fabs(d.serial - whole)) * kSecondsPerDay;
+  const long double second = std::floor(seconds);
+  CivilDateTime c;
+  CivilFromEpoch(day + kDayZero, c.year, c.month, c.day);
+  const auto s = static_cast<int64_t>(second);
+  c.hour = static_cast<int>(s / 3600);
+  c.minute = static_cast<int>(s / 60 % 60);
+  c.second = static_cast<int>(s % 60);
+  char buf[64];
+  char* at = PutShortDate(buf, c);
+  *at++ = ' ';
+  at = PutTime24(at, c);
+  const std::string base(buf, at);
+  std::string candidate;
+  bool exact = false;
+  long double scale = 1;
+  for (int digits = 1; digits <= kMostFractionDigits; ++digits) {
+    scale *= 10;
+    const long double scaled = std::nearbyint((seconds - second) * scale);
+    if (scaled >= scale) continue;  // rounds up to the next second: more digits
+    char fraction[32];
+    const int length = std::snprintf(fraction, sizeof fraction, "%0*llu", digits,
+                                     static_cast<unsigned long long>(scaled));
+    std::string_view f(fraction, static_cast<size_t>(length));
+    while (f.size() > 1 && f.back() == '0') f.remove_suffix(1);
+    candidate = base + Regional().decimalSeparator + std::string(f);
+    exact = ParseExactDate(candidate) == std::optional<DateValue>(d);
+    if (exact) break;
+  }
+  // Only a time before day zero that is less than a day away (-0.25) has no
+  // such text: it shows as the same time of day zero, and is written so.
+  if (!exact) {
+    AppendShortDateTime(out, d);
+    return;
+  }
+  out += candidate;
+}
+
+std::optional<DateValue> ParseExactDate(std::string_view text) {
+  const size_t point = text.rfind(Regional().decimalSeparator);
+  if (point == std::string_view::npos) return ParseDate(text);
+  const std::string_view fraction = text.substr(point + 1);
+  if (fraction.empty() || fraction.size() > static_cast<size_t>(kMostFractionDigits)) return std::nullopt;
+  unsigned long long digits = 0;
+  long double scale = 1;
+  for (char c : fraction) {
+    if (c < '0' || c > '9') return std::nullopt;
+    digits = digits * 10 + static_cast<unsigned>(c - '0');
+    scale *= 10;
+  }
+  // The part before the point in the form the system writes, with seconds.
+  const std::string_view dateTime = text.substr(0, point);
+  const char dateSep = Regional().dateSeparator, timeSep = Regional().timeSeparator;
+  int month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0;
+  size_t at = 0;
+  auto number = [&](int& value, size_t least, size_t most) {
+    const size_t begin = at;
+    value = 0;
+    while (at < dateTime.size() && at - begin < most && dateTime[at] >= '0' && dateTime[at] <= '9')
+      value = value * 10 + (dateTime[at++] - '0');
+    return at - begin >= least;
+  };
+  auto literal = [&](char c) { return at < dateTime.size() && dateTime[at++] == c; };
+  if (!number(month, 1, 2) || !literal(dateSep) || !number(day, 1, 2) || !literal(dateSep) || !number(year, 4, 4) ||
+      !literal(' ') || !number(hour, 2, 2) || !literal(timeSep) || !number(minute, 2, 2) || !literal(timeSep) ||
+      !number(second, 2, 2) || at != dateTime.size())
+    return std::nullopt;
+  if (!MakeDate(year, month, day, hour, minute, second)) return std::nullopt;
+  const long double seconds = hour * 3600.0L + minute * 60.0L + second + static_cast<long double>(digits) / scale;
+  const DateValue d{SerialOf(DaysFromCivil(year, month, day), seconds)};
+  if (!IsValidDate(d)) return std::nullopt;
+  return d;
 }
 
 std::string FormatGeneralDate(DateValue d) {
@@ -875,7 +981,7 @@ DateValue ToDate(const Variant& v) {
     case VarType::Bytes: Mismatch();
     default: {
       const double d = ToDouble(v);
-      if (!(d >= kMinDateSerial && d <= kMaxDateSerial)) Overflow();
+      if (!IsValidDate(DateValue{d})) Overflow();
       return DateValue{d};
     }
   }

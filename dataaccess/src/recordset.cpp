@@ -51,7 +51,13 @@ Variant CoerceToField(const Variant& value, const FieldInfo& field) {
       case adDBDate:
       case adDBTime:
       case adDBTimeStamp:
-      case adDBFileTime: return ChangeType(value, VarType::Date);
+      case adDBFileTime: {
+        // A date that no text of the type can show (NaN, infinite, beyond the
+        // years 100 to 9999) does not fit the field.
+        Variant date = ChangeType(value, VarType::Date);
+        if (!IsValidDate(date.AsDate())) MultipleStep();
+        return date;
+      }
       case adBoolean: return ChangeType(value, VarType::Boolean);
       case adBinary:
       case adVarBinary:

@@ -4,7 +4,9 @@
 
 #include "vendrel/testing/errors.h"
 
+#include <bit>
 #include <cmath>
+#include <random>
 #include <optional>
 
 #include "vendrel/dataaccess/error.h"
@@ -141,6 +143,57 @@ TEST(ParseDate, ReadsTheFormDataFilesAreWrittenInMonthFirst) {
       EXPECT_EQ(d->serial, expected->serial) << text;
     }
   }
+}
+
+std::string ExactText(double serial) {
+  std::string out = "> ";
+  AppendExactDate(out, DateValue{serial});
+  return out.substr(2);
+}
+
+TEST(ExactDate, WholeSecondsAsTheShortFormAndFractionsOnlyWhereAValueHasOne) {
+  EXPECT_EQ(ExactText(MakeDate(2003, 1, 2, 13, 4, 5)->serial), "1/2/2003 13:04:05");
+  EXPECT_EQ(ExactText(0), "12/30/1899 00:00:00");
+  EXPECT_EQ(ExactText(-1.25), "12/29/1899 06:00:00");
+  EXPECT_EQ(ExactText(3600.5 / 86400), "12/30/1899 01:00:00.5");
+  EXPECT_EQ(ExactText(0.001 / 86400), "12/30/1899 00:00:00.001");
+  EXPECT_EQ(ExactText(-1 - 0.25 / 86400), "12/29/1899 00:00:00.25");
+  // Just below midnight the time is cut, not rounded into the next day.
+  EXPECT_EQ(ExactText(1 - 0.0001 / 86400).substr(0, 20), "12/30/1899 23:59:59.");
+  // A time before day zero but less than a day away shows as that time of day zero.
+  EXPECT_EQ(ExactText(-0.25), "12/30/1899 06:00:00");
+}
+
+TEST(ExactDate, EverySerialReadsBackBitForBit) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> serials(-657434.0, 2958465.99999);
+  for (int i = 0; i < 20000; ++i) {
+    double serial = serials(random);
+    if (serial > -1 && serial < 0) continue;
+    if (i % 3 == 0) serial = std::nextafter(std::trunc(serial), serial);  // a hair from midnight
+    const std::string text = ExactText(serial);
+    const std::optional<DateValue> back = ParseExactDate(text);
+    ASSERT_TRUE(back.has_value()) << text;
+    ASSERT_EQ(std::bit_cast<uint64_t>(back->serial), std::bit_cast<uint64_t>(serial)) << text;
+  }
+}
+
+TEST(ExactDate, SerialsNoDateCanShowAreNotValidAndSplitWithoutOverflow) {
+  for (double serial : {2958466.0, -657435.0}) EXPECT_FALSE(IsValidDate(DateValue{serial}));
+  for (double serial : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300}) {
+    EXPECT_FALSE(IsValidDate(DateValue{serial}));
+    const CivilDateTime c = SplitDate(DateValue{serial});  // split as day zero, without overflow
+    EXPECT_EQ(c.year * 10000 + c.month * 100 + c.day, 18991230);
+  }
+  EXPECT_TRUE(IsValidDate(DateValue{-657434.0}));
+  EXPECT_TRUE(IsValidDate(DateValue{2958465.5}));
+}
+
+TEST(ExactDate, ReadsOnlyTheWrittenForm) {
+  EXPECT_EQ(ParseExactDate("1/2/2003 13:04:05"), MakeDate(2003, 1, 2, 13, 4, 5));
+  for (const char* bad : {"1/2/2003 13:04:05.", "1/2/2003 13:04.5", "1/2/2003 13:04:05.x", "13/2/2003 13:04:05.5",
+                          "1/2/2003 24:00:00.5", "1/2/2003 13:04:05.12345678901234567890"})
+    EXPECT_FALSE(ParseExactDate(bad).has_value()) << bad;
 }
 
 TEST(Conversions, AppendersAddTheFormattedTextToWhatIsThere) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -408,6 +410,58 @@ TEST(TextTable, LongValuesInMessagesAreShortened) {
   const Error e = ErrorOf([&] { ParseDelimitedText(data, LayoutOf("[t.txt]\nCol1=N Long\n", "t.txt"), "t.txt"); });
   EXPECT_EQ(e.Description(),
             "Line 2 of 't.txt': the value '" + std::string(60, '7') + "...' of column 'N' cannot be read as Long.");
+}
+
+}  // namespace
+}  // namespace vendrel::driver::text
+
+namespace vendrel::driver::text {
+namespace {
+
+// The values the engine writes that only their exact text keeps.
+constexpr std::string_view kExactSchema =
+    "[exact.txt]\r\nColNameHeader = True\r\nCharacterSet = Ansi\r\nFormat = TABDelimited\r\n"
+    "Col1=S Single\r\nCol2=D Double\r\nCol3=B OLE\r\nCol4=T Date\r\nCol5=N Integer\r\n";
+
+TEST(TextTable, ExactValuesOfTheEngineReadBackAsTheyWere) {
+  const TableLayout layout = LayoutOf(kExactSchema, "exact.txt");
+  const ParsedTable t = ParseDelimitedText(
+      "S\tD\tB\tT\tN\r\n"
+      "3.4028235E+38\t-0\t0x00FF41\t12/30/1899 01:00:00.5\t1\r\n"
+      "NaN\tNaN\t0x\t1/2/2003 13:04:05.001\t2\r\n"
+      "-Infinity\tInfinity\t\"\"\t1/2/2003 13:04:05\t3\r\n"
+      "-0\t-Infinity\tplain\t\t4\r\n",
+      layout, "exact.txt");
+  ASSERT_EQ(t.rowCount, 4u);
+  EXPECT_EQ(t.columns[0].def.type, JetType::Single);  // the largest Single stays one
+  EXPECT_EQ(RealAt(t, 0, 0), static_cast<double>(FLT_MAX));
+  EXPECT_TRUE(std::isnan(RealAt(t, 0, 1)));
+  EXPECT_EQ(RealAt(t, 0, 2), -HUGE_VAL);
+  EXPECT_TRUE(RealAt(t, 0, 3) == 0 && std::signbit(RealAt(t, 0, 3)));
+  EXPECT_TRUE(RealAt(t, 1, 0) == 0 && std::signbit(RealAt(t, 1, 0)));
+  EXPECT_TRUE(std::isnan(RealAt(t, 1, 1)));
+  EXPECT_EQ(RealAt(t, 1, 2), HUGE_VAL);
+  EXPECT_EQ(TextAt(t, 2, 0), std::string("\0\xFF" "A", 3));
+  EXPECT_EQ(TextAt(t, 2, 1), "");
+  EXPECT_EQ(TextAt(t, 2, 2), "");
+  EXPECT_EQ(TextAt(t, 2, 3), "plain");  // any other text is its own bytes
+  EXPECT_EQ(RealAt(t, 3, 0), 3600.5 / 86400);
+  EXPECT_TRUE(IsNullAt(t, 3, 3));
+  EXPECT_EQ(t.columns[4].def.type, JetType::Long);
+}
+
+TEST(TextTable, ASingleBeyondItsRangeOrAWholeNumberColumnWithWhatOnlyADoubleHoldsBecomesDouble) {
+  const TableLayout layout = LayoutOf(kExactSchema, "exact.txt");
+  const ParsedTable big = ParseDelimitedText("S\tD\tB\tT\tN\r\n1.5\t\t\t\t1\r\n3.5E+38\t\t\t\t-0\r\n", layout, "exact.txt");
+  EXPECT_EQ(big.columns[0].def.type, JetType::Double);
+  EXPECT_EQ(RealAt(big, 0, 1), 3.5e38);
+  EXPECT_EQ(big.columns[4].def.type, JetType::Double);
+  EXPECT_TRUE(RealAt(big, 4, 1) == 0 && std::signbit(RealAt(big, 4, 1)));
+  const ParsedTable nan = ParseDelimitedText("S\tD\tB\tT\tN\r\n\t\t\t\tNaN\r\n", layout, "exact.txt");
+  EXPECT_EQ(nan.columns[4].def.type, JetType::Double);
+  EXPECT_TRUE(std::isnan(RealAt(nan, 4, 0)));
+  EXPECT_EQ(ErrorOf([&] { ParseDelimitedText("S\tD\tB\tT\tN\r\nx\t\t\t\t1\r\n", layout, "exact.txt"); }).Description(),
+            "Line 2 of 'exact.txt': the value 'x' of column 'S' cannot be read as Single.");
 }
 
 }  // namespace

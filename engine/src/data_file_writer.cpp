@@ -1,12 +1,15 @@
 #include "data_file_writer.h"
 
 #include <charconv>
+#include <cmath>
+#include <set>
 
 #include "component_error.h"
 #include "vendrel/dataaccess/collection.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/enums.h"
 #include "vendrel/dataaccess/error.h"
+#include "vendrel/dataaccess/text.h"
 #include "vendrel/engine/vendrel.h"
 #include "text_edit.h"
 #include "workspace.h"
@@ -17,27 +20,56 @@ namespace {
 
 constexpr size_t kWriteChunk = 64 * 1024;
 
+// A value the driver would not read back as it is unquoted: one that would
+// end the field or the row, or begins like a quoted value; quotes anywhere
+// are quoted too, so that no reader takes one for the start of a value.
 bool NeedsQuotes(std::string_view text) { return text.find_first_of("\t\r\n\"") != std::string_view::npos; }
 
 // A header name as the driver splits the line: quoted when it would end the
-// name or the line early, or begins like a quoted value.
+// name early, or begins like a quoted value. Line breaks are left out, as
+// schema.ini leaves them out of its column names.
 std::string HeaderCell(std::string name) {
-  const bool plain = name.find_first_of("\t\r\n") == std::string::npos && !name.starts_with('"');
+  std::erase_if(name, [](char c) { return c == '\r' || c == '\n'; });
+  const bool plain = name.find('\t') == std::string::npos && !name.starts_with('"');
   return plain ? name : QuotedCell(name);
 }
 
-// CR LF pairs and TABs go, double quotes become the replacement. Removing one
-// of them can join a CR and an LF that were apart, so the removals repeat
-// until the text holds neither: either would split the row.
-std::string CleanedInputText(std::string text, std::string_view altQuoteMark) {
-  ReplaceAll(text, "\r\n", "");
-  ReplaceAll(text, "\t", "");
-  ReplaceAll(text, "\"", altQuoteMark);
-  while (text.find("\r\n") != std::string::npos || text.find('\t') != std::string::npos) {
-    ReplaceAll(text, "\r\n", "");
-    ReplaceAll(text, "\t", "");
+// Text as the driver reads it back: the empty text as "" (an empty field is
+// Null), a text that needs it between quotes.
+void AppendText(std::string& line, std::string_view text) {
+  if (text.empty())
+    line += "\"\"";
+  else if (NeedsQuotes(text))
+    line += QuotedCell(text);
+  else
+    line += text;
+}
+
+// Bytes as "0x" and two hexadecimal digits a byte, which the driver reads
+// back as bytes in a binary column; no bytes as "0x".
+void AppendHexBytes(std::string& line, std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  line += "0x";
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    line += kDigits[b >> 4];
+    line += kDigits[b & 15];
   }
-  return text;
+}
+
+// A Single or Double in the shortest text that reads back to it; -0 keeps its sign.
+void AppendReal(std::string& line, double d) {
+  if (d == 0 && std::signbit(d))
+    line += "-0";
+  else
+    AppendDoubleRoundTrip(line, d);
+}
+
+void AppendDate(std::string& line, DateValue d) {
+  // A field refuses such dates; one that reaches a data file in another way
+  // has no text.
+  if (!IsValidDate(d)) RaisePlatform(err::kOverflow, source::kRuntime);
+  AppendExactDate(line, d);
 }
 
 }  // namespace
@@ -51,6 +83,43 @@ std::string UnqualifiedName(std::string_view fieldName) {
   return std::string(rest);
 }
 
+std::vector<std::string> ColumnNames(FieldCollection& fields) {
+  const size_t count = static_cast<size_t>(fields.Count());
+  std::vector<std::string> names(count);
+  std::set<std::string> written;  // every field's name as the caller wrote it, folded
+  for (size_t i = 0; i < count; ++i) {
+    std::string name = fields[i].Name();
+    std::erase_if(name, [](char c) { return c == '\r' || c == '\n'; });
+    written.insert(FoldCase(name));
+    names[i] = std::move(name);
+  }
+  std::set<std::string> taken;
+  // Free: not taken by an earlier column, and not another field's own name.
+  auto free = [&](const std::string& name, const std::string& own) {
+    const std::string folded = FoldCase(name);
+    return !name.empty() && !taken.contains(folded) && (name == own || !written.contains(folded));
+  };
+  for (size_t i = 0; i < count; ++i) {
+    const std::string& own = names[i];
+    std::string chosen;
+    if (own.find('.') == std::string::npos) {
+      if (free(own, own)) chosen = own;
+    } else if (const std::string unqualified = UnqualifiedName(own); free(unqualified, own)) {
+      chosen = unqualified;
+    } else if (free(own, own)) {
+      chosen = own;
+    }
+    // Nothing of its own is left: the name the driver gives a column without one.
+    if (chosen.empty()) {
+      chosen = "F" + std::to_string(i + 1);
+      while (!free(chosen, {})) chosen += '_';
+    }
+    taken.insert(FoldCase(chosen));
+    names[i] = std::move(chosen);
+  }
+  return names;
+}
+
 std::string QuotedCell(std::string_view text) {
   std::string out = "\"";
   for (char c : text) {
@@ -62,15 +131,29 @@ std::string QuotedCell(std::string_view text) {
 }
 
 std::string CellText(const Variant& value, int fieldType, const DataFileStyle& style) {
-  if (value.IsNull() || value.IsEmpty()) return {};
-  if (IsDateType(fieldType)) return FormatShortDateTime(ToDate(value));
-  std::string text = ToRoundTripText(value);
-  if (IsTextType(fieldType) && !style.optimizedResult) {
-    text = CleanedInputText(std::move(text), style.altQuoteMark);
-    // Only a replacement that is itself a double quote leaves one here.
-    return text.find('"') == std::string::npos ? text : QuotedCell(text);
+  std::string out;
+  if (value.IsNull() || value.IsEmpty()) return out;
+  if (IsDateType(fieldType)) {
+    AppendDate(out, ToDate(value));
+    return out;
   }
-  return NeedsQuotes(text) ? QuotedCell(text) : text;
+  if (IsBinaryType(fieldType) && (value.Type() == VarType::Bytes || value.IsString())) {
+    const std::string_view bytes =
+        value.IsString() ? std::string_view(value.AsString())
+                         : std::string_view(reinterpret_cast<const char*>(value.AsBytes().data()), value.AsBytes().size());
+    AppendHexBytes(out, bytes);
+    return out;
+  }
+  if (value.Type() == VarType::Double || value.Type() == VarType::Single) {
+    const double d = value.Type() == VarType::Double ? value.AsDouble() : value.AsSingle();
+    return d == 0 && std::signbit(d) ? "-0" : ToRoundTripText(value);
+  }
+  std::string text = ToRoundTripText(value);
+  // The caller's replacement for double quotes, when it gave one.
+  if (IsTextType(fieldType) && !style.optimizedResult && !style.altQuoteMark.empty())
+    ReplaceAll(text, "\"", style.altQuoteMark);
+  AppendText(out, text);
+  return out;
 }
 
 namespace {
@@ -93,7 +176,7 @@ void AppendCell(std::string& line, const RowStore& rows, size_t row, size_t colu
       case VarType::Null: return;
       case VarType::Date:
         if (date) {
-          AppendShortDateTime(line, DateValue{v.real});
+          AppendDate(line, DateValue{v.real});
           return;
         }
         break;
@@ -114,12 +197,12 @@ void AppendCell(std::string& line, const RowStore& rows, size_t row, size_t colu
         break;
       case VarType::Double:
         if (!date) {
-          AppendDoubleRoundTrip(line, v.real);
+          AppendReal(line, v.real);
           return;
         }
         break;
       case VarType::String:
-        if (!date && !NeedsQuotes(v.bytes)) {
+        if (!date && !IsBinaryType(fieldType) && !v.bytes.empty() && !NeedsQuotes(v.bytes)) {
           line += v.bytes;
           return;
         }
@@ -143,9 +226,10 @@ void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileSty
   std::vector<int> types(fieldCount);
   std::string buffer;
   buffer.reserve(kWriteChunk + 4096);
+  const std::vector<std::string> names = style.optimizedResult ? std::vector<std::string>() : ColumnNames(fields);
   for (size_t i = 0; i < fieldCount; ++i) {
     if (i > 0) buffer += '\t';
-    buffer += HeaderCell(style.optimizedResult ? fields[i].Name() : UnqualifiedName(fields[i].Name()));
+    buffer += HeaderCell(style.optimizedResult ? fields[i].Name() : names[i]);
     types[i] = fields[i].Type();
   }
   buffer += "\r\n";

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/recordset.h"
@@ -24,7 +25,18 @@ struct DataFileStyle {
 // leading and trailing spaces ("rs1.PRODUCT" is "PRODUCT").
 std::string UnqualifiedName(std::string_view fieldName);
 
-// The text of one value in a data file of the given style; Null is empty.
+// The names of the driver's columns for these fields, in field order: the
+// dot rule applied where it leaves a name of its own, so that no column is
+// named as another field is (without regard to case). A name without a "."
+// is kept; a qualified name keeps the part after its first "." when that is
+// neither empty, nor another field's name, nor taken by an earlier column,
+// else its whole name; a name with nothing left (empty, or repeated) becomes
+// F and its position, with "_" added while that is taken. Line breaks are
+// left out (schema.ini is a line per column).
+std::vector<std::string> ColumnNames(FieldCollection& fields);
+
+// The text of one value in a data file of the given style; Null is empty,
+// the empty text "".
 std::string CellText(const Variant& value, int fieldType, const DataFileStyle& style);
 
 // Text between double quotes with inner double quotes doubled, which the

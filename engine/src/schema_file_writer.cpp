@@ -28,20 +28,20 @@ std::string SchemaTypeText(int fieldType, long definedSize) {
     case adChar:
     case adWChar:
     case adVarChar:
-    case adVarWChar:
-    case adVarBinary: return definedSize <= 255 ? "Char Width " + std::to_string(definedSize) : "LongChar";
+    case adVarWChar: return definedSize <= 255 ? "Char Width " + std::to_string(definedSize) : "LongChar";
     case adLongVarChar:
     case adLongVarWChar: return "LongChar";
     case adBoolean: return "Bit";
     case adGUID: return "Char Width 16";
     case adBinary:
+    case adVarBinary:
     case adLongVarBinary: return "OLE";
     default: return "Integer";
   }
 }
 
-std::string SchemaColumnName(std::string_view fieldName) {
-  std::string name = UnqualifiedName(fieldName);
+std::string SchemaColumnName(std::string_view columnName) {
+  std::string name(columnName);
   // A line of schema.ini cannot hold a line break.
   std::erase_if(name, [](char c) { return c == '\r' || c == '\n'; });
   // The text driver reads a name up to a space or TAB, and one that begins
@@ -56,9 +56,10 @@ std::string SchemaSection(std::string_view fileName, Recordset& recordset) {
   std::string section = "[" + std::string(fileName) + ".txt]\r\n";
   section += "ColNameHeader = True\r\nCharacterSet = Ansi\r\nFormat = TABDelimited\r\n";
   FieldCollection& fields = recordset.Fields();
+  const std::vector<std::string> names = ColumnNames(fields);
   for (long i = 0; i < fields.Count(); ++i) {
     const Field& field = fields[static_cast<size_t>(i)];
-    section += "Col" + std::to_string(i + 1) + "=" + SchemaColumnName(field.Name()) + " " +
+    section += "Col" + std::to_string(i + 1) + "=" + SchemaColumnName(names[static_cast<size_t>(i)]) + " " +
                SchemaTypeText(field.Type(), field.DefinedSize()) + "\r\n";
   }
   return section;

@@ -12,10 +12,10 @@ namespace vendrel::engine {
 // "Char Width 50", "LongChar", ...).
 std::string SchemaTypeText(int fieldType, long definedSize);
 
-// The column name: the field name without its qualifier and line breaks, in
-// double quotes (inner ones doubled) when it holds a space or a TAB or begins
-// with a double quote or a bracket.
-std::string SchemaColumnName(std::string_view fieldName);
+// A column name (ColumnNames) as a line of schema.ini holds it: without line
+// breaks, in double quotes (inner ones doubled) when it holds a space or a
+// TAB or begins with a double quote or a bracket.
+std::string SchemaColumnName(std::string_view columnName);
 
 // One section, for the data file fileName + ".txt", CR LF after every line.
 std::string SchemaSection(std::string_view fileName, Recordset& recordset);

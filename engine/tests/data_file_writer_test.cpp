@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "engine_test_support.h"
 #include "vendrel/dataaccess/convert.h"
 
@@ -12,6 +14,9 @@ using testing::FieldSpec;
 using testing::MakeRecordset;
 
 Variant DateOf(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) { return Variant(*MakeDate(y, mo, d, h, mi, s)); }
+Variant DateMs(int y, int mo, int d, int h, int mi, int s, int ms) {
+  return Variant::Date(static_cast<double>(DaysFromCivil(y, mo, d)) + (h * 3600 + mi * 60 + s + ms / 1000.0) / 86400);
+}
 
 class DataFileTest : public testing::TempRootTest {
  protected:
@@ -25,6 +30,7 @@ class DataFileTest : public testing::TempRootTest {
 };
 
 TEST_F(DataFileTest, HeaderRowsTabsAndLineEndsAsTheDriverReadsThem) {
+  // A text with a TAB is quoted, so that it comes back with its TAB.
   auto rs = MakeRecordset({{"OrderID", adInteger, 0, adFldMayBeNull},
                            {"rs1.PRODUCT", adVarWChar, 50, adFldMayBeNull},
                            {"Added", adDate, 0, adFldMayBeNull}},
@@ -32,19 +38,20 @@ TEST_F(DataFileTest, HeaderRowsTabsAndLineEndsAsTheDriverReadsThem) {
                            {Variant::Long(2), Variant::Null(), DateOf(2003, 1, 3, 13, 4, 5)}});
   EXPECT_EQ(Written(*rs),
             "OrderID\tPRODUCT\tAdded\r\n"
-            "1\tAlloyWheels\t1/2/2003 00:00:00\r\n"
+            "1\t\"Alloy\tWheels\"\t1/2/2003 00:00:00\r\n"
             "2\t\t1/3/2003 13:04:05\r\n");
 }
 
 TEST_F(DataFileTest, HeaderNamesLoseTheirQualifierInInputFilesOnly) {
   auto rs = MakeRecordset({{"rs1.SUPPLIER"}, {"x. Unit Price "}, {"a.b.c"}, {"Unit Price"}, {".lead"}});
-  EXPECT_EQ(Written(*rs), "SUPPLIER\tUnit Price\tb.c\tUnit Price\tlead\r\n");
+  // "x. Unit Price " keeps its whole name: the rule would make it the name of the fourth field.
+  EXPECT_EQ(Written(*rs), "SUPPLIER\tx. Unit Price \tb.c\tUnit Price\tlead\r\n");
   EXPECT_EQ(Written(*rs, {true, {}}), "rs1.SUPPLIER\tx. Unit Price \ta.b.c\tUnit Price\t.lead\r\n");
 }
 
-TEST_F(DataFileTest, HeaderNamesThatWouldSplitTheLineOrOpenAQuoteAreQuoted) {
+TEST_F(DataFileTest, HeaderNamesThatWouldSplitTheLineOrOpenAQuoteAreQuotedAndLoseLineBreaks) {
   auto rs = MakeRecordset({{"a\tb"}, {"c\r\nd"}, {"\"q"}, {"say \"hi\""}});
-  EXPECT_EQ(Written(*rs), "\"a\tb\"\t\"c\r\nd\"\t\"\"\"q\"\tsay \"hi\"\r\n");
+  EXPECT_EQ(Written(*rs), "\"a\tb\"\tcd\t\"\"\"q\"\tsay \"hi\"\r\n");
 }
 
 TEST_F(DataFileTest, EveryRowIsWrittenAndTheRecordsetIsLeftOnItsFirstRow) {
@@ -81,6 +88,12 @@ TEST_F(DataFileTest, AClosedRecordsetRaisesThePlatformsClosedError) {
   EXPECT_EQ(testing::CatchError([&] { Written(*closed); }).number, err::kObjectClosed);
 }
 
+TEST(DataFileValues, ADateNoTextCanShowIsRefusedNotWritten) {
+  // A field refuses such a date; one that reaches a data file another way gives Overflow.
+  for (double serial : {std::nan(""), HUGE_VAL, 2958466.5, -1e300})
+    EXPECT_EQ(testing::CatchError([&] { CellText(Variant::Date(serial), adDate, {}); }).number, err::kOverflow);
+}
+
 struct CellCase {
   const char* what;
   Variant value;
@@ -104,15 +117,26 @@ const DataFileStyle kKept{true, {}};
 INSTANTIATE_TEST_SUITE_P(
     InputFiles, CellTextCases,
     ::testing::Values(
-        CellCase{"tab and cr lf removed", Variant("a\tb\r\nc"), adVarChar, kInput, "abc"},
-        CellCase{"lone lf and lone cr kept", Variant("a\nb\rc"), adVarWChar, kInput, "a\nb\rc"},
-        CellCase{"removals that join cr and lf again", Variant("a\r\r\n\nb\r\t\nc"), adLongVarChar, kInput, "abc"},
-        CellCase{"quote dropped without replacement", Variant("say \"hi\""), adChar, kInput, "say hi"},
+        CellCase{"tab and cr lf in quotes", Variant("a\tb\r\nc"), adVarChar, kInput, "\"a\tb\r\nc\""},
+        CellCase{"lone lf and lone cr in quotes", Variant("a\nb\rc"), adVarWChar, kInput, "\"a\nb\rc\""},
+        CellCase{"quotes doubled inside quotes", Variant("say \"hi\""), adChar, kInput, "\"say \"\"hi\"\"\""},
+        CellCase{"text that looks quoted", Variant("\"a\""), adVarChar, kInput, "\"\"\"a\"\"\""},
+        CellCase{"spaces as they are", Variant("  a  "), adVarChar, kInput, "  a  "},
         CellCase{"quote replaced by the alt quote mark", Variant("say \"hi\""), adWChar, {false, "'"}, "say 'hi'"},
-        CellCase{"alt quote mark holding a tab is cleaned too", Variant("a\"b"), adBSTR, {false, "\t"}, "ab"},
+        CellCase{"alt quote mark holding a tab gives a quoted cell", Variant("a\"b"), adBSTR, {false, "\t"},
+                 "\"a\tb\""},
         CellCase{"alt quote mark that is a quote gives a quoted cell", Variant("say \"hi\""), adVariant,
                  {false, "\""}, "\"say \"\"hi\"\"\""},
-        CellCase{"empty text stays empty", Variant(""), adVarChar, kInput, ""},
+        CellCase{"empty text in quotes", Variant(""), adVarChar, kInput, "\"\""},
+        CellCase{"bytes in hexadecimal", Variant::FromBytes({0x00, 0xFF, 0x41}), adLongVarBinary, kInput, "0x00FF41"},
+        CellCase{"no bytes", Variant::FromBytes({}), adVarBinary, kInput, "0x"},
+        CellCase{"null bytes are empty", Variant::Null(), adBinary, kInput, ""},
+        CellCase{"minus zero keeps its sign", Variant::Double(-0.0), adDouble, kInput, "-0"},
+        CellCase{"single minus zero keeps its sign", Variant::Single(-0.0f), adSingle, kInput, "-0"},
+        CellCase{"nan", Variant::Double(std::nan("")), adDouble, kInput, "NaN"},
+        CellCase{"minus infinity", Variant::Single(-HUGE_VALF), adSingle, kInput, "-Infinity"},
+        CellCase{"date with half a second", Variant::Date(3600.5 / 86400), adDate, kInput, "12/30/1899 01:00:00.5"},
+        CellCase{"date with a millisecond", DateMs(2003, 1, 2, 13, 4, 5, 1), adDate, kInput, "1/2/2003 13:04:05.001"},
         CellCase{"null is empty", Variant::Null(), adInteger, kInput, ""},
         CellCase{"date with time", DateOf(2003, 1, 2, 13, 4, 5), adDate, kInput, "1/2/2003 13:04:05"},
         CellCase{"date at midnight", DateOf(2003, 1, 2), adDBDate, kInput, "1/2/2003 00:00:00"},
@@ -139,6 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
         CellCase{"text with a tab is quoted", Variant("a\tb"), adVarWChar, kKept, "\"a\tb\""},
         CellCase{"text with cr lf is quoted", Variant("a\r\nb"), adLongVarWChar, kKept, "\"a\r\nb\""},
         CellCase{"text with a lone lf is quoted", Variant("a\nb"), adVarChar, kKept, "\"a\nb\""},
+        CellCase{"empty text in quotes", Variant(""), adLongVarWChar, kKept, "\"\""},
+        CellCase{"the alt quote mark does not apply", Variant("a\"b"), adVarChar, {true, "'"}, "\"a\"\"b\""},
         CellCase{"inner quotes are doubled", Variant("say \"hi\""), adVarChar, kKept, "\"say \"\"hi\"\"\""},
         CellCase{"dates as in input files", DateOf(2003, 1, 2, 13, 4, 5), adDate, kKept, "1/2/2003 13:04:05"},
         CellCase{"double keeps every digit", Variant::Double(2.0 / 3.0), adDouble, kKept, "0.6666666666666666"}),

@@ -34,10 +34,20 @@ TEST(SchemaFile, ARecordsetWithoutFieldsGetsTheFixedLinesOnly) {
 }
 
 TEST(SchemaFile, ColumnNamesLoseTheirQualifierAndQuoteSpaces) {
-  EXPECT_EQ(SchemaColumnName("rs1.PRODUCT"), "PRODUCT");
+  auto rs = MakeRecordset({{"rs1.PRODUCT"}, {"rs1. Unit Price "}, {"TEMP12.SUPPLIER"}});
+  EXPECT_EQ(SchemaSection("T", *rs), "[T.txt]\r\nColNameHeader = True\r\nCharacterSet = Ansi\r\nFormat = TABDelimited\r\n"
+                                     "Col1=PRODUCT Char Width 50\r\nCol2=\"Unit Price\" Char Width 50\r\n"
+                                     "Col3=SUPPLIER Char Width 50\r\n");
   EXPECT_EQ(SchemaColumnName("Unit Price"), "\"Unit Price\"");
-  EXPECT_EQ(SchemaColumnName("rs1. Unit Price "), "\"Unit Price\"");
-  EXPECT_EQ(SchemaColumnName("TEMP12.SUPPLIER"), "SUPPLIER");
+}
+
+TEST(SchemaFile, ColumnNamesStayApartAndAreNeverEmpty) {
+  // The names of the data file's header: equal after the dot rule, or empty, they keep their whole name.
+  auto rs = MakeRecordset({{"rs1.A", adInteger, 0}, {"rs2.A", adInteger, 0}, {"F2", adInteger, 0}, {"", adInteger, 0},
+                           {"x.", adInteger, 0}});
+  EXPECT_EQ(SchemaSection("T", *rs), "[T.txt]\r\nColNameHeader = True\r\nCharacterSet = Ansi\r\nFormat = TABDelimited\r\n"
+                                     "Col1=A Integer\r\nCol2=rs2.A Integer\r\nCol3=F2 Integer\r\nCol4=F4 Integer\r\n"
+                                     "Col5=x. Integer\r\n");
 }
 
 TEST(SchemaFile, ColumnNamesTheDriverWouldMisreadAreQuotedAndLoseLineBreaks) {
@@ -74,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TypeCase{adBSTR, 10, "Char Width 10"}, TypeCase{adVariant, 0, "Char Width 0"},
                       TypeCase{adChar, 1, "Char Width 1"}, TypeCase{adWChar, 2, "Char Width 2"},
                       TypeCase{adVarChar, 255, "Char Width 255"}, TypeCase{adVarChar, 256, "LongChar"},
-                      TypeCase{adVarWChar, 50, "Char Width 50"}, TypeCase{adVarBinary, 300, "LongChar"},
+                      TypeCase{adVarWChar, 50, "Char Width 50"}, TypeCase{adVarBinary, 300, "OLE"},
+                      TypeCase{adVarBinary, 10, "OLE"},
                       TypeCase{adLongVarChar, 10, "LongChar"}, TypeCase{adLongVarWChar, 0, "LongChar"},
                       TypeCase{adBoolean, 0, "Bit"}, TypeCase{adGUID, 0, "Char Width 16"},
                       TypeCase{adBinary, 0, "OLE"}, TypeCase{adLongVarBinary, 0, "OLE"},

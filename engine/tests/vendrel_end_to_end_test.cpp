@@ -85,7 +85,7 @@ TEST_F(EndToEndTest, ValuesOfEveryKindComeBackAsTheyWent) {
   Ref<Vendrel> query = Vendrel::Create();
   Ref<Recordset> result = query->Execute(source, "SELECT * FROM rs1 ORDER BY rs1.Id DESC", adOpenStatic, adLockReadOnly);
   EXPECT_EQ(RowsOf(result), (std::vector<std::string>{
-                                "40000|tabhere|1.2345|0.3|1/2/2003 1:04:05 PM|True|9007199254740993",
+                                "40000|tab\there|1.2345|0.3|1/2/2003 1:04:05 PM|True|9007199254740993",
                                 "-1|<null>|<null>|<null>|<null>|False|<null>"}));
   result->MoveFirst();
   EXPECT_EQ(result->Fields()[3].Value(), Variant::Double(0.1 + 0.2));

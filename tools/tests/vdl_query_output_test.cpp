@@ -67,8 +67,8 @@ TEST_F(OutputTest, WithoutFormatOutputThatIsNotATerminalIsTabSeparated) {
 }
 
 TEST_F(OutputTest, ColumnTypesAreGuessedFromEveryValueAndEmptyFieldsAreNull) {
-  // Row 3 makes Big outgrow 32 bits and Mixed a text column. The query's
-  // data files keep no empty text apart from Null, so "" comes back as Null.
+  // Row 3 makes Big outgrow 32 bits and Mixed a text column. "" is the
+  // empty text, an empty field Null; the query keeps them apart.
   WriteFile("t.csv",
             "Id,Big,Amount,Day,Paid,Code,Mixed,Note\n"
             "1,7,2.5,2003-01-02,True,007,12,\"a, b\"\n"
@@ -81,7 +81,7 @@ TEST_F(OutputTest, ColumnTypesAreGuessedFromEveryValueAndEmptyFieldsAreNull) {
       "{\"name\":\"Day\",\"type\":7},{\"name\":\"Paid\",\"type\":11},{\"name\":\"Code\",\"type\":202},"
       "{\"name\":\"Mixed\",\"type\":202},{\"name\":\"Note\",\"type\":202}],\"rows\":["
       "[1,7,2.5,\"2003-01-02T00:00:00\",true,\"007\",\"12\",\"a, b\"],"
-      "[2,null,-0.125,\"2003-01-02T13:04:05\",false,\"010\",\"x\",null],"
+      "[2,null,-0.125,\"2003-01-02T13:04:05\",false,\"010\",\"x\",\"\"],"
       "[3,12345678901,1000,null,true,null,\"4\",null]]}\n",
       r.out);
 }
@@ -231,10 +231,20 @@ TEST_F(OutputTest, EmptyResultPrintsItsHeader) {
   }
 }
 
+TEST_F(OutputTest, CsvValuesComeBackExactly) {
+  // A comma, a doubled quote and a line break inside one quoted value.
+  WriteFile("v.csv", "A,B\r\n\"x, \"\"y\"\"\r\nz\",1\r\n\"\",2\r\n\"\ttab\",3\r\n");
+  const RunResult r = Run({"-i", "v=v.csv", "-f", "json", "SELECT A, B FROM v"});
+  ASSERT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("{\"columns\":[{\"name\":\"A\",\"type\":202},{\"name\":\"B\",\"type\":3}],\"rows\":["
+            "[\"x, \\\"y\\\"\\r\\nz\",1],[\"\",2],[\"\\ttab\",3]]}\n",
+            r.out);
+}
+
 TEST_F(OutputTest, AltQuoteReplacesDoubleQuotesOfTextValuesHandedToTheQuery) {
   WriteFile("q.tsv", "A\nsay \"hi\"\n");
   const RunResult plain = Run({"-i", "q=q.tsv", "-f", "tsv", "SELECT A FROM q"});
-  EXPECT_EQ("A\nsay hi\n", plain.out);
+  EXPECT_EQ("A\nsay \"hi\"\n", plain.out);
   const RunResult alt = Run({"--alt-quote", "'", "-i", "q=q.tsv", "-f", "tsv", "SELECT A FROM q"});
   EXPECT_EQ("A\nsay 'hi'\n", alt.out);
 }

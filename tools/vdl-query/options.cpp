@@ -140,7 +140,7 @@ column, an alias or a text that equals a NAME stays as written.
                           terminal, tsv otherwise)
       --temp-folder DIR   folder under which each query makes its work folder
       --alt-quote TEXT    what replaces each double quote in the inputs' text
-                          values (the query drops them otherwise)
+                          values (without it every value goes in unchanged)
   -h, --help              this help
       --version           the program's version
 

@@ -1,6 +1,7 @@
 #include "providers/session.h"
 
 #include <cmath>
+#include <limits>
 #include <mutex>
 
 #include "core/errors.h"
@@ -85,8 +86,13 @@ Variant FromStorage(sqlite3_stmt* s, int i, JetType type) {
       if (!(std::fabs(scaled) < 9.2233720368547758e18)) RaisePlatform(err::kOverflow, source::kRuntime);
       return Variant(Currency{static_cast<int64_t>(scaled)});
     }
-    case JetType::Single: return ChangeType(raw, VarType::Single);
-    case JetType::Double: return ChangeType(raw, VarType::Double);
+    case JetType::Single:
+    case JetType::Double:
+      // NaN, which SQLite holds only as this text (text/table_loader.cpp).
+      if (raw.IsString() && raw.AsString() == "NaN")
+        return type == JetType::Single ? Variant::Single(std::numeric_limits<float>::quiet_NaN())
+                                       : Variant::Double(std::numeric_limits<double>::quiet_NaN());
+      return ChangeType(raw, type == JetType::Single ? VarType::Single : VarType::Double);
     case JetType::Date: return Variant::Date(ToDouble(raw));
     case JetType::Binary:
       if (raw.IsString()) return Variant::FromBytes(Bytes(raw.AsString().begin(), raw.AsString().end()));

@@ -151,6 +151,11 @@ class RowSplitter {
 
 bool IsBlank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
 
+bool TrimmedStartsWithMinus(std::string_view s) {
+  const size_t first = s.find_first_not_of(' ');
+  return first != std::string_view::npos && s[first] == '-';
+}
+
 bool IsTextual(JetType t) {
   return t == JetType::Text || t == JetType::Memo || t == JetType::Guid || t == JetType::Binary;
 }
@@ -158,7 +163,30 @@ bool IsTextual(JetType t) {
 struct Context {
   std::string_view fileName;
   const ValueReader& reader;
+  std::deque<std::string>& owned;  // the table's own strings
 };
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The bytes of "0x" and pairs of hexadecimal digits, as the engine writes a
+// binary value; nullopt for any other text, which is its own bytes.
+std::optional<std::string> HexBytes(std::string_view text) {
+  if (text.size() < 2 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X') || text.size() % 2 != 0)
+    return std::nullopt;
+  std::string bytes;
+  bytes.reserve(text.size() / 2 - 1);
+  for (size_t i = 2; i < text.size(); i += 2) {
+    const int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes += static_cast<char>(high << 4 | low);
+  }
+  return bytes;
+}
 
 // Gathers one column's values, converting each as it arrives. A declared
 // whole-number column that meets a larger value widens (up to BigInt), one
@@ -192,6 +220,15 @@ class ColumnBuilder {
       AddText(text, line, cx);
       return;
     }
+    if (type_ == JetType::Binary) {
+      if (auto bytes = HexBytes(text)) {
+        AddText(bytes->empty() ? std::string_view("", 0) : std::string_view(cx.owned.emplace_back(std::move(*bytes))),
+                line, cx);
+        return;
+      }
+      AddText(text, line, cx);
+      return;
+    }
     if (IsTextual(type_)) {
       AddText(text, line, cx);
       return;
@@ -213,10 +250,14 @@ class ColumnBuilder {
       case JetType::Long:
       case JetType::BigInt: {
         const NumberReading n = reader.Number(text);
-        if (n.kind == NumberReading::Kind::Bad) Fail(text, line, cx);
-        if (n.kind == NumberReading::Kind::Fraction) {
+        // A fraction, and what only a Double holds (NaN, infinities, -0, as
+        // a field of a type that holds doubles may give a whole-number
+        // column), make the column Double.
+        if (n.kind != NumberReading::Kind::Whole || (n.whole == 0 && TrimmedStartsWithMinus(text))) {
+          auto d = reader.Real(text);
+          if (!d) Fail(text, line, cx);
           WidenToDouble();
-          values_.AddReal(n.real);
+          values_.AddReal(*d);
           return;
         }
         type_ = WholeTypeFor(n.whole, type_);
@@ -234,12 +275,21 @@ class ColumnBuilder {
         values_.AddReal(n.real);
         return;
       }
-      case JetType::Single:
+      case JetType::Single: {
+        if (auto f = reader.SingleValue(text)) {
+          values_.AddReal(static_cast<double>(*f));
+          return;
+        }
+        auto d = reader.Real(text);
+        if (!d) Fail(text, line, cx);
+        type_ = JetType::Double;  // beyond Single's range; the values so far are Doubles too
+        values_.AddReal(*d);
+        return;
+      }
       case JetType::Double: {
-        const NumberReading n = reader.Number(text);
-        if (n.kind == NumberReading::Kind::Bad) Fail(text, line, cx);
-        if (type_ == JetType::Single && std::fabs(n.real) > FLT_MAX) type_ = JetType::Double;
-        values_.AddReal(type_ == JetType::Single ? static_cast<double>(static_cast<float>(n.real)) : n.real);
+        auto d = reader.Real(text);
+        if (!d) Fail(text, line, cx);
+        values_.AddReal(*d);
         return;
       }
       case JetType::Date: {
@@ -344,7 +394,7 @@ ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout,
   ParsedTable table;
   const TextFormat& format = layout.format;
   const ValueReader reader(format);
-  const Context cx{fileName, reader};
+  const Context cx{fileName, reader, table.owned};
   RowSplitter splitter(text, format.delimiter, format.textDelimiter, table.owned);
   std::vector<FieldText> fields;
   std::vector<ColumnBuilder> columns;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <stdexcept>
 
@@ -66,6 +67,7 @@ void ColumnValues::Widen() {
 }
 
 void ColumnValues::Extend(double d) noexcept {
+  if (std::isnan(d)) return;  // in no range
   if (!ranged_) {
     smallest_ = largest_ = d;
     ranged_ = true;

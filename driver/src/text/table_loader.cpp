@@ -372,7 +372,16 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
   }
   switch (values.Kind()) {
     case StorageKind::Whole: sqlite3_result_int64(context, values.Whole(row)); break;
-    case StorageKind::Real: sqlite3_result_double(context, values.Real(row)); break;
+    case StorageKind::Real: {
+      // SQLite holds no NaN (it would read as Null): it travels as its name,
+      // which the result's Single or Double field reads back as NaN.
+      const double d = values.Real(row);
+      if (std::isnan(d))
+        sqlite3_result_text(context, "NaN", 3, SQLITE_STATIC);
+      else
+        sqlite3_result_double(context, d);
+      break;
+    }
     case StorageKind::Text: {
       const std::string_view text = values.Text(row);
       if (column.def.type == JetType::Binary)

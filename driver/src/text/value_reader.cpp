@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <iterator>
+#include <cfloat>
+#include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/text.h"
@@ -140,6 +143,41 @@ NumberReading ValueReader::Number(std::string_view text) const {
   return out;
 }
 
+namespace {
+
+std::optional<double> SpecialReal(std::string_view s) {
+  if (IsWord(s, "NaN")) return std::numeric_limits<double>::quiet_NaN();
+  if (IsWord(s, "Infinity") || IsWord(s, "+Infinity")) return HUGE_VAL;
+  if (IsWord(s, "-Infinity")) return -HUGE_VAL;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<double> ValueReader::Real(std::string_view text) const {
+  const NumberReading n = Number(text);
+  if (n.kind == NumberReading::Kind::Bad) return SpecialReal(TrimSpaces(text));
+  // A whole zero read as a whole number has lost the sign of "-0".
+  if (n.real == 0 && TrimSpaces(text).starts_with('-')) return -0.0;
+  return n.real;
+}
+
+std::optional<float> ValueReader::SingleValue(std::string_view text) const {
+  std::string buffer;
+  const std::string_view s = Normalized(TrimSpaces(text), buffer);
+  if (auto special = SpecialReal(s)) return static_cast<float>(*special);
+  std::string_view digits = s;
+  if (digits.starts_with('+')) digits.remove_prefix(1);
+  float f = 0;
+  const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), f);
+  if (r.ptr == digits.data() + digits.size() && r.ec == std::errc()) return f;
+  // Other forms of a number (grouping, a currency sign), and values too small
+  // for a Single, which it holds as 0 or a denormal, go through a double.
+  const NumberReading n = Number(text);
+  if (n.kind == NumberReading::Kind::Bad || std::fabs(n.real) > FLT_MAX) return std::nullopt;
+  return static_cast<float>(n.real);
+}
+
 std::optional<Currency> ValueReader::CurrencyValue(std::string_view text) const {
   std::string_view s = TrimSpaces(text);
   const std::string_view symbol = format_.currencySymbol;
@@ -170,7 +208,8 @@ std::optional<Currency> ValueReader::CurrencyValue(std::string_view text) const 
 std::optional<DateValue> ValueReader::Date(std::string_view text) const {
   if (!format_.dateTimeFormat.empty())
     if (auto d = ParseDateByPicture(TrimSpaces(text), format_.dateTimeFormat)) return d;
-  return ParseDate(text);
+  if (auto d = ParseDate(text)) return d;
+  return ParseExactDate(TrimSpaces(text));
 }
 
 std::optional<DateValue> ValueReader::Date(std::string_view text, DayMonthOrder order) const {

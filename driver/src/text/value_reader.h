@@ -42,7 +42,14 @@ class ValueReader {
   // A number; whole when it has no fraction and fits 64 bits.
   NumberReading Number(std::string_view text) const;
   std::optional<Currency> CurrencyValue(std::string_view text) const;
+  // A Double: a number, "-0" with its sign, or NaN, Infinity, -Infinity as
+  // the engine writes them.
+  std::optional<double> Real(std::string_view text) const;
+  // A Single read as one (not through a double, so that the largest Single
+  // stays one); nullopt when it is no number or beyond Single's range.
+  std::optional<float> SingleValue(std::string_view text) const;
   // Nullopt when the text is no date; `outOfRange` is not distinguished.
+  // Reads the engine's fractions of a second too ("1/2/2003 01:00:00.5").
   std::optional<DateValue> Date(std::string_view text) const;
   // The same in one order for a date whose day and month are both numbers;
   // a date that names its month, or starts with the year, reads as above.

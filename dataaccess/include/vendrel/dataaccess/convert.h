@@ -33,6 +33,8 @@ CivilDateTime SplitDate(DateValue d);  // rounded to the nearest second
 std::optional<DateValue> MakeDate(int year, int month, int day, int hour = 0, int minute = 0,
                                   int second = 0);
 int64_t DaysFromCivil(int year, int month, int day);  // serial day number
+// True for a serial that a date can show: 1 January 100 to 31 December 9999, not NaN.
+bool IsValidDate(DateValue d);
 int Weekday(DateValue d);                              // 1 = Sunday .. 7 = Saturday
 
 // Text of a value as the platform's standard conversion gives it.
@@ -54,6 +56,13 @@ std::string FormatShortDateTime(DateValue d);  // M/d/yyyy hh:mm:ss
 void AppendShortDateTime(std::string& out, DateValue d);
 void AppendCurrency(std::string& out, Currency c);
 void AppendDoubleRoundTrip(std::string& out, double d);
+
+// The exact text of a date, as data files hold it: "M/d/yyyy hh:mm:ss", and
+// only when the value has a fraction of a second that text would lose, the
+// fraction after a point ("1/2/2003 01:00:00.5"). ParseExactDate reads it
+// back to the same serial, bit for bit; the date must be valid (IsValidDate).
+void AppendExactDate(std::string& out, DateValue d);
+std::optional<DateValue> ParseExactDate(std::string_view text);
 
 // Text to value as the conversion functions accept it.
 std::optional<double> ParseNumber(std::string_view text);

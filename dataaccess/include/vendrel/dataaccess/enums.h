@@ -89,11 +89,12 @@ enum ConnectOptionEnum : int {
   adConnectUnspecified = -1,
 };
 
-// Whether a field of this type holds text, or a date, as the engine's data files see it.
+// Whether a field of this type holds text, bytes, or a date, as the engine's data files see it.
 constexpr bool IsTextType(int type) {
   return type == adBSTR || type == adVariant || type == adChar || type == adWChar ||
-         (type >= adVarChar && type <= adVarBinary);
+         (type >= adVarChar && type <= adLongVarWChar);
 }
+constexpr bool IsBinaryType(int type) { return type == adBinary || type == adVarBinary || type == adLongVarBinary; }
 constexpr bool IsDateType(int type) {
   return type == adDate || type == adDBDate || type == adDBTime || type == adDBTimeStamp ||
          type == adDBFileTime;
