@@ -40,8 +40,8 @@ TEST_F(OutputTest, FirstDemonstrationExampleFromTwoCsvFilesInEveryFormat) {
        "PRODUCT,SUPPLIER,COUNTRY\nWheels,WHL,Spain\nBattery,BTR,Canada\nSeats,SES,USA\nSRS,SES,USA\nCarpet,CRT,UK\n"
        "Windshield,CRT,UK\nRadio,RDO,Holland\nTyres,TRS,Germany\nAlloy Wheels,,\n"},
       {"json",
-       "{\"columns\":[{\"name\":\"PRODUCT\",\"type\":202},{\"name\":\"SUPPLIER\",\"type\":202},{\"name\":\"COUNTRY\","
-       "\"type\":202}],\"rows\":[[\"Wheels\",\"WHL\",\"Spain\"],[\"Battery\",\"BTR\",\"Canada\"],[\"Seats\",\"SES\","
+       "{\"columns\":[{\"name\":\"PRODUCT\",\"type\":202,\"typeName\":\"Text\"},{\"name\":\"SUPPLIER\",\"type\":202,\"typeName\":\"Text\"},{\"name\":\"COUNTRY\","
+       "\"type\":202,\"typeName\":\"Text\"}],\"rows\":[[\"Wheels\",\"WHL\",\"Spain\"],[\"Battery\",\"BTR\",\"Canada\"],[\"Seats\",\"SES\","
        "\"USA\"],[\"SRS\",\"SES\",\"USA\"],[\"Carpet\",\"CRT\",\"UK\"],[\"Windshield\",\"CRT\",\"UK\"],[\"Radio\","
        "\"RDO\",\"Holland\"],[\"Tyres\",\"TRS\",\"Germany\"],[\"Alloy Wheels\",null,null]]}\n"},
   };
@@ -77,9 +77,9 @@ TEST_F(OutputTest, ColumnTypesAreGuessedFromEveryValueAndEmptyFieldsAreNull) {
   const RunResult r = Run({"-i", "t=t.csv", "-f", "json", "SELECT * FROM t"});
   ASSERT_EQ(0, r.status) << r.err;
   EXPECT_EQ(
-      "{\"columns\":[{\"name\":\"Id\",\"type\":3},{\"name\":\"Big\",\"type\":20},{\"name\":\"Amount\",\"type\":5},"
-      "{\"name\":\"Day\",\"type\":7},{\"name\":\"Paid\",\"type\":11},{\"name\":\"Code\",\"type\":202},"
-      "{\"name\":\"Mixed\",\"type\":202},{\"name\":\"Note\",\"type\":202}],\"rows\":["
+      "{\"columns\":[{\"name\":\"Id\",\"type\":3,\"typeName\":\"Long\"},{\"name\":\"Big\",\"type\":20,\"typeName\":\"BigInt\"},{\"name\":\"Amount\",\"type\":5,\"typeName\":\"Double\"},"
+      "{\"name\":\"Day\",\"type\":7,\"typeName\":\"DateTime\"},{\"name\":\"Paid\",\"type\":11,\"typeName\":\"Boolean\"},{\"name\":\"Code\",\"type\":202,\"typeName\":\"Text\"},"
+      "{\"name\":\"Mixed\",\"type\":202,\"typeName\":\"Text\"},{\"name\":\"Note\",\"type\":202,\"typeName\":\"Text\"}],\"rows\":["
       "[1,7,2.5,\"2003-01-02T00:00:00\",true,\"007\",\"12\",\"a, b\"],"
       "[2,null,-0.125,\"2003-01-02T13:04:05\",false,\"010\",\"x\",null],"
       "[3,12345678901,1000,null,true,null,\"4\",null]]}\n",
@@ -93,7 +93,7 @@ TEST_F(OutputTest, TabSeparatedFilesAreReadAsTabSeparatedWithoutWritingBesideThe
     const RunResult r = Run({"-i", std::string("t=in/") + name, "-f", "json", "SELECT * FROM t"});
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ(
-        "{\"columns\":[{\"name\":\"A\",\"type\":3},{\"name\":\"B,C\",\"type\":202}],\"rows\":[[1,\"x, y\"],[2,\"q\"]]}\n",
+        "{\"columns\":[{\"name\":\"A\",\"type\":3,\"typeName\":\"Long\"},{\"name\":\"B,C\",\"type\":202,\"typeName\":\"Text\"}],\"rows\":[[1,\"x, y\"],[2,\"q\"]]}\n",
         r.out);
     EXPECT_EQ(std::vector<std::string>{name}, FolderContents("in"));
     fs::DeleteFile(Path(std::string("in/") + name));
@@ -108,7 +108,7 @@ TEST_F(OutputTest, SchemaIniBesideTheFileDecidesFormatAndTypes) {
   const RunResult r = Run({"-i", "c=in/codes.txt", "-f", "json", "SELECT * FROM c"});
   ASSERT_EQ(0, r.status) << r.err;
   EXPECT_EQ(
-      "{\"columns\":[{\"name\":\"Code\",\"type\":202},{\"name\":\"Amount\",\"type\":6}],\"rows\":[[\"007\",12],[\"010\","
+      "{\"columns\":[{\"name\":\"Code\",\"type\":202,\"typeName\":\"Text\"},{\"name\":\"Amount\",\"type\":6,\"typeName\":\"Currency\"}],\"rows\":[[\"007\",12],[\"010\","
       "3]]}\n",
       r.out);
 }
@@ -122,10 +122,10 @@ TEST_F(OutputTest, JsonNumbersDatesAndTextFollowTheirTypes) {
        "Chr(10) & 'é日' AS X, Null AS Z FROM n"});
   ASSERT_EQ(0, r.status) << r.err;
   EXPECT_EQ(
-      "{\"columns\":[{\"name\":\"C\",\"type\":6},{\"name\":\"C2\",\"type\":6},{\"name\":\"D\",\"type\":5},"
-      "{\"name\":\"Huge\",\"type\":5},{\"name\":\"S\",\"type\":4},{\"name\":\"I\",\"type\":2},{\"name\":\"B\","
-      "\"type\":17},{\"name\":\"T\",\"type\":7},{\"name\":\"Yes\",\"type\":11},{\"name\":\"X\",\"type\":202},"
-      "{\"name\":\"Z\",\"type\":202}],\"rows\":[[1.2346,-0.0009,0.30000000000000004,1E+300,0.1,-7,200,"
+      "{\"columns\":[{\"name\":\"C\",\"type\":6,\"typeName\":\"Currency\"},{\"name\":\"C2\",\"type\":6,\"typeName\":\"Currency\"},{\"name\":\"D\",\"type\":5,\"typeName\":\"Double\"},"
+      "{\"name\":\"Huge\",\"type\":5,\"typeName\":\"Double\"},{\"name\":\"S\",\"type\":4,\"typeName\":\"Single\"},{\"name\":\"I\",\"type\":2,\"typeName\":\"Short\"},{\"name\":\"B\","
+      "\"type\":17,\"typeName\":\"Byte\"},{\"name\":\"T\",\"type\":7,\"typeName\":\"DateTime\"},{\"name\":\"Yes\",\"type\":11,\"typeName\":\"Boolean\"},{\"name\":\"X\",\"type\":202,\"typeName\":\"Text\"},"
+      "{\"name\":\"Z\",\"type\":202,\"typeName\":\"Text\"}],\"rows\":[[1.2346,-0.0009,0.30000000000000004,1E+300,0.1,-7,200,"
       "\"1999-12-31T23:59:59\",true,\"q\\\"\\\\\\u0001\\t\\né日\",null]]}\n",
       r.out);
 }
@@ -134,7 +134,7 @@ TEST_F(OutputTest, TextThatIsNotUtf8BecomesReplacementCharactersInJsonAndTable) 
   WriteFile("l.csv", "Name\ncaf\xE9\n");  // Latin-1, not UTF-8
   const RunResult json = Run({"-i", "l=l.csv", "-f", "json", "SELECT * FROM l"});
   ASSERT_EQ(0, json.status) << json.err;
-  EXPECT_EQ("{\"columns\":[{\"name\":\"Name\",\"type\":202}],\"rows\":[[\"caf\xEF\xBF\xBD\"]]}\n", json.out);
+  EXPECT_EQ("{\"columns\":[{\"name\":\"Name\",\"type\":202,\"typeName\":\"Text\"}],\"rows\":[[\"caf\xEF\xBF\xBD\"]]}\n", json.out);
   const RunResult table = Run({"-i", "l=l.csv", "-f", "table", "SELECT * FROM l"});
   EXPECT_EQ("Name\n----\ncaf\xEF\xBF\xBD\n", table.out);
   const RunResult tsv = Run({"-i", "l=l.csv", "-f", "tsv", "SELECT * FROM l"});
@@ -192,7 +192,7 @@ TEST_F(OutputTest, EmptyResultPrintsItsHeader) {
       {"table", "PRODUCT\n-------\n"},
       {"tsv", "PRODUCT\n"},
       {"csv", "PRODUCT\n"},
-      {"json", "{\"columns\":[{\"name\":\"PRODUCT\",\"type\":202}],\"rows\":[]}\n"},
+      {"json", "{\"columns\":[{\"name\":\"PRODUCT\",\"type\":202,\"typeName\":\"Text\"}],\"rows\":[]}\n"},
   };
   for (const FormatCase& c : cases) {
     SCOPED_TRACE(c.format);
