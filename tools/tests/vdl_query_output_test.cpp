@@ -44,6 +44,32 @@ TEST_F(OutputTest, FirstDemonstrationExampleFromTwoCsvFilesInEveryFormat) {
        "\"type\":202,\"typeName\":\"Text\"}],\"rows\":[[\"Wheels\",\"WHL\",\"Spain\"],[\"Battery\",\"BTR\",\"Canada\"],[\"Seats\",\"SES\","
        "\"USA\"],[\"SRS\",\"SES\",\"USA\"],[\"Carpet\",\"CRT\",\"UK\"],[\"Windshield\",\"CRT\",\"UK\"],[\"Radio\","
        "\"RDO\",\"Holland\"],[\"Tyres\",\"TRS\",\"Germany\"],[\"Alloy Wheels\",null,null]]}\n"},
+      {"markdown",
+       "| PRODUCT      | SUPPLIER | COUNTRY |\n"
+       "|--------------|----------|---------|\n"
+       "| Wheels       | WHL      | Spain   |\n"
+       "| Battery      | BTR      | Canada  |\n"
+       "| Seats        | SES      | USA     |\n"
+       "| SRS          | SES      | USA     |\n"
+       "| Carpet       | CRT      | UK      |\n"
+       "| Windshield   | CRT      | UK      |\n"
+       "| Radio        | RDO      | Holland |\n"
+       "| Tyres        | TRS      | Germany |\n"
+       "| Alloy Wheels |          |         |\n"},
+      {"box",
+       "┌──────────────┬──────────┬─────────┐\n"
+       "│ PRODUCT      │ SUPPLIER │ COUNTRY │\n"
+       "├──────────────┼──────────┼─────────┤\n"
+       "│ Wheels       │ WHL      │ Spain   │\n"
+       "│ Battery      │ BTR      │ Canada  │\n"
+       "│ Seats        │ SES      │ USA     │\n"
+       "│ SRS          │ SES      │ USA     │\n"
+       "│ Carpet       │ CRT      │ UK      │\n"
+       "│ Windshield   │ CRT      │ UK      │\n"
+       "│ Radio        │ RDO      │ Holland │\n"
+       "│ Tyres        │ TRS      │ Germany │\n"
+       "│ Alloy Wheels │          │         │\n"
+       "└──────────────┴──────────┴─────────┘\n"},
   };
   for (const FormatCase& c : cases) {
     SCOPED_TRACE(c.format);
@@ -176,6 +202,79 @@ TEST_F(OutputTest, CsvOutputReadsBackAsTheSameValuesNullsAndTypes) {
   const RunResult json2 = Run({"-i", "t=again.csv", "-f", "json", "SELECT * FROM t"});
   ASSERT_EQ(0, json2.status) << json2.err;
   EXPECT_EQ(json1.out, json2.out);
+}
+
+TEST_F(OutputTest, MarkdownEscapesPipesAndAlignsNumbersRight) {
+  WriteFile("m.csv", "Name,N\nx|y,12\nz,3\n");
+  const RunResult r = Run({"-i", "m=m.csv", "-f", "markdown", "SELECT Name, N FROM m"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("| Name |   N |\n|------|----:|\n| x\\|y |  12 |\n| z    |   3 |\n", r.out);
+}
+
+TEST_F(OutputTest, StandardInputAndFilesOfAnyNameInTheFormatTheOptionsGive) {
+  WriteFile("export.dat", "A\tB\n1\tx,y\n");
+  WriteFile("data", "1,2\n3,4\n");
+  WriteFile("plain.csv", "1,2\n3,4\n");
+  WriteFile("semi.txt", "A,B\n1,2\n");  // .txt is tab-separated unless the option says otherwise
+  struct InputCase {
+    std::vector<std::string> arguments;
+    std::string input;
+    std::string expected;
+  };
+  const InputCase cases[] = {
+      {{"-i", "t=-"}, "A,B\n1,x\n2,y\n", "A,B\n1,x\n2,y\n"},
+      {{"-t", "tsv", "-i", "t=-"}, "A\tB\n1\tx,y\n", "A,B\n1,\"x,y\"\n"},
+      {{"-i", "t=export.dat", "--input-format=tsv"}, "", "A,B\n1,\"x,y\"\n"},
+      {{"--no-header", "-t", "csv", "-i", "t=data"}, "", "F1,F2\n1,2\n3,4\n"},
+      {{"--no-header", "-i", "t=plain.csv"}, "", "F1,F2\n1,2\n3,4\n"},
+      {{"--no-header", "-i", "t=-"}, "5,6\n", "F1,F2\n5,6\n"},
+      {{"-i", "t=semi.txt", "-t", "csv"}, "", "A,B\n1,2\n"},
+  };
+  for (const InputCase& c : cases) {
+    SCOPED_TRACE(c.arguments.front() + " " + c.arguments[1]);
+    std::vector<std::string> arguments = c.arguments;
+    for (const char* a : {"-f", "csv", "SELECT * FROM t"}) arguments.push_back(a);
+    const RunResult r = Run(arguments, c.input);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(c.expected, r.out);
+    EXPECT_EQ("", r.err);
+  }
+  // Numbers from standard input are typed as from a file.
+  const RunResult typed = Run({"-i", "t=-", "-f", "json", "SELECT MAX(N) AS M FROM t"}, "N\n1\n2\n");
+  EXPECT_EQ("{\"columns\":[{\"name\":\"M\",\"type\":3,\"typeName\":\"Long\"}],\"rows\":[[2]]}\n", typed.out);
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
+TEST_F(OutputTest, ColumnReadAsTextBecauseOfAFewOtherValuesGetsANoteNamingTheFirstLine) {
+  std::string amounts = "Id,Amount,Day,Note\n";
+  for (int i = 1; i <= 40; ++i) {
+    const bool odd = i == 25;
+    amounts += std::to_string(i) + "," + (odd ? "N/A" : std::to_string(i) + ".5") + "," +
+               (i == 31 ? "soon" : "2024-01-" + std::to_string(10 + i % 18)) + "," +
+               (i == 3 ? "\"two\nlines\"" : "n" + std::to_string(i)) + "\n";
+  }
+  WriteFile("amounts.csv", amounts);
+  const RunResult r = Run({"-i", "t=amounts.csv", "-f", "csv", "SELECT COUNT(*) AS N FROM t"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("N\n40\n", r.out);
+  // Data line 25 is file line 27: the header, and a value over two lines before it.
+  EXPECT_EQ(
+      "vdl-query: note: column 'Amount' of 'amounts.csv' is read as Text because 1 of its 40 values is not a number; "
+      "the first is 'N/A' on line 27\n"
+      "vdl-query: note: column 'Day' of 'amounts.csv' is read as Text because 1 of its 40 values is not a date; the "
+      "first is 'soon' on line 33\n",
+      r.err);
+
+  // Declared types, and columns that are text through and through, get none.
+  WriteFile("typed/amounts.csv", amounts);
+  WriteFile("typed/schema.ini", "[amounts.csv]\nColNameHeader=True\nFormat=CSVDelimited\nCol1=Id Long\nCol2=Amount Text\n"
+                                "Col3=Day Text\nCol4=Note Text\n");
+  WriteFile("words.csv", "W\nabc\n12\ndef\n");
+  for (const char* input : {"t=typed/amounts.csv", "t=words.csv"}) {
+    const RunResult quiet = Run({"-i", input, "SELECT COUNT(*) AS N FROM t"});
+    EXPECT_EQ(0, quiet.status) << quiet.err;
+    EXPECT_EQ("", quiet.err) << input;
+  }
 }
 
 TEST_F(OutputTest, StatementOverSeveralLinesWithFinalSemicolonRuns) {

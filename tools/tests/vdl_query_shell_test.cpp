@@ -3,6 +3,11 @@
 // the interactive shell.
 
 #include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "vdl_query_test_support.h"
 
@@ -114,6 +119,62 @@ TEST_F(ShellTest, ContinuedLinesFormatChangesAndQuitEndTheInput) {
       "PRODUCT\nSeats\nSRS\ncsv\n{\"columns\":[{\"name\":\"N\",\"type\":3,\"typeName\":\"Long\"}],\"rows\":[[9]]}\n", r.out);
 }
 
+TEST_F(ShellTest, StatementsEndAtASemicolonOutsideQuotesAndBrackets) {
+  WriteExampleInputs();
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
+                          "SELECT rs1.PRODUCT\n"
+                          "FROM rs1\n"
+                          "\n"
+                          "WHERE rs1.SUPPLIER = 'SES';\n"
+                          "SELECT 'a;b' AS [x;y] FROM rs1 WHERE rs1.PRODUCT='SRS'; SELECT COUNT(*) AS N\n"
+                          "  FROM rs1;  ;\n"
+                          "SELECT \"it's\" AS Q FROM rs1 WHERE rs1.PRODUCT = 'Radio'\n");  // the last needs none
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("", r.err);
+  EXPECT_EQ("PRODUCT\nSeats\nSRS\nx;y\na;b\nN\n9\nQ\nit's\n", r.out);
+}
+
+TEST_F(ShellTest, ReadRunsAFileOutputRedirectsResultsAndTimerTimesStatements) {
+  WriteExampleInputs();
+  WriteFile("inner.sql", "SELECT COUNT(*) AS N\nFROM rs1;\nSELECT * FROM nothing;\n.mode tsv\n");
+  WriteFile("outer.sql", ".read inner.sql\nSELECT rs1.PRODUCT FROM rs1 WHERE rs1.SUPPLIER='BTR';\n");
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
+                          ".read outer.sql\n"
+                          ".mode\n"
+                          ".output out.txt\n"
+                          "SELECT COUNT(*) AS N FROM rs1 WHERE rs1.SUPPLIER='SES';\n"
+                          ".output\n"
+                          ".timer on\n"
+                          "SELECT COUNT(*) AS N FROM rs1;\n"
+                          ".timer off\n"
+                          "SELECT COUNT(*) AS N FROM rs1;\n"
+                          ".read missing.sql\n");
+  EXPECT_EQ(1, r.status);
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(10u, lines.size()) << r.out;
+  EXPECT_EQ((std::vector<std::string>{"N", "9", "PRODUCT", "Battery", "tsv", "N", "9"}),
+            std::vector<std::string>(lines.begin(), lines.begin() + 7));
+  EXPECT_EQ(0u, lines[7].find("Run Time: real ")) << lines[7];
+  EXPECT_NE(std::string::npos, lines[7].find(" user ")) << lines[7];
+  EXPECT_EQ("N", lines[8]);
+  EXPECT_EQ("9", lines[9]);
+  std::ifstream written(Path("out.txt"));
+  EXPECT_EQ("N\n2\n", std::string(std::istreambuf_iterator<char>(written), std::istreambuf_iterator<char>()));
+  const std::vector<std::string> errors = Lines(r.err);
+  ASSERT_EQ(4u, errors.size()) << r.err;
+  EXPECT_EQ(0u, errors[0].find("Error Description: [Vendrel] The VDL Component cannot find the input table or query 'nothing'"));
+  EXPECT_EQ("vdl-query: cannot open 'missing.sql': No such file or directory", errors[3]);
+}
+
+TEST_F(ShellTest, ReadThatReadsItselfStopsAtTheNestingLimit) {
+  WriteExampleInputs();
+  WriteFile("self.sql", "SELECT COUNT(*) AS N FROM rs1;\n.read self.sql\n");
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"}, ".read self.sql\n");
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(16u * 2, Lines(r.out).size());
+  EXPECT_EQ("vdl-query: .read nests more than 16 files deep at 'self.sql'\n", r.err);
+}
+
 TEST_F(ShellTest, HelpListsTheCommands) {
   const RunResult r = Run({}, ".help");  // a last line without its line end
   EXPECT_EQ(0, r.status) << r.err;
@@ -148,6 +209,36 @@ TEST_F(ShellTest, InterruptWhileWaitingForInputEndsAfterRemovingTheQueryObjectsF
     process.Signal(signal);
     const RunResult r = process.Finish();
     EXPECT_EQ(128 + signal, r.status) << r.err;
+    EXPECT_TRUE(TempFolderContents().empty());
+  }
+}
+
+// Any file under the folder whose name starts with `prefix`.
+bool HoldsFileStartingWith(const std::string& folder, const std::string& prefix) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ec))
+    if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+  return false;
+}
+
+TEST_F(ShellTest, TwoInterruptsDuringAStatementEndAtOnceAndLeaveNothingBehind) {
+  std::string rows = "K,V\n";
+  for (int i = 0; i < 60000; ++i) rows += std::to_string(i % 300) + ",value " + std::to_string(i) + "\n";
+  WriteFile("big.csv", rows);
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    Process process({"-i", "a=big.csv", "-i", "b=big.csv", "-f", "csv"}, scratch_, temp_);
+    process.Write("SELECT COUNT(*) AS N FROM a;\n");
+    ASSERT_TRUE(process.ReadUntil("N\n60000\n"));
+    // A statement slow enough to be caught while its data files are there.
+    process.Write("SELECT COUNT(*) AS N FROM a, b WHERE a.K = b.K AND a.V < b.V;\n");
+    for (int i = 0; i < 2000 && !HoldsFileStartingWith(temp_, "TEMP"); ++i) ::usleep(1000);
+    process.Signal(signal);
+    ::usleep(100000);  // two signals sent at once may arrive as one
+    process.Signal(signal);
+    const RunResult r = process.Finish();
+    EXPECT_EQ(128 + signal, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("interrupt again to stop at once")) << r.err;
     EXPECT_TRUE(TempFolderContents().empty());
   }
 }
