@@ -18,6 +18,7 @@
 #include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/text.h"
+#include "vendrel/driver/driver.h"
 
 namespace vendrel::vdlquery {
 
@@ -166,8 +167,10 @@ std::vector<std::string> TextColumnNotes(const RowStore& rows, const std::string
   const size_t count = rows.RowCount();
   for (size_t c = 0; c < rows.FieldCount(); ++c) {
     if (!IsTextType(rows.Fields()[c].type)) continue;
-    size_t values = 0, numbers = 0, dates = 0;
-    for (size_t r = 0; r < count; ++r) {
+    // Stops as soon as too many values are neither numbers nor dates for
+    // any kind to hold nearly all of them: a column of words costs a few rows.
+    size_t values = 0, numbers = 0, dates = 0, neither = 0;
+    for (size_t r = 0; r < count && neither * 20 <= count; ++r) {
       const RowStore::View v = rows.ViewAt(r, c);
       if (v.type != VarType::String || v.bytes.find_first_not_of(' ') == std::string_view::npos) continue;
       ++values;
@@ -175,7 +178,10 @@ std::vector<std::string> TextColumnNotes(const RowStore& rows, const std::string
         ++numbers;
       else if (ParseDate(v.bytes))
         ++dates;
+      else
+        ++neither;
     }
+    if (neither * 20 > count) continue;
     const size_t most = std::max(numbers, dates);
     const size_t others = values - most;
     if (values < 2 || others == 0 || others * 20 > values) continue;
@@ -242,7 +248,10 @@ LoadedInput ReadInputFile(const std::string& path, const InputSettings& settings
   loaded.rows = Recordset::Create();
   loaded.rows->Open(Variant(statement), Variant(connection), adOpenStatic, adLockReadOnly, adCmdText);
   loaded.rows->SetActiveConnection(nullptr);
-  connection->Close();  // the driver's copy of the table goes with its session
+  connection->Close();
+  // The tool reads each file once: the driver's parsed copy goes now, not
+  // when its cache fills.
+  driver::ReleaseIdleTextTables();
   progress.Finish(loaded.rows->Rows()->RowCount());
   if (copy || !DescribedBySchema(file))
     loaded.notes = TextColumnNotes(*loaded.rows->Rows(), shown, settings.header ? 2 : 1);

@@ -13,4 +13,9 @@ inline constexpr std::string_view kDriverSource = "Microsoft JET Database Engine
 // again does nothing.
 void RegisterProviders();
 
+// Drops the parsed text tables that no open connection uses. The driver
+// keeps them so that a file read again unchanged costs no new parse; a
+// program that reads each file once gives their memory back with this.
+void ReleaseIdleTextTables();
+
 }  // namespace vendrel::driver
