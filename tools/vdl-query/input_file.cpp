@@ -43,13 +43,6 @@ std::string QuotedValue(std::string_view value) {
   return quoted + "\"";
 }
 
-// The file as a table name of the driver's dialect.
-std::string TableName(const std::string& fileName) {
-  if (fileName.find(']') == std::string::npos) return "[" + fileName + "]";
-  if (fileName.find('`') == std::string::npos) return "`" + fileName + "`";
-  throw ToolError("the file name '" + fileName + "' holds both ] and `, which a statement cannot name");
-}
-
 std::string Reason(int error) { return std::strerror(error); }
 
 // The tool's own words for a file the driver could not read well: one that
@@ -235,7 +228,6 @@ LoadedInput ReadInputFile(const std::string& path, const InputSettings& settings
 
   const std::filesystem::path file = std::filesystem::absolute(source).lexically_normal();
   const std::string fileName = file.filename().string();
-  const std::string statement = "SELECT * FROM " + TableName(fileName);
 
   // The folder is the database and the file one of its tables; the format
   // given here holds for files that schema.ini does not describe.
@@ -246,7 +238,9 @@ LoadedInput ReadInputFile(const std::string& path, const InputSettings& settings
   struct stat info {};
   LoadProgress progress(shown, ::stat(source.c_str(), &info) == 0 ? info.st_size : 0);
   loaded.rows = Recordset::Create();
-  loaded.rows->Open(Variant(statement), Variant(connection), adOpenStatic, adLockReadOnly, adCmdText);
+  // The whole table straight into the recordset's rows: the driver reads
+  // the file where it lies, and keeps no parsed copy of it.
+  loaded.rows->Open(Variant(fileName), Variant(connection), adOpenStatic, adLockReadOnly, adCmdTableDirect);
   loaded.rows->SetActiveConnection(nullptr);
   connection->Close();
   // The tool reads each file once: the driver's parsed copy goes now, not

@@ -238,8 +238,11 @@ Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
     catalog_ = makeCatalog_(db.get());
     db_ = std::move(db);
   }
-  const std::string text = options == adCmdTable ? "SELECT * FROM [" + commandText + "]" : commandText;
   catalog_->BeginStatement();
+  if (options == adCmdTableDirect)
+    if (Ref<RowStore> rows = catalog_->ReadWholeTable(commandText)) return rows;
+  const std::string text =
+      options == adCmdTable || options == adCmdTableDirect ? "SELECT * FROM [" + commandText + "]" : commandText;
   const CompiledQuery query = CompileSelect(text, *catalog_);
   return FetchRows(db_.get(), query);
 }

@@ -17,6 +17,9 @@ namespace vendrel::driver {
 class SessionCatalog : public Catalog {
  public:
   virtual void BeginStatement() {}
+  // Every row of a table, read without the database; nullptr when the
+  // catalog cannot, or has no table of that name (a statement then says so).
+  virtual Ref<RowStore> ReadWholeTable(std::string_view /*name*/) { return nullptr; }
 };
 
 class SqlSession final : public ProviderSession {
@@ -31,7 +34,8 @@ class SqlSession final : public ProviderSession {
   ~SqlSession() override;
 
   // A SELECT of the dialect (or, with adCmdTable, a table name): compiled,
-  // run, and every row fetched.
+  // run, and every row fetched. With adCmdTableDirect, a table name whose
+  // rows the catalog reads straight into the result where it can.
   Ref<RowStore> Execute(const std::string& commandText, int options) override;
   void Close() noexcept override;
 

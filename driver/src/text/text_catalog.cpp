@@ -118,10 +118,7 @@ const TableDef* TextFolderCatalog::FindTable(std::string_view name) {
   return def;
 }
 
-std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const std::string& fileName,
-                                                                        const FileStamp& data,
-                                                                        const std::optional<std::string>& schemaName,
-                                                                        const FileStamp& schema) {
+TableLayout TextFolderCatalog::LayoutOf(const std::string& fileName, const std::optional<std::string>& schemaName) {
   TableLayout layout{options_.defaults, {}};
   if (schemaName) {
     std::string schemaText;
@@ -134,6 +131,26 @@ std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const st
     if (const SchemaSection* section = schemaFile.Find(fileName))
       layout = LayoutFromSection(*section, options_.defaults, *schemaName);
   }
+  return layout;
+}
+
+Ref<RowStore> TextFolderCatalog::ReadWholeTable(std::string_view name) {
+  const std::optional<std::string> fileName = Resolve(name);
+  if (!fileName) return nullptr;
+  const TableLayout layout = LayoutOf(*fileName, Match(Files(), kSchemaFileName));
+  try {
+    return ReadTextTableRows(fs::JoinPath(options_.folder, *fileName), *fileName, layout);
+  } catch (const Error& e) {
+    if (e.Source() == source::kFileSystem) RaiseCannotOpen(*fileName);
+    throw;
+  }
+}
+
+std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const std::string& fileName,
+                                                                        const FileStamp& data,
+                                                                        const std::optional<std::string>& schemaName,
+                                                                        const FileStamp& schema) {
+  const TableLayout layout = LayoutOf(fileName, schemaName);
 
   std::shared_ptr<const IndexedTable> table;
   try {
