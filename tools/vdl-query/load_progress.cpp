@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "vendrel/driver/driver.h"
+
 namespace vendrel::vdlquery {
 
 namespace {
@@ -43,6 +45,12 @@ std::string WithThousands(uint64_t n) {
 LoadProgress::LoadProgress(std::string shown, int64_t bytes)
     : shown_(std::move(shown)), bytes_(bytes), start_(std::chrono::steady_clock::now()) {
   if (!::isatty(STDERR_FILENO)) return;
+  driver::ObserveTextReads([this](const driver::TextReadProgress& p) {
+    pass_ = p.pass;
+    bytesRead_ = p.bytesRead;
+    rowsRead_ = p.rows;
+    if (p.totalBytes > 0) bytes_ = static_cast<int64_t>(p.totalBytes);
+  });
   // Interrupts go to the main thread, whose blocking calls they end.
   sigset_t all, previous;
   sigfillset(&all);
@@ -60,8 +68,11 @@ void LoadProgress::Show() {
   std::unique_lock lock(mutex_);
   if (wake_.wait_for(lock, kQuietTime, [this] { return done_; })) return;
   while (!done_) {
-    WriteToTerminal("\rvdl-query: reading " + shown_ + " (" + Megabytes(bytes_) + ") " +
-                    Seconds(std::chrono::steady_clock::now() - start_) + "\x1b[K");
+    std::string line = "\rvdl-query: reading " + shown_ + " (" + Megabytes(bytes_.load()) + ")";
+    if (const int pass = pass_)
+      line += ": pass " + std::to_string(pass) + " of 2 (" + (pass == 1 ? "types" : "rows") + "), " +
+              Megabytes(static_cast<int64_t>(bytesRead_.load())) + " and " + WithThousands(rowsRead_) + " rows read";
+    WriteToTerminal(line + ", " + Seconds(std::chrono::steady_clock::now() - start_) + "\x1b[K");
     drawn_ = true;
     wake_.wait_for(lock, kRedraw, [this] { return done_; });
   }
@@ -69,6 +80,7 @@ void LoadProgress::Show() {
 
 void LoadProgress::Stop() {
   if (!thread_.joinable()) return;
+  driver::ObserveTextReads(nullptr);
   {
     std::lock_guard lock(mutex_);
     done_ = true;
@@ -81,7 +93,7 @@ void LoadProgress::Finish(size_t rows) {
   Stop();
   if (!drawn_) return;
   drawn_ = false;
-  WriteToTerminal("\rvdl-query: read " + shown_ + ": " + WithThousands(rows) + " rows, " + Megabytes(bytes_) +
+  WriteToTerminal("\rvdl-query: read " + shown_ + ": " + WithThousands(rows) + " rows, " + Megabytes(bytes_.load()) +
                   " in " + Seconds(std::chrono::steady_clock::now() - start_) + "\x1b[K\n");
 }
 

@@ -11,6 +11,7 @@
 
 #include "providers/session.h"
 #include "text/encoding.h"
+#include "vendrel/driver/driver.h"
 #include "text/value_reader.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/filesystem.h"
@@ -547,6 +548,28 @@ class ReadPages {
   size_t released_ = 0;
 };
 
+thread_local std::function<void(const TextReadProgress&)> textReadObserver;
+
+// Tells the observer every few thousand rows.
+class ProgressReport {
+ public:
+  explicit ProgressReport(std::string_view text) { progress_.totalBytes = text.size(); }
+  void Row(int pass, size_t position) {
+    if (progress_.pass != pass) {
+      progress_.pass = pass;
+      progress_.rows = 0;
+    }
+    ++progress_.rows;
+    if (!textReadObserver || progress_.rows % kEvery != 0) return;
+    progress_.bytesRead = position;
+    textReadObserver(progress_);
+  }
+
+ private:
+  static constexpr uint64_t kEvery = 8192;
+  TextReadProgress progress_;
+};
+
 }  // namespace
 
 Ref<RowStore> ReadTextTableRows(const std::string& path, std::string_view fileName, const TableLayout& layout) {
@@ -556,13 +579,17 @@ Ref<RowStore> ReadTextTableRows(const std::string& path, std::string_view fileNa
   const std::optional<std::string_view> text = DecodeToUtf8(file.Contents(), layout.format.characterSet, decoded);
   if (!text) RaiseDriverError(hr::kFileError, "'" + std::string(fileName) + "' cannot be read in its character set.");
   ReadPages pages(file.Contents(), *text);
+  ProgressReport progress(*text);
 
   // First pass: the columns' names and types, no values kept.
   const ValueReader reader(layout.format);
   const Context cx{fileName, reader};
   ParsedTable counted;
   std::vector<ColumnBuilder> columns =
-      ScanRows(*text, layout, fileName, cx, counted, false, [&](size_t at) { pages.ReadUpTo(text->data() + at); });
+      ScanRows(*text, layout, fileName, cx, counted, false, [&](size_t at) {
+        pages.ReadUpTo(text->data() + at);
+        progress.Row(1, at);
+      });
   std::vector<FieldInfo> fields;
   fields.reserve(columns.size());
   for (ColumnBuilder& c : columns) {
@@ -586,6 +613,7 @@ Ref<RowStore> ReadTextTableRows(const std::string& path, std::string_view fileNa
     rows->AppendRow(std::span<const Variant>(values));
     owned.clear();
     pages.ReadUpTo(text->data() + splitter.Position());
+    progress.Row(2, splitter.Position());
   }
   return rows;
 }
@@ -596,3 +624,11 @@ ParsedTable ReadTextTable(const std::string& path, std::string_view fileName, co
 }
 
 }  // namespace vendrel::driver::text
+
+namespace vendrel::driver {
+
+void ObserveTextReads(std::function<void(const TextReadProgress&)> observer) {
+  text::textReadObserver = std::move(observer);
+}
+
+}  // namespace vendrel::driver
