@@ -111,5 +111,30 @@ TEST(TextDirectReadTest, GivesTheFieldsValuesAndErrorsOfASelectOfTheWholeTable) 
   EXPECT_NE("", direct.error);
 }
 
+TEST(TextDirectReadTest, AnObserverOfThisThreadHearsBothPassesAndNothingOnceRemoved) {
+  RegisterProviders();
+  FixtureFolder folder;
+  std::string data = "N,T\n";
+  for (int i = 0; i < 20000; ++i) data += std::to_string(i) + ",row " + std::to_string(i) + "\n";
+  folder.Write("many.csv", data);
+  std::vector<TextReadProgress> heard;
+  ObserveTextReads([&](const TextReadProgress& p) { heard.push_back(p); });
+  const Outcome read = Read(folder.Path(), "HDR=Yes;FMT=CSVDelimited;", "many.csv", adCmdTableDirect);
+  ObserveTextReads(nullptr);
+  ASSERT_EQ("", read.error);
+  EXPECT_EQ(20000u, read.rows->Rows()->RowCount());
+  ASSERT_GE(heard.size(), 2u);
+  EXPECT_EQ(1, heard.front().pass);
+  EXPECT_EQ(2, heard.back().pass);
+  for (size_t i = 1; i < heard.size(); ++i) {
+    EXPECT_LE(heard[i].bytesRead, heard[i].totalBytes);
+    if (heard[i].pass == heard[i - 1].pass) EXPECT_GT(heard[i].rows, heard[i - 1].rows);
+  }
+  EXPECT_EQ(data.size(), heard.back().totalBytes);
+  const size_t before = heard.size();
+  Read(folder.Path(), "HDR=Yes;FMT=CSVDelimited;", "many.csv", adCmdTableDirect);
+  EXPECT_EQ(before, heard.size());
+}
+
 }  // namespace
 }  // namespace vendrel::driver

@@ -125,8 +125,8 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
       const std::string value = reader.ValueOf(name, inlineValue, hasInline);
       options.loadSettings.format = ParseInputFormat(value);
       if (!options.loadSettings.format) throw ToolError("unknown input format '" + value + "': use csv or tsv");
-    } else if ((name == "--no-header" || name == "--header") && !hasInline) {
-      options.loadSettings.header = name == "--header";
+    } else if (name == "--no-header" && !hasInline) {
+      options.loadSettings.header = false;
     } else if (name == "-f" || name == "--format") {
       const std::string value = reader.ValueOf(name, inlineValue, hasInline);
       options.format = ParseOutputFormat(value);
