@@ -229,6 +229,7 @@ TEST_F(OutputTest, StandardInputAndFilesOfAnyNameInTheFormatTheOptionsGive) {
       {{"--no-header", "-i", "t=plain.csv"}, "", "F1,F2\n1,2\n3,4\n"},
       {{"--no-header", "-i", "t=-"}, "5,6\n", "F1,F2\n5,6\n"},
       {{"-i", "t=semi.txt", "-t", "csv"}, "", "A,B\n1,2\n"},
+      {{"-t", "csv", "-i", "t=/dev/stdin"}, "A,B\n1,x\n", "A,B\n1,x\n"},  // a pipe by name, copied first
   };
   for (const InputCase& c : cases) {
     SCOPED_TRACE(c.arguments.front() + " " + c.arguments[1]);
