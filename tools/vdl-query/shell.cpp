@@ -339,6 +339,8 @@ class Shell {
     if (name == ".load") {
       const auto parts = SplitCommand(line, 3);
       if (parts.size() != 3) throw ToolError("usage: .load NAME FILE");
+      if (Unquoted(parts[2]) == kStandardInput)
+        throw ToolError("standard input holds the statements here: .load reads files only");
       std::vector<std::string> notes;
       {
         StatementInProgress running;
