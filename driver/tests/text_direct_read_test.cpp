@@ -82,7 +82,7 @@ TEST(TextDirectReadTest, GivesTheFieldsValuesAndErrorsOfASelectOfTheWholeTable) 
       {"empty", "HDR=Yes;FMT=CSVDelimited;", "", ""},
       {"header only", "HDR=Yes;FMT=CSVDelimited;", "A,B\n", ""},
       {"declared", "HDR=Yes;FMT=CSVDelimited;",
-       "L,W,C,S,B,Sh,D,T,M,Y,G\n1,5,1.5,1.25,7,3,02.01.2003,abc,memo,Yes,x\n"
+       "L,W,C,S,B,Sh,D,T,M,Y,G\n1,5,1.5,0.1,7,3,02.01.2003,abc,memo,Yes,x\n"
        "3000000000,2.5,$2.00,1e39,255,-4,31.12.1999,,,No,y\n9,6,1e30,0.1,0,5,,d,,,\n",
        "[declared]\nColNameHeader=True\nFormat=CSVDelimited\nDateTimeFormat=dd.mm.yyyy\nCol1=L Long\nCol2=W Long\n"
        "Col3=C Currency\nCol4=S Single\nCol5=B Byte\nCol6=Sh Short\nCol7=D DateTime\nCol8=T Text Width 5\n"

@@ -11,11 +11,11 @@
 
 #include "providers/session.h"
 #include "text/encoding.h"
-#include "vendrel/driver/driver.h"
 #include "text/value_reader.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/text.h"
+#include "vendrel/driver/driver.h"
 
 namespace vendrel::driver::text {
 
@@ -192,12 +192,6 @@ class ColumnBuilder {
   void Reserve(size_t rows) {
     if (keepValues_) values_.Reserve(rows);
   }
-
-  bool Guessed() const noexcept { return guessed_; }
-  JetType DeclaredType() const noexcept { return declaredType_; }
-  // The first row read as Double in a column declared Single; the rows
-  // before it hold values rounded to Single.
-  size_t SingleUntil() const noexcept { return singleUntil_; }
 
   void Add(const FieldText* field, int line, const Context& cx) {
     const size_t row = added_++;
@@ -396,7 +390,7 @@ class ColumnBuilder {
   bool any_ = false;  // a value that is not blank
   size_t maxChars_ = 0;
   size_t added_ = 0;
-  size_t singleUntil_ = SIZE_MAX;
+  size_t singleUntil_ = SIZE_MAX;  // declared Single, read as Double from this row on
   ColumnValues values_;
 };
 
