@@ -11,6 +11,7 @@
 #include "text/table_cache.h"
 #include "vendrel/dataaccess/connection.h"
 #include "vendrel/dataaccess/recordset.h"
+#include "vendrel/driver/driver.h"
 
 namespace vendrel::driver {
 namespace {
@@ -65,6 +66,24 @@ TEST_F(TextCacheTest, TheSameBytesAreParsedOnceAndChangedBytesOrLayoutsAgain) {
   const Ref<Recordset> asDouble = Query(second, "SELECT * FROM kept.txt");
   EXPECT_EQ(asDouble->Fields()[0].Type(), adDouble);
   EXPECT_EQ(text::CachedTableCount(), before + 3);
+}
+
+TEST_F(TextCacheTest, ReleasingIdleTablesKeepsThoseAnOpenConnectionUses) {
+  FixtureFolder used, idle;
+  Write(used, "Integer", "N\tName\r\n1\trelease test used\r\n");
+  Write(idle, "Integer", "N\tName\r\n1\trelease test idle\r\n");
+  Ref<Recordset> held = Query(used, "SELECT * FROM kept.txt");  // its connection stays open
+  Query(idle, "SELECT * FROM kept.txt");
+  ReleaseIdleTextTables();
+  const size_t kept = text::CachedTableCount();
+  EXPECT_GE(kept, 1u);
+  held->ActiveConnection()->Close();
+  held.reset();
+  ReleaseIdleTextTables();
+  EXPECT_EQ(text::CachedTableCount(), kept - 1);
+  // Read again, a released table is parsed anew, with the same rows.
+  EXPECT_EQ(RowTexts(Query(used, "SELECT * FROM kept.txt")), (Rows{{"1", "release test used"}}));
+  EXPECT_EQ(text::CachedTableCount(), kept);
 }
 
 }  // namespace

@@ -40,10 +40,36 @@ TEST_F(OutputTest, FirstDemonstrationExampleFromTwoCsvFilesInEveryFormat) {
        "PRODUCT,SUPPLIER,COUNTRY\nWheels,WHL,Spain\nBattery,BTR,Canada\nSeats,SES,USA\nSRS,SES,USA\nCarpet,CRT,UK\n"
        "Windshield,CRT,UK\nRadio,RDO,Holland\nTyres,TRS,Germany\nAlloy Wheels,,\n"},
       {"json",
-       "{\"columns\":[{\"name\":\"PRODUCT\",\"type\":202},{\"name\":\"SUPPLIER\",\"type\":202},{\"name\":\"COUNTRY\","
-       "\"type\":202}],\"rows\":[[\"Wheels\",\"WHL\",\"Spain\"],[\"Battery\",\"BTR\",\"Canada\"],[\"Seats\",\"SES\","
+       "{\"columns\":[{\"name\":\"PRODUCT\",\"type\":202,\"typeName\":\"Text\"},{\"name\":\"SUPPLIER\",\"type\":202,\"typeName\":\"Text\"},{\"name\":\"COUNTRY\","
+       "\"type\":202,\"typeName\":\"Text\"}],\"rows\":[[\"Wheels\",\"WHL\",\"Spain\"],[\"Battery\",\"BTR\",\"Canada\"],[\"Seats\",\"SES\","
        "\"USA\"],[\"SRS\",\"SES\",\"USA\"],[\"Carpet\",\"CRT\",\"UK\"],[\"Windshield\",\"CRT\",\"UK\"],[\"Radio\","
        "\"RDO\",\"Holland\"],[\"Tyres\",\"TRS\",\"Germany\"],[\"Alloy Wheels\",null,null]]}\n"},
+      {"markdown",
+       "| PRODUCT      | SUPPLIER | COUNTRY |\n"
+       "|--------------|----------|---------|\n"
+       "| Wheels       | WHL      | Spain   |\n"
+       "| Battery      | BTR      | Canada  |\n"
+       "| Seats        | SES      | USA     |\n"
+       "| SRS          | SES      | USA     |\n"
+       "| Carpet       | CRT      | UK      |\n"
+       "| Windshield   | CRT      | UK      |\n"
+       "| Radio        | RDO      | Holland |\n"
+       "| Tyres        | TRS      | Germany |\n"
+       "| Alloy Wheels |          |         |\n"},
+      {"box",
+       "┌──────────────┬──────────┬─────────┐\n"
+       "│ PRODUCT      │ SUPPLIER │ COUNTRY │\n"
+       "├──────────────┼──────────┼─────────┤\n"
+       "│ Wheels       │ WHL      │ Spain   │\n"
+       "│ Battery      │ BTR      │ Canada  │\n"
+       "│ Seats        │ SES      │ USA     │\n"
+       "│ SRS          │ SES      │ USA     │\n"
+       "│ Carpet       │ CRT      │ UK      │\n"
+       "│ Windshield   │ CRT      │ UK      │\n"
+       "│ Radio        │ RDO      │ Holland │\n"
+       "│ Tyres        │ TRS      │ Germany │\n"
+       "│ Alloy Wheels │          │         │\n"
+       "└──────────────┴──────────┴─────────┘\n"},
   };
   for (const FormatCase& c : cases) {
     SCOPED_TRACE(c.format);
@@ -77,9 +103,9 @@ TEST_F(OutputTest, ColumnTypesAreGuessedFromEveryValueAndEmptyFieldsAreNull) {
   const RunResult r = Run({"-i", "t=t.csv", "-f", "json", "SELECT * FROM t"});
   ASSERT_EQ(0, r.status) << r.err;
   EXPECT_EQ(
-      "{\"columns\":[{\"name\":\"Id\",\"type\":3},{\"name\":\"Big\",\"type\":20},{\"name\":\"Amount\",\"type\":5},"
-      "{\"name\":\"Day\",\"type\":7},{\"name\":\"Paid\",\"type\":11},{\"name\":\"Code\",\"type\":202},"
-      "{\"name\":\"Mixed\",\"type\":202},{\"name\":\"Note\",\"type\":202}],\"rows\":["
+      "{\"columns\":[{\"name\":\"Id\",\"type\":3,\"typeName\":\"Long\"},{\"name\":\"Big\",\"type\":20,\"typeName\":\"BigInt\"},{\"name\":\"Amount\",\"type\":5,\"typeName\":\"Double\"},"
+      "{\"name\":\"Day\",\"type\":7,\"typeName\":\"DateTime\"},{\"name\":\"Paid\",\"type\":11,\"typeName\":\"Boolean\"},{\"name\":\"Code\",\"type\":202,\"typeName\":\"Text\"},"
+      "{\"name\":\"Mixed\",\"type\":202,\"typeName\":\"Text\"},{\"name\":\"Note\",\"type\":202,\"typeName\":\"Text\"}],\"rows\":["
       "[1,7,2.5,\"2003-01-02T00:00:00\",true,\"007\",\"12\",\"a, b\"],"
       "[2,null,-0.125,\"2003-01-02T13:04:05\",false,\"010\",\"x\",\"\"],"
       "[3,12345678901,1000,null,true,null,\"4\",null]]}\n",
@@ -122,7 +148,7 @@ TEST_F(OutputTest, TabSeparatedFilesAreReadAsTabSeparatedWithoutWritingBesideThe
     const RunResult r = Run({"-i", std::string("t=in/") + name, "-f", "json", "SELECT * FROM t"});
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ(
-        "{\"columns\":[{\"name\":\"A\",\"type\":3},{\"name\":\"B,C\",\"type\":202}],\"rows\":[[1,\"x, y\"],[2,\"q\"]]}\n",
+        "{\"columns\":[{\"name\":\"A\",\"type\":3,\"typeName\":\"Long\"},{\"name\":\"B,C\",\"type\":202,\"typeName\":\"Text\"}],\"rows\":[[1,\"x, y\"],[2,\"q\"]]}\n",
         r.out);
     EXPECT_EQ(std::vector<std::string>{name}, FolderContents("in"));
     fs::DeleteFile(Path(std::string("in/") + name));
@@ -137,7 +163,7 @@ TEST_F(OutputTest, SchemaIniBesideTheFileDecidesFormatAndTypes) {
   const RunResult r = Run({"-i", "c=in/codes.txt", "-f", "json", "SELECT * FROM c"});
   ASSERT_EQ(0, r.status) << r.err;
   EXPECT_EQ(
-      "{\"columns\":[{\"name\":\"Code\",\"type\":202},{\"name\":\"Amount\",\"type\":6}],\"rows\":[[\"007\",12],[\"010\","
+      "{\"columns\":[{\"name\":\"Code\",\"type\":202,\"typeName\":\"Text\"},{\"name\":\"Amount\",\"type\":6,\"typeName\":\"Currency\"}],\"rows\":[[\"007\",12],[\"010\","
       "3]]}\n",
       r.out);
 }
@@ -151,10 +177,10 @@ TEST_F(OutputTest, JsonNumbersDatesAndTextFollowTheirTypes) {
        "Chr(10) & 'é日' AS X, Null AS Z FROM n"});
   ASSERT_EQ(0, r.status) << r.err;
   EXPECT_EQ(
-      "{\"columns\":[{\"name\":\"C\",\"type\":6},{\"name\":\"C2\",\"type\":6},{\"name\":\"D\",\"type\":5},"
-      "{\"name\":\"Huge\",\"type\":5},{\"name\":\"S\",\"type\":4},{\"name\":\"I\",\"type\":2},{\"name\":\"B\","
-      "\"type\":17},{\"name\":\"T\",\"type\":7},{\"name\":\"Yes\",\"type\":11},{\"name\":\"X\",\"type\":202},"
-      "{\"name\":\"Z\",\"type\":202}],\"rows\":[[1.2346,-0.0009,0.30000000000000004,1E+300,0.1,-7,200,"
+      "{\"columns\":[{\"name\":\"C\",\"type\":6,\"typeName\":\"Currency\"},{\"name\":\"C2\",\"type\":6,\"typeName\":\"Currency\"},{\"name\":\"D\",\"type\":5,\"typeName\":\"Double\"},"
+      "{\"name\":\"Huge\",\"type\":5,\"typeName\":\"Double\"},{\"name\":\"S\",\"type\":4,\"typeName\":\"Single\"},{\"name\":\"I\",\"type\":2,\"typeName\":\"Short\"},{\"name\":\"B\","
+      "\"type\":17,\"typeName\":\"Byte\"},{\"name\":\"T\",\"type\":7,\"typeName\":\"DateTime\"},{\"name\":\"Yes\",\"type\":11,\"typeName\":\"Boolean\"},{\"name\":\"X\",\"type\":202,\"typeName\":\"Text\"},"
+      "{\"name\":\"Z\",\"type\":202,\"typeName\":\"Text\"}],\"rows\":[[1.2346,-0.0009,0.30000000000000004,1E+300,0.1,-7,200,"
       "\"1999-12-31T23:59:59\",true,\"q\\\"\\\\\\u0001\\t\\né日\",null]]}\n",
       r.out);
 }
@@ -163,7 +189,7 @@ TEST_F(OutputTest, TextThatIsNotUtf8BecomesReplacementCharactersInJsonAndTable) 
   WriteFile("l.csv", "Name\ncaf\xE9\n");  // Latin-1, not UTF-8
   const RunResult json = Run({"-i", "l=l.csv", "-f", "json", "SELECT * FROM l"});
   ASSERT_EQ(0, json.status) << json.err;
-  EXPECT_EQ("{\"columns\":[{\"name\":\"Name\",\"type\":202}],\"rows\":[[\"caf\xEF\xBF\xBD\"]]}\n", json.out);
+  EXPECT_EQ("{\"columns\":[{\"name\":\"Name\",\"type\":202,\"typeName\":\"Text\"}],\"rows\":[[\"caf\xEF\xBF\xBD\"]]}\n", json.out);
   const RunResult table = Run({"-i", "l=l.csv", "-f", "table", "SELECT * FROM l"});
   EXPECT_EQ("Name\n----\ncaf\xEF\xBF\xBD\n", table.out);
   const RunResult tsv = Run({"-i", "l=l.csv", "-f", "tsv", "SELECT * FROM l"});
@@ -207,6 +233,80 @@ TEST_F(OutputTest, CsvOutputReadsBackAsTheSameValuesNullsAndTypes) {
   EXPECT_EQ(json1.out, json2.out);
 }
 
+TEST_F(OutputTest, MarkdownEscapesPipesAndAlignsNumbersRight) {
+  WriteFile("m.csv", "Name,N\nx|y,12\nz,3\n");
+  const RunResult r = Run({"-i", "m=m.csv", "-f", "markdown", "SELECT Name, N FROM m"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("| Name |   N |\n|------|----:|\n| x\\|y |  12 |\n| z    |   3 |\n", r.out);
+}
+
+TEST_F(OutputTest, StandardInputAndFilesOfAnyNameInTheFormatTheOptionsGive) {
+  WriteFile("export.dat", "A\tB\n1\tx,y\n");
+  WriteFile("data", "1,2\n3,4\n");
+  WriteFile("plain.csv", "1,2\n3,4\n");
+  WriteFile("semi.txt", "A,B\n1,2\n");  // .txt is tab-separated unless the option says otherwise
+  struct InputCase {
+    std::vector<std::string> arguments;
+    std::string input;
+    std::string expected;
+  };
+  const InputCase cases[] = {
+      {{"-i", "t=-"}, "A,B\n1,x\n2,y\n", "A,B\n1,x\n2,y\n"},
+      {{"-t", "tsv", "-i", "t=-"}, "A\tB\n1\tx,y\n", "A,B\n1,\"x,y\"\n"},
+      {{"-i", "t=export.dat", "--input-format=tsv"}, "", "A,B\n1,\"x,y\"\n"},
+      {{"--no-header", "-t", "csv", "-i", "t=data"}, "", "F1,F2\n1,2\n3,4\n"},
+      {{"--no-header", "-i", "t=plain.csv"}, "", "F1,F2\n1,2\n3,4\n"},
+      {{"--no-header", "-i", "t=-"}, "5,6\n", "F1,F2\n5,6\n"},
+      {{"-i", "t=semi.txt", "-t", "csv"}, "", "A,B\n1,2\n"},
+      {{"-t", "csv", "-i", "t=/dev/stdin"}, "A,B\n1,x\n", "A,B\n1,x\n"},  // a pipe by name, copied first
+  };
+  for (const InputCase& c : cases) {
+    SCOPED_TRACE(c.arguments.front() + " " + c.arguments[1]);
+    std::vector<std::string> arguments = c.arguments;
+    for (const char* a : {"-f", "csv", "SELECT * FROM t"}) arguments.push_back(a);
+    const RunResult r = Run(arguments, c.input);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(c.expected, r.out);
+    EXPECT_EQ("", r.err);
+  }
+  // Numbers from standard input are typed as from a file.
+  const RunResult typed = Run({"-i", "t=-", "-f", "json", "SELECT MAX(N) AS M FROM t"}, "N\n1\n2\n");
+  EXPECT_EQ("{\"columns\":[{\"name\":\"M\",\"type\":3,\"typeName\":\"Long\"}],\"rows\":[[2]]}\n", typed.out);
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
+TEST_F(OutputTest, ColumnReadAsTextBecauseOfAFewOtherValuesGetsANoteNamingTheFirstLine) {
+  std::string amounts = "Id,Amount,Day,Note\n";
+  for (int i = 1; i <= 40; ++i) {
+    const bool odd = i == 25;
+    amounts += std::to_string(i) + "," + (odd ? "N/A" : std::to_string(i) + ".5") + "," +
+               (i == 31 ? "soon" : "2024-01-" + std::to_string(10 + i % 18)) + "," +
+               (i == 3 ? "\"two\nlines\"" : "n" + std::to_string(i)) + "\n";
+  }
+  WriteFile("amounts.csv", amounts);
+  const RunResult r = Run({"-i", "t=amounts.csv", "-f", "csv", "SELECT COUNT(*) AS N FROM t"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("N\n40\n", r.out);
+  // Data line 25 is file line 27: the header, and a value over two lines before it.
+  EXPECT_EQ(
+      "vdl-query: note: column 'Amount' of 'amounts.csv' is read as Text because 1 of its 40 values is not a number; "
+      "the first is 'N/A' on line 27\n"
+      "vdl-query: note: column 'Day' of 'amounts.csv' is read as Text because 1 of its 40 values is not a date; the "
+      "first is 'soon' on line 33\n",
+      r.err);
+
+  // Declared types, and columns that are text through and through, get none.
+  WriteFile("typed/amounts.csv", amounts);
+  WriteFile("typed/schema.ini", "[amounts.csv]\nColNameHeader=True\nFormat=CSVDelimited\nCol1=Id Long\nCol2=Amount Text\n"
+                                "Col3=Day Text\nCol4=Note Text\n");
+  WriteFile("words.csv", "W\nabc\n12\ndef\n");
+  for (const char* input : {"t=typed/amounts.csv", "t=words.csv"}) {
+    const RunResult quiet = Run({"-i", input, "SELECT COUNT(*) AS N FROM t"});
+    EXPECT_EQ(0, quiet.status) << quiet.err;
+    EXPECT_EQ("", quiet.err) << input;
+  }
+}
+
 TEST_F(OutputTest, StatementOverSeveralLinesWithFinalSemicolonRuns) {
   WriteExampleInputs();
   const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv",
@@ -221,7 +321,7 @@ TEST_F(OutputTest, EmptyResultPrintsItsHeader) {
       {"table", "PRODUCT\n-------\n"},
       {"tsv", "PRODUCT\n"},
       {"csv", "PRODUCT\n"},
-      {"json", "{\"columns\":[{\"name\":\"PRODUCT\",\"type\":202}],\"rows\":[]}\n"},
+      {"json", "{\"columns\":[{\"name\":\"PRODUCT\",\"type\":202,\"typeName\":\"Text\"}],\"rows\":[]}\n"},
   };
   for (const FormatCase& c : cases) {
     SCOPED_TRACE(c.format);
@@ -236,7 +336,8 @@ TEST_F(OutputTest, CsvValuesComeBackExactly) {
   WriteFile("v.csv", "A,B\r\n\"x, \"\"y\"\"\r\nz\",1\r\n\"\",2\r\n\"\ttab\",3\r\n");
   const RunResult r = Run({"-i", "v=v.csv", "-f", "json", "SELECT A, B FROM v"});
   ASSERT_EQ(0, r.status) << r.err;
-  EXPECT_EQ("{\"columns\":[{\"name\":\"A\",\"type\":202},{\"name\":\"B\",\"type\":3}],\"rows\":["
+  EXPECT_EQ("{\"columns\":[{\"name\":\"A\",\"type\":202,\"typeName\":\"Text\"},"
+            "{\"name\":\"B\",\"type\":3,\"typeName\":\"Long\"}],\"rows\":["
             "[\"x, \\\"y\\\"\\r\\nz\",1],[\"\",2],[\"\\ttab\",3]]}\n",
             r.out);
 }

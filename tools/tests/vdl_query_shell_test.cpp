@@ -3,6 +3,11 @@
 // the interactive shell.
 
 #include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "vdl_query_test_support.h"
 
@@ -14,12 +19,12 @@ using ShellTest = VdlQueryTest;
 TEST_F(ShellTest, SavedResultIsQueriedAsAnOptimizedInputWithoutItsSources) {
   WriteExampleInputs();
   const RunResult r = Run({"-i", "rs1=a.csv", "-i", "rs2=b.csv", "-f", "csv"},
-                          std::string(kExampleSql) + "\n"
+                          std::string(kExampleSql) + ";\n"
                                                      ".save joined\n"
                                                      ".remove rs1\n"
                                                      ".remove rs2\n"
                                                      "SELECT joined.PRODUCT, joined.COUNTRY FROM joined WHERE "
-                                                     "joined.COUNTRY IS NULL OR joined.COUNTRY='UK'\n");
+                                                     "joined.COUNTRY IS NULL OR joined.COUNTRY='UK';\n");
   EXPECT_EQ(0, r.status) << r.err;
   EXPECT_EQ("", r.err);
   const std::vector<std::string> lines = Lines(r.out);
@@ -36,7 +41,7 @@ TEST_F(ShellTest, TablesListsEntriesWithFieldsAndTypesAndLoadReplacesByName) {
   const RunResult r = Run({"-i", "rs1=a.csv", "-f", "tsv"},
                           ".tables\n"
                           ".load numbers n.tsv\n"
-                          "SELECT Id FROM numbers\n"
+                          "SELECT Id FROM numbers;\n"
                           ".save kept\n"
                           ".load RS1 b.csv\n"
                           ".tables\n");
@@ -63,17 +68,18 @@ TEST_F(ShellTest, FailedStatementsAndCommandsAreReportedAndTheNextOneRuns) {
   WriteExampleInputs();
   const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
                           ".save early\n"
-                          "SELECT * FROM nothing\n"
+                          "SELECT * FROM nothing;\n"
                           ".save after_failure\n"
-                          "SELECT COUNT(*) AS N FROM rs1\n"
+                          "SELECT COUNT(*) AS N FROM rs1;\n"
                           ".remove nothing\n"
                           ".load x missing.csv\n"
                           ".load x a.dat\n"
+                          ".load x -\n"
                           ".format xml\n"
                           ".save 9lives\n"
                           ".bogus\n"
                           ".save\n"
-                          "SELECT MAX(rs1.PRODUCT) AS M FROM rs1\n");
+                          "SELECT MAX(rs1.PRODUCT) AS M FROM rs1;\n");
   EXPECT_EQ(1, r.status);
   EXPECT_EQ("N\n9\nM\nWindshield\n", r.out);
   const std::vector<std::string> expected = {
@@ -84,12 +90,11 @@ TEST_F(ShellTest, FailedStatementsAndCommandsAreReportedAndTheNextOneRuns) {
       "Error Source: Vendrel",
       "vdl-query: there is no result to save: run a statement first",
       "vdl-query: there is no input named 'nothing'",
-      "Error Description: The Microsoft Jet database engine cannot find the input table or query 'missing.csv'.  Make "
-      "sure it exists and that its name is spelled correctly.",
-      "Error Number: -2147217865",
-      "Error Source: Microsoft JET Database Engine",
-      "vdl-query: cannot tell the format of 'a.dat': name a .csv, .tsv, .tab or .txt file",
-      "vdl-query: usage: .format table|tsv|csv|json",
+      "vdl-query: cannot open 'missing.csv': No such file or directory",
+      "vdl-query: cannot tell the format of 'a.dat': name a .csv, .tsv, .tab or .txt file, or give --input-format "
+      "csv or tsv",
+      "vdl-query: standard input holds the statements here: .load reads files only",
+      "vdl-query: usage: .format table|tsv|csv|json|markdown|box",
       "vdl-query: '9lives' is not a recordset name: use letters, digits and _, not starting with a digit",
       "vdl-query: unknown command .bogus (.help lists the commands)",
       "vdl-query: usage: .save NAME",
@@ -103,24 +108,80 @@ TEST_F(ShellTest, ContinuedLinesFormatChangesAndQuitEndTheInput) {
   const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
                           "SELECT rs1.PRODUCT \\\n"
                           "FROM rs1 \\\r\n"
-                          "WHERE rs1.SUPPLIER='SES'\n"
+                          "WHERE rs1.SUPPLIER='SES';\n"
                           "\n"
                           ".format\n"
                           ".format JSON\n"
-                          "SELECT COUNT(*) AS N FROM rs1\n"
+                          "SELECT COUNT(*) AS N FROM rs1;\n"
                           ".format table\n"
                           "  .quit\n"
-                          "SELECT 1 FROM rs1\n");
+                          "SELECT 1 FROM rs1;\n");
   EXPECT_EQ(0, r.status) << r.err;
   EXPECT_EQ(
-      "PRODUCT\nSeats\nSRS\ncsv\n{\"columns\":[{\"name\":\"N\",\"type\":3}],\"rows\":[[9]]}\n", r.out);
+      "PRODUCT\nSeats\nSRS\ncsv\n{\"columns\":[{\"name\":\"N\",\"type\":3,\"typeName\":\"Long\"}],\"rows\":[[9]]}\n", r.out);
+}
+
+TEST_F(ShellTest, StatementsEndAtASemicolonOutsideQuotesAndBrackets) {
+  WriteExampleInputs();
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
+                          "SELECT rs1.PRODUCT\n"
+                          "FROM rs1\n"
+                          "\n"
+                          "WHERE rs1.SUPPLIER = 'SES';\n"
+                          "SELECT 'a;b' AS [x;y] FROM rs1 WHERE rs1.PRODUCT='SRS'; SELECT COUNT(*) AS N\n"
+                          "  FROM rs1;  ;\n"
+                          "SELECT \"it's\" AS Q FROM rs1 WHERE rs1.PRODUCT = 'Radio'\n");  // the last needs none
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("", r.err);
+  EXPECT_EQ("PRODUCT\nSeats\nSRS\nx;y\na;b\nN\n9\nQ\nit's\n", r.out);
+}
+
+TEST_F(ShellTest, ReadRunsAFileOutputRedirectsResultsAndTimerTimesStatements) {
+  WriteExampleInputs();
+  WriteFile("inner.sql", "SELECT COUNT(*) AS N\nFROM rs1;\nSELECT * FROM nothing;\n.mode tsv\n");
+  WriteFile("outer.sql", ".read inner.sql\nSELECT rs1.PRODUCT FROM rs1 WHERE rs1.SUPPLIER='BTR';\n");
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
+                          ".read outer.sql\n"
+                          ".mode\n"
+                          ".output out.txt\n"
+                          "SELECT COUNT(*) AS N FROM rs1 WHERE rs1.SUPPLIER='SES';\n"
+                          ".output\n"
+                          ".timer on\n"
+                          "SELECT COUNT(*) AS N FROM rs1;\n"
+                          ".timer off\n"
+                          "SELECT COUNT(*) AS N FROM rs1;\n"
+                          ".read missing.sql\n");
+  EXPECT_EQ(1, r.status);
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(10u, lines.size()) << r.out;
+  EXPECT_EQ((std::vector<std::string>{"N", "9", "PRODUCT", "Battery", "tsv", "N", "9"}),
+            std::vector<std::string>(lines.begin(), lines.begin() + 7));
+  EXPECT_EQ(0u, lines[7].find("Run Time: real ")) << lines[7];
+  EXPECT_NE(std::string::npos, lines[7].find(" user ")) << lines[7];
+  EXPECT_EQ("N", lines[8]);
+  EXPECT_EQ("9", lines[9]);
+  std::ifstream written(Path("out.txt"));
+  EXPECT_EQ("N\n2\n", std::string(std::istreambuf_iterator<char>(written), std::istreambuf_iterator<char>()));
+  const std::vector<std::string> errors = Lines(r.err);
+  ASSERT_EQ(4u, errors.size()) << r.err;
+  EXPECT_EQ(0u, errors[0].find("Error Description: [Vendrel] The VDL Component cannot find the input table or query 'nothing'"));
+  EXPECT_EQ("vdl-query: cannot open 'missing.sql': No such file or directory", errors[3]);
+}
+
+TEST_F(ShellTest, ReadThatReadsItselfStopsAtTheNestingLimit) {
+  WriteExampleInputs();
+  WriteFile("self.sql", "SELECT COUNT(*) AS N FROM rs1;\n.read self.sql\n");
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"}, ".read self.sql\n");
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(16u * 2, Lines(r.out).size());
+  EXPECT_EQ("vdl-query: .read nests more than 16 files deep at 'self.sql'\n", r.err);
 }
 
 TEST_F(ShellTest, HelpListsTheCommands) {
   const RunResult r = Run({}, ".help");  // a last line without its line end
   EXPECT_EQ(0, r.status) << r.err;
-  for (const char* command : {".load NAME FILE", ".save NAME", ".remove NAME", ".format [FMT]", ".tables", ".help",
-                              ".quit"})
+  for (const char* command : {".load NAME FILE", ".save NAME", ".remove NAME", ".format [FMT]", ".mode [FMT]",
+                              ".read FILE", ".output [FILE]", ".timer on|off", ".tables", ".help", ".quit"})
     EXPECT_NE(std::string::npos, r.out.find(std::string("\n") + command)) << command;
 }
 
@@ -128,10 +189,10 @@ TEST_F(ShellTest, SaveReplacesAnEntryOfThatNameAndNotesAResultThatChanged) {
   WriteExampleInputs();
   WriteFile("c.csv", "PRODUCT,SUPPLIER\nNew,NEW\n");
   const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
-                          "SELECT COUNT(*) AS N FROM rs1\n"
+                          "SELECT COUNT(*) AS N FROM rs1;\n"
                           ".load rs1 c.csv\n"
                           ".save rs1\n"
-                          "SELECT * FROM rs1\n");
+                          "SELECT * FROM rs1;\n");
   EXPECT_EQ(0, r.status) << r.err;
   EXPECT_EQ("N\n9\nN\n1\n", r.out);
   EXPECT_EQ(
@@ -144,12 +205,42 @@ TEST_F(ShellTest, InterruptWhileWaitingForInputEndsAfterRemovingTheQueryObjectsF
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(signal);
     Process process({"-i", "rs1=a.csv", "-f", "csv"}, scratch_, temp_);
-    process.Write("SELECT COUNT(*) AS N FROM rs1\n");
+    process.Write("SELECT COUNT(*) AS N FROM rs1;\n");
     ASSERT_TRUE(process.ReadUntil("N\n9\n"));
     EXPECT_FALSE(TempFolderContents().empty());  // the query object's own folder
     process.Signal(signal);
     const RunResult r = process.Finish();
     EXPECT_EQ(128 + signal, r.status) << r.err;
+    EXPECT_TRUE(TempFolderContents().empty());
+  }
+}
+
+// Any file under the folder whose name starts with `prefix`.
+bool HoldsFileStartingWith(const std::string& folder, const std::string& prefix) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ec))
+    if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+  return false;
+}
+
+TEST_F(ShellTest, TwoInterruptsDuringAStatementEndAtOnceAndLeaveNothingBehind) {
+  std::string rows = "K,V\n";
+  for (int i = 0; i < 60000; ++i) rows += std::to_string(i % 300) + ",value " + std::to_string(i) + "\n";
+  WriteFile("big.csv", rows);
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    Process process({"-i", "a=big.csv", "-i", "b=big.csv", "-f", "csv"}, scratch_, temp_);
+    process.Write("SELECT COUNT(*) AS N FROM a;\n");
+    ASSERT_TRUE(process.ReadUntil("N\n60000\n"));
+    // A statement slow enough to be caught while its data files are there.
+    process.Write("SELECT COUNT(*) AS N FROM a, b WHERE a.K = b.K AND a.V < b.V;\n");
+    for (int i = 0; i < 2000 && !HoldsFileStartingWith(temp_, "TEMP"); ++i) ::usleep(1000);
+    process.Signal(signal);
+    ::usleep(100000);  // two signals sent at once may arrive as one
+    process.Signal(signal);
+    const RunResult r = process.Finish();
+    EXPECT_EQ(128 + signal, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("interrupt again to stop at once")) << r.err;
     EXPECT_TRUE(TempFolderContents().empty());
   }
 }
@@ -162,12 +253,16 @@ TEST_F(ShellTest, TerminalGetsAPromptLineEditingAndTheTableFormat) {
   process.Write("SELECT COUNT(*) AS N \\\r");
   ASSERT_TRUE(process.ReadUntil(" ...> ")) << process.Output();
   ASSERT_TRUE(process.WaitForLineEditor());
-  process.Write("FROM rs1\r");
+  size_t from = process.Output().size();
+  process.Write("FROM rs1\r");  // no ";" yet: the statement goes on
+  ASSERT_TRUE(process.ReadUntil(" ...> ", from)) << process.Output();
+  ASSERT_TRUE(process.WaitForLineEditor());
+  process.Write(";\r");
   ASSERT_TRUE(process.ReadUntil("N\r\n-\r\n9\r\nvdl> ")) << process.Output();
   ASSERT_TRUE(process.WaitForLineEditor());
   process.Write("half a line");
   ASSERT_TRUE(process.ReadUntil("half a line")) << process.Output();
-  size_t from = process.Output().size();
+  from = process.Output().size();
   process.Write("\x03");  // an interrupt at the prompt drops the line
   ASSERT_TRUE(process.ReadUntil("vdl> ", from)) << process.Output();
   from = process.Output().size();
@@ -176,7 +271,7 @@ TEST_F(ShellTest, TerminalGetsAPromptLineEditingAndTheTableFormat) {
   ASSERT_TRUE(process.ReadUntil("N\r\n-\r\n9\r\nvdl> ", from)) << process.Output();
   from = process.Output().size();
   ASSERT_TRUE(process.WaitForLineEditor());
-  process.Write("SELECT 'é日' AS X FROM rs1 WHERE rs1.PRODUCT='SRS'\r");  // typed as UTF-8
+  process.Write("SELECT 'é日' AS X FROM rs1 WHERE rs1.PRODUCT='SRS';\r");  // typed as UTF-8
   ASSERT_TRUE(process.ReadUntil("\r\nX\r\n---\r\né日\r\nvdl> ", from)) << process.Output();
   const RunResult r = process.Finish();
   EXPECT_EQ(0, r.status) << r.out;

@@ -1,23 +1,34 @@
 #include "input_file.h"
 
-#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include "options.h"
+#include <cerrno>
+#include <cstring>
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+
+#include "interrupt.h"
+#include "load_progress.h"
 #include "vendrel/dataaccess/connection.h"
+#include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/enums.h"
+#include "vendrel/dataaccess/error.h"
+#include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/text.h"
+#include "vendrel/driver/driver.h"
 
 namespace vendrel::vdlquery {
 
 namespace {
 
-enum class Delimiter { Comma, Tab };
-
-std::optional<Delimiter> DelimiterOf(const std::string& path) {
+std::optional<InputFormat> FormatOfExtension(const std::string& path) {
   const std::string extension = std::filesystem::path(path).extension().string();
-  if (EqualsNoCase(extension, ".csv")) return Delimiter::Comma;
+  if (EqualsNoCase(extension, ".csv")) return InputFormat::Csv;
   if (EqualsNoCase(extension, ".tsv") || EqualsNoCase(extension, ".tab") || EqualsNoCase(extension, ".txt"))
-    return Delimiter::Tab;
+    return InputFormat::Tsv;
   return std::nullopt;
 }
 
@@ -32,42 +43,213 @@ std::string QuotedValue(std::string_view value) {
   return quoted + "\"";
 }
 
-// The file as a table name of the driver's dialect.
-std::string TableName(const std::string& fileName) {
-  if (fileName.find(']') == std::string::npos) return "[" + fileName + "]";
-  if (fileName.find('`') == std::string::npos) return "`" + fileName + "`";
-  throw ToolError("the file name '" + fileName + "' holds both ] and `, which a statement cannot name");
+std::string Reason(int error) { return std::strerror(error); }
+
+// The tool's own words for a file the driver could not read well: one that
+// is missing, a folder, unreadable or empty.
+void RequireReadableFile(const std::string& path, const std::string& shown, bool header) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw ToolError("cannot open " + shown + ": " + Reason(errno));
+  struct stat info {};
+  const int rc = ::fstat(fd, &info);
+  const int statError = errno;
+  char probe;
+  const ssize_t n = rc == 0 && S_ISREG(info.st_mode) ? ::read(fd, &probe, 1) : 0;
+  const int readError = errno;
+  ::close(fd);
+  if (rc != 0) throw ToolError("cannot open " + shown + ": " + Reason(statError));
+  if (S_ISDIR(info.st_mode)) throw ToolError("cannot open " + shown + ": it is a folder");
+  if (n < 0) throw ToolError("cannot read " + shown + ": " + Reason(readError));
+  if (S_ISREG(info.st_mode) && n == 0)
+    throw ToolError(shown + " is empty" + (header ? ": it has no header line" : ""));
+}
+
+// A stream (standard input, a pipe) copied into a file of its own, which
+// goes with this object.
+class StreamCopy {
+ public:
+  StreamCopy(int input, const std::string& shown, const std::string& scratchFolder) {
+    std::string pattern = fs::JoinPath(scratchFolder, "input-XXXXXX");
+    if (!::mkdtemp(pattern.data())) throw ToolError("cannot make a folder for " + shown + ": " + Reason(errno));
+    folder_ = pattern;
+    path_ = fs::JoinPath(folder_, "stdin");
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) throw ToolError("cannot copy " + shown + ": " + Reason(errno));
+    std::vector<char> buffer(size_t{1} << 16);
+    for (;;) {
+      if (PendingInterrupt()) {
+        ::close(fd);
+        throw ToolError("interrupted while reading " + shown);
+      }
+      const ssize_t n = ::read(input, buffer.data(), buffer.size());
+      if (n == 0) break;
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        const int error = errno;
+        ::close(fd);
+        throw ToolError("cannot read " + shown + ": " + Reason(error));
+      }
+      for (ssize_t done = 0; done < n;) {
+        const ssize_t w = ::write(fd, buffer.data() + done, static_cast<size_t>(n - done));
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) {
+          const int error = errno;
+          ::close(fd);
+          throw ToolError("cannot copy " + shown + ": " + Reason(error));
+        }
+        done += w;
+      }
+    }
+    if (::close(fd) != 0) throw ToolError("cannot copy " + shown + ": " + Reason(errno));
+  }
+  ~StreamCopy() {
+    if (folder_.empty()) return;
+    try {
+      fs::DeleteFolder(folder_);
+    } catch (...) {
+    }
+  }
+  StreamCopy(const StreamCopy&) = delete;
+  StreamCopy& operator=(const StreamCopy&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string folder_;
+  std::string path_;
+};
+
+// Whether a schema.ini beside the file has a section for it, so that its
+// columns' types are declared rather than guessed.
+bool DescribedBySchema(const std::filesystem::path& file) {
+  std::string text;
+  try {
+    const std::string schema = (file.parent_path() / "schema.ini").string();
+    if (!fs::FileExists(schema)) return false;
+    text = fs::ReadFile(schema);
+  } catch (const Error&) {
+    return false;
+  }
+  return FoldCase(text).find(FoldCase("[" + file.filename().string() + "]")) != std::string::npos;
+}
+
+std::string Shown(std::string_view value) {
+  constexpr size_t kLimit = 40;
+  std::string out;
+  for (char c : value.substr(0, kLimit)) out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+  if (value.size() > kLimit) out += "...";
+  return out;
 }
 
 }  // namespace
 
-void RequireKnownInputFormat(const std::string& path) {
-  if (!DelimiterOf(path))
-    throw ToolError("cannot tell the format of '" + path + "': name a .csv, .tsv, .tab or .txt file");
+InputFormat InputFormatOf(const std::string& path, const InputSettings& settings) {
+  if (settings.format) return *settings.format;
+  if (path == kStandardInput) return InputFormat::Csv;
+  if (auto format = FormatOfExtension(path)) return *format;
+  throw ToolError("cannot tell the format of '" + path +
+                  "': name a .csv, .tsv, .tab or .txt file, or give --input-format csv or tsv");
 }
 
-std::string TextFolderConnectionString(const std::string& folder, bool tabDelimited) {
-  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + QuotedValue(folder) +
-         ";Extended Properties=\"text;HDR=Yes;FMT=" + (tabDelimited ? "TabDelimited" : "CSVDelimited") + ";\"";
+std::string TextFolderConnectionString(const std::string& folder, InputFormat format, bool header) {
+  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + QuotedValue(folder) + ";Extended Properties=\"text;HDR=" +
+         (header ? "Yes" : "No") + ";FMT=" + (format == InputFormat::Tsv ? "TabDelimited" : "CSVDelimited") + ";\"";
 }
 
-Ref<Recordset> ReadInputFile(const std::string& path) {
-  RequireKnownInputFormat(path);
-  const std::filesystem::path file = std::filesystem::absolute(path).lexically_normal();
+std::vector<std::string> TextColumnNotes(const RowStore& rows, const std::string& shownName, size_t firstLine) {
+  std::vector<std::string> notes;
+  const size_t count = rows.RowCount();
+  for (size_t c = 0; c < rows.FieldCount(); ++c) {
+    if (!IsTextType(rows.Fields()[c].type)) continue;
+    // Stops as soon as too many values are neither numbers nor dates for
+    // any kind to hold nearly all of them: a column of words costs a few rows.
+    size_t values = 0, numbers = 0, dates = 0, neither = 0;
+    for (size_t r = 0; r < count && neither * 20 <= count; ++r) {
+      const RowStore::View v = rows.ViewAt(r, c);
+      if (v.type != VarType::String || v.bytes.find_first_not_of(' ') == std::string_view::npos) continue;
+      ++values;
+      if (ParseNumber(v.bytes))
+        ++numbers;
+      else if (ParseDate(v.bytes))
+        ++dates;
+      else
+        ++neither;
+    }
+    if (neither * 20 > count) continue;
+    const size_t most = std::max(numbers, dates);
+    const size_t others = values - most;
+    if (values < 2 || others == 0 || others * 20 > values) continue;
+    const bool asNumbers = numbers >= dates;
+    // The first value that is not of the kind, and its line: rows before it
+    // may hold line breaks in quoted values.
+    size_t line = firstLine;
+    for (size_t r = 0; r < count; ++r) {
+      const RowStore::View v = rows.ViewAt(r, c);
+      const bool blank = v.type != VarType::String || v.bytes.find_first_not_of(' ') == std::string_view::npos;
+      if (!blank && !(asNumbers ? ParseNumber(v.bytes).has_value() : !ParseNumber(v.bytes) && ParseDate(v.bytes))) {
+        notes.push_back("note: column '" + rows.Fields()[c].name + "' of " + shownName + " is read as Text because " +
+                        std::to_string(others) + " of its " + std::to_string(values) + " values " +
+                        (others == 1 ? (asNumbers ? "is not a number" : "is not a date")
+                                     : (asNumbers ? "are not numbers" : "are not dates")) +
+                        "; the first is '" + Shown(v.bytes) + "' on line " + std::to_string(line));
+        break;
+      }
+      ++line;
+      for (size_t k = 0; k < rows.FieldCount(); ++k) {
+        const RowStore::View cell = rows.ViewAt(r, k);
+        if (cell.type == VarType::String) line += static_cast<size_t>(std::count(cell.bytes.begin(), cell.bytes.end(), '\n'));
+      }
+    }
+  }
+  return notes;
+}
+
+LoadedInput ReadInputFile(const std::string& path, const InputSettings& settings, const std::string& scratchFolder) {
+  const InputFormat format = InputFormatOf(path, settings);
+  const bool standardInput = path == kStandardInput;
+  const std::string shown = standardInput ? "standard input" : "'" + path + "'";
+  // The driver reads files it can open again by name; a stream is copied first.
+  std::optional<StreamCopy> copy;
+  struct stat pathInfo {};
+  if (standardInput) {
+    copy.emplace(STDIN_FILENO, shown, scratchFolder);
+  } else if (::stat(path.c_str(), &pathInfo) == 0 && (S_ISFIFO(pathInfo.st_mode) || S_ISCHR(pathInfo.st_mode))) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw ToolError("cannot open " + shown + ": " + Reason(errno));
+    try {
+      copy.emplace(fd, shown, scratchFolder);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+    ::close(fd);
+  }
+  const std::string& source = copy ? copy->Path() : path;
+  RequireReadableFile(source, shown, settings.header);
+
+  const std::filesystem::path file = std::filesystem::absolute(source).lexically_normal();
   const std::string fileName = file.filename().string();
-  if (fileName.empty()) throw ToolError("'" + path + "' names a folder, not a file");
-  const std::string statement = "SELECT * FROM " + TableName(fileName);
 
   // The folder is the database and the file one of its tables; the format
   // given here holds for files that schema.ini does not describe.
   Ref<Connection> connection = Connection::Create();
   connection->SetCursorLocation(adUseClient);
-  connection->Open(TextFolderConnectionString(file.parent_path().string(), *DelimiterOf(path) == Delimiter::Tab));
-  Ref<Recordset> rows = Recordset::Create();
-  rows->Open(Variant(statement), Variant(connection), adOpenStatic, adLockReadOnly, adCmdText);
-  rows->SetActiveConnection(nullptr);
-  connection->Close();  // the driver's copy of the table goes with its session
-  return rows;
+  connection->Open(TextFolderConnectionString(file.parent_path().string(), format, settings.header));
+  LoadedInput loaded;
+  struct stat info {};
+  LoadProgress progress(shown, ::stat(source.c_str(), &info) == 0 ? info.st_size : 0);
+  loaded.rows = Recordset::Create();
+  // The whole table straight into the recordset's rows: the driver reads
+  // the file where it lies, and keeps no parsed copy of it.
+  loaded.rows->Open(Variant(fileName), Variant(connection), adOpenStatic, adLockReadOnly, adCmdTableDirect);
+  loaded.rows->SetActiveConnection(nullptr);
+  connection->Close();
+  // The tool reads each file once: the driver's parsed copy goes now, not
+  // when its cache fills.
+  driver::ReleaseIdleTextTables();
+  progress.Finish(loaded.rows->Rows()->RowCount());
+  if (copy || !DescribedBySchema(file))
+    loaded.notes = TextColumnNotes(*loaded.rows->Rows(), shown, settings.header ? 2 : 1);
+  return loaded;
 }
 
 }  // namespace vendrel::vdlquery

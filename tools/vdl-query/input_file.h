@@ -4,22 +4,39 @@
 // takes it from a schema.ini beside the file).
 
 #include <string>
+#include <vector>
 
+#include "options.h"
 #include "vendrel/dataaccess/recordset.h"
 
 namespace vendrel::vdlquery {
 
-// Raises ToolError unless the file's extension names a format the tool reads:
-// .csv comma-separated; .tsv, .tab and .txt tab-separated.
-void RequireKnownInputFormat(const std::string& path);
+// The format of an input: the option's, else by the extension (.csv
+// comma-separated; .tsv, .tab and .txt tab-separated); standard input is csv.
+// Raises ToolError when neither tells.
+InputFormat InputFormatOf(const std::string& path, const InputSettings& settings);
 
 // The connection string of the driver's text-folder provider on `folder`,
-// for files with a header line and the given delimiter.
-std::string TextFolderConnectionString(const std::string& folder, bool tabDelimited);
+// for files of the given format, with or without a header line.
+std::string TextFolderConnectionString(const std::string& folder, InputFormat format, bool header);
 
-// The whole file as a disconnected, static recordset. The driver's errors
-// (a missing or unreadable file, a malformed line) pass through unchanged;
-// they name the file and the line.
-Ref<Recordset> ReadInputFile(const std::string& path);
+struct LoadedInput {
+  Ref<Recordset> rows;  // disconnected and static
+  // Lines for the user about columns read as Text although nearly all their
+  // values are numbers or dates.
+  std::vector<std::string> notes;
+};
+
+// The whole file (or standard input, path "-", which is first copied into
+// a file under `scratchFolder`) as a recordset. A missing, unreadable or empty
+// file is a ToolError naming it; the driver's errors (a malformed line, a
+// value that does not read under its schema.ini type) pass through unchanged.
+LoadedInput ReadInputFile(const std::string& path, const InputSettings& settings, const std::string& scratchFolder);
+
+// The notes for the columns of `rows`: a Text column whose values are all
+// numbers (or all dates) but for at most one in twenty gets one, naming the
+// column and the first line whose value is none. `firstLine` is the line of
+// the first row.
+std::vector<std::string> TextColumnNotes(const RowStore& rows, const std::string& shownName, size_t firstLine);
 
 }  // namespace vendrel::vdlquery

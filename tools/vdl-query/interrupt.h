@@ -3,7 +3,10 @@
 // A statement cannot be stopped half-way, so the first interrupt is only
 // remembered: the program ends, or the shell drops the statement's result,
 // once the statement is done and the query object's files are gone. A
-// second interrupt during a statement ends the program at once.
+// second interrupt during a statement ends the program at once, after
+// removing the work folders registered here.
+
+#include <string>
 
 namespace vendrel::vdlquery {
 
@@ -22,6 +25,24 @@ class StatementInProgress {
   ~StatementInProgress();
   StatementInProgress(const StatementInProgress&) = delete;
   StatementInProgress& operator=(const StatementInProgress&) = delete;
+};
+
+// A folder made for this run (mkdtemp under `parent`, named vdl-query-...)
+// that goes with all it holds when the object goes, and also when an
+// interrupt ends the program at once. Everything the tool and its query
+// object write lives in folders of this kind.
+class WorkFolder {
+ public:
+  // Raises ToolError naming the parent when the folder cannot be made.
+  explicit WorkFolder(const std::string& parent);
+  ~WorkFolder();
+  WorkFolder(const WorkFolder&) = delete;
+  WorkFolder& operator=(const WorkFolder&) = delete;
+  const std::string& Path() const noexcept { return path_; }
+
+ private:
+  std::string path_;
+  int slot_ = -1;
 };
 
 }  // namespace vendrel::vdlquery

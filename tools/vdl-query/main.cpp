@@ -2,10 +2,13 @@
 //
 //   vdl-query -i rs1=a.csv -i rs2=b.csv "SELECT ..."   one statement, printed
 //   vdl-query -i rs1=a.csv                             statements from standard input
+//   cat a.csv | vdl-query -i rs1=- "SELECT ..."         an input from standard input
 
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <optional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -16,6 +19,7 @@
 #include "report.h"
 #include "result_writer.h"
 #include "shell.h"
+#include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/driver/driver.h"
 
 namespace {
@@ -44,16 +48,29 @@ int Run(const Options& options) {
   const OutputFormat format =
       options.format.value_or(::isatty(STDOUT_FILENO) ? OutputFormat::Table : OutputFormat::Tsv);
   vendrel::driver::RegisterProviders();
-  // The session goes before the program ends, and with it the query
-  // object's folders.
-  QuerySession session({options.tempFolder, options.altQuote});
+  // Everything of this run lives in work folders of its own, which go when
+  // it ends, however it ends: the query object makes its own folder in the
+  // temporary folder it is shown, and its query folders in the one it is given.
+  WorkFolder work(vendrel::fs::TemporaryFolder());
+  ::setenv("TMPDIR", work.Path().c_str(), 1);
+  std::optional<WorkFolder> queryParent;
+  if (!options.tempFolder.empty() && vendrel::fs::FolderExists(options.tempFolder))
+    queryParent.emplace(options.tempFolder);
+  const std::string tempFolder = queryParent ? queryParent->Path() : options.tempFolder;
+  // The session goes before its folders, and with it the query object's folders.
+  QuerySession session({tempFolder, options.altQuote, work.Path()});
   for (const InputOption& input : options.inputs) {
-    StatementInProgress running;
-    session.Load(input.name, input.path);
+    std::vector<std::string> notes;
+    {
+      StatementInProgress running;
+      notes = session.Load(input.name, input.path, input.settings);
+    }
+    for (const std::string& note : notes) ReportToolError(note);
+    if (PendingInterrupt()) break;
   }
   if (const int signal = TakeInterrupt()) return 128 + signal;
   if (options.sql) return RunOnce(session, *options.sql, format);
-  return RunShell(session, format, ::isatty(STDIN_FILENO));
+  return RunShell(session, format, ::isatty(STDIN_FILENO), options.loadSettings);
 }
 
 }  // namespace
@@ -78,6 +95,7 @@ int main(int argc, char** argv) {
   try {
     return Run(options);
   } catch (...) {
+    if (const int signal = TakeInterrupt()) return 128 + signal;
     ReportCurrentException();
   }
   return kFailed;

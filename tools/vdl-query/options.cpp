@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "input_file.h"
@@ -12,6 +13,26 @@ std::optional<OutputFormat> ParseOutputFormat(std::string_view name) {
   if (EqualsNoCase(name, "tsv")) return OutputFormat::Tsv;
   if (EqualsNoCase(name, "csv")) return OutputFormat::Csv;
   if (EqualsNoCase(name, "json")) return OutputFormat::Json;
+  if (EqualsNoCase(name, "markdown")) return OutputFormat::Markdown;
+  if (EqualsNoCase(name, "box")) return OutputFormat::Box;
+  return std::nullopt;
+}
+
+const char* OutputFormatName(OutputFormat format) {
+  switch (format) {
+    case OutputFormat::Table: return "table";
+    case OutputFormat::Tsv: return "tsv";
+    case OutputFormat::Csv: return "csv";
+    case OutputFormat::Json: return "json";
+    case OutputFormat::Markdown: return "markdown";
+    case OutputFormat::Box: return "box";
+  }
+  return "table";
+}
+
+std::optional<InputFormat> ParseInputFormat(std::string_view name) {
+  if (EqualsNoCase(name, "csv")) return InputFormat::Csv;
+  if (EqualsNoCase(name, "tsv")) return InputFormat::Tsv;
   return std::nullopt;
 }
 
@@ -53,9 +74,8 @@ InputOption ParseInput(const std::string& value) {
   const size_t eq = value.find('=');
   if (eq == std::string::npos || eq == 0 || eq + 1 == value.size())
     throw ToolError("--input expects NAME=FILE, not '" + value + "'");
-  InputOption input{value.substr(0, eq), value.substr(eq + 1)};
+  InputOption input{value.substr(0, eq), value.substr(eq + 1), {}};
   RequireRecordsetName(input.name);
-  RequireKnownInputFormat(input.path);
   return input;
 }
 
@@ -95,13 +115,22 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
 
     if (name == "-i" || name == "--input") {
       InputOption input = ParseInput(reader.ValueOf(name, inlineValue, hasInline));
-      for (const InputOption& earlier : options.inputs)
+      for (const InputOption& earlier : options.inputs) {
         if (EqualsNoCase(earlier.name, input.name)) throw ToolError("the input name '" + input.name + "' is given twice");
+        if (earlier.path == kStandardInput && input.path == kStandardInput)
+          throw ToolError("standard input (-) can be read as one input only");
+      }
       options.inputs.push_back(std::move(input));
+    } else if (name == "-t" || name == "--input-format") {
+      const std::string value = reader.ValueOf(name, inlineValue, hasInline);
+      options.loadSettings.format = ParseInputFormat(value);
+      if (!options.loadSettings.format) throw ToolError("unknown input format '" + value + "': use csv or tsv");
+    } else if (name == "--no-header" && !hasInline) {
+      options.loadSettings.header = false;
     } else if (name == "-f" || name == "--format") {
       const std::string value = reader.ValueOf(name, inlineValue, hasInline);
       options.format = ParseOutputFormat(value);
-      if (!options.format) throw ToolError("unknown format '" + value + "': use table, tsv, csv or json");
+      if (!options.format) throw ToolError("unknown format '" + value + "': use " + kOutputFormatList);
     } else if (name == "--temp-folder") {
       options.tempFolder = reader.ValueOf(name, inlineValue, hasInline);
       if (options.tempFolder.empty()) throw ToolError("--temp-folder needs a folder");
@@ -115,6 +144,15 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
       throw ToolError("unknown option '" + arg + "'");
     }
   }
+  // The input options hold for every input, wherever they stand.
+  for (InputOption& input : options.inputs) {
+    input.settings = options.loadSettings;
+    InputFormatOf(input.path, input.settings);
+  }
+  const bool readsStandardInput = std::any_of(options.inputs.begin(), options.inputs.end(),
+                                              [](const InputOption& input) { return input.path == kStandardInput; });
+  if (readsStandardInput && !options.sql && !options.help && !options.version)
+    throw ToolError("standard input (-) holds an input: give the statement on the command line");
   return options;
 }
 
@@ -123,9 +161,9 @@ std::string UsageText() {
 
 Runs a SELECT across delimited text files, each read into an in-memory
 recordset and named in the statement by its NAME. With SQL: runs it once and
-prints the result. Without: reads statements from standard input, one per
-line (a line ending in "\" goes on in the next), with an interactive shell on
-a terminal; .help there lists the commands.
+prints the result. Without: reads statements from standard input, each
+ending in ";" (outside quotes and brackets), with an interactive shell on a
+terminal; .help there lists the commands.
 
 NAME is letters, digits and _. A statement names an input as a table (FROM
 rs1, JOIN rs1 AS a, in subqueries and UNION members too) and as a qualifier
@@ -134,10 +172,14 @@ column, an alias or a text that equals a NAME stays as written.
 
   -i, --input NAME=FILE   read FILE (.csv comma-separated; .tsv, .tab, .txt
                           tab-separated; first line the column names) and add
-                          it under NAME; repeatable. A schema.ini beside FILE
-                          with a section for it decides the columns' types.
-  -f, --format FMT        table | tsv | csv | json (default: table on a
-                          terminal, tsv otherwise)
+                          it under NAME; repeatable. FILE - is standard input
+                          (csv unless -t says otherwise; the statement then
+                          comes from the command line). A schema.ini beside
+                          FILE with a section for it decides the columns' types.
+  -t, --input-format FMT  csv | tsv: read every input so, whatever its name
+      --no-header         the inputs' first lines are data; columns are F1, F2...
+  -f, --format FMT        table | tsv | csv | json | markdown | box (default:
+                          table on a terminal, tsv otherwise)
       --temp-folder DIR   folder under which each query makes its work folder
       --alt-quote TEXT    what replaces each double quote in the inputs' text
                           values (without it every value goes in unchanged)

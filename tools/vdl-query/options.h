@@ -9,10 +9,22 @@
 
 namespace vendrel::vdlquery {
 
-enum class OutputFormat { Table, Tsv, Csv, Json };
+enum class OutputFormat { Table, Tsv, Csv, Json, Markdown, Box };
 
-// "table", "tsv", "csv" or "json", without regard to case.
+// "table", "tsv", "csv", "json", "markdown" or "box", without regard to case.
 std::optional<OutputFormat> ParseOutputFormat(std::string_view name);
+// The name ParseOutputFormat reads.
+const char* OutputFormatName(OutputFormat format);
+inline constexpr const char* kOutputFormatList = "table, tsv, csv, json, markdown or box";
+
+// How an input file is split: by its extension unless an option says.
+enum class InputFormat { Csv, Tsv };
+std::optional<InputFormat> ParseInputFormat(std::string_view name);
+
+struct InputSettings {
+  std::optional<InputFormat> format;  // none: by the extension (csv for standard input)
+  bool header = true;                 // the first line holds the column names
+};
 
 // A request the tool refuses in its own words (bad usage, an unknown input
 // name); what() is one line without the program's name.
@@ -21,13 +33,18 @@ class ToolError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The path "-" is standard input.
 struct InputOption {
   std::string name;
   std::string path;
+  InputSettings settings;
 };
+
+inline constexpr std::string_view kStandardInput = "-";
 
 struct Options {
   std::vector<InputOption> inputs;
+  InputSettings loadSettings;  // the input options, for every input and .load
   std::optional<OutputFormat> format;  // none: table on a terminal, tsv otherwise
   std::string tempFolder;
   std::string altQuote;

@@ -42,11 +42,14 @@ void QuerySession::Replace(const Ref<Recordset>& recordset, bool optimized, Orig
   origins_.push_back(std::move(origin));
 }
 
-void QuerySession::Load(const std::string& name, const std::string& path) {
+std::vector<std::string> QuerySession::Load(const std::string& name, const std::string& path,
+                                            const InputSettings& settings) {
   RequireRecordsetName(name);
-  Ref<Recordset> rows = ReadInputFile(path);
-  Origin origin{name, path, rows->Rows()->RowCount(), rows->Rows()->Fields()};
-  Replace(rows, false, std::move(origin));
+  LoadedInput loaded = ReadInputFile(path, settings, settings_.scratchFolder);
+  const RowStore& rows = *loaded.rows->Rows();
+  Origin origin{name, path == kStandardInput ? "standard input" : path, rows.RowCount(), rows.Fields()};
+  Replace(loaded.rows, false, std::move(origin));
+  return std::move(loaded.notes);
 }
 
 void QuerySession::Remove(const std::string& name) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "options.h"
 #include "vendrel/dataaccess/recordset.h"
 #include "vendrel/datasource/query_data_source.h"
 #include "vendrel/engine/vendrel.h"
@@ -14,8 +15,9 @@
 namespace vendrel::vdlquery {
 
 struct SessionSettings {
-  std::string tempFolder;  // TempFileFolder of every Execute
-  std::string altQuote;    // AltQuoteMark of every Execute
+  std::string tempFolder;     // TempFileFolder of every Execute
+  std::string altQuote;       // AltQuoteMark of every Execute
+  std::string scratchFolder;  // where standard input is copied to be read
 };
 
 struct EntryDescription {
@@ -32,7 +34,8 @@ class QuerySession {
 
   // Reads the file and adds it under the name, in place of an entry of that
   // name. Driver errors pass through and leave the entries as they were.
-  void Load(const std::string& name, const std::string& path);
+  // Returns the notes about its columns (see ReadInputFile).
+  std::vector<std::string> Load(const std::string& name, const std::string& path, const InputSettings& settings);
   // ToolError when there is no entry of that name.
   void Remove(const std::string& name);
 

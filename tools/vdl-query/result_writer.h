@@ -9,9 +9,14 @@
 namespace vendrel::vdlquery {
 
 // table: a header line, a rule and one line per row, columns aligned (numbers
-// to the right). tsv, csv: a header line and one line per row. json: one
-// line {"columns":[{"name":...,"type":<ADO type>},...],"rows":[[...],...]}.
+// to the right); box the same in a frame of box-drawing lines; markdown a
+// pipe table with "|" in values escaped. tsv, csv: a header line and one
+// line per row. json: one line {"columns":[{"name":...,"type":<ADO type>,
+// "typeName":"Long"},...],"rows":[[...],...]}.
 // Reads the rows without moving the recordset.
 void WriteResult(std::ostream& out, const RowStore& rows, OutputFormat format);
+
+// The text driver's name of a field type: Text, Long, Double, DateTime...
+std::string TypeName(int type);
 
 }  // namespace vendrel::vdlquery

@@ -1,15 +1,20 @@
 #include "shell.h"
 
 #include <editline/readline.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -21,6 +26,7 @@
 #include "interrupt.h"
 #include "report.h"
 #include "result_writer.h"
+#include "statement_text.h"
 #include "vendrel/dataaccess/enums.h"
 #include "vendrel/dataaccess/text.h"
 
@@ -32,14 +38,22 @@ constexpr const char* kPrompt = "vdl> ";
 constexpr const char* kContinuationPrompt = " ...> ";
 
 constexpr const char* kCommandHelp =
-    "Statements run one per line; a line ending in \"\\\" goes on in the next.\n"
-    ".load NAME FILE   read FILE (.csv, .tsv, .tab, .txt) as the input NAME\n"
+    "A statement runs once it ends in \";\" (outside quotes and brackets); it may go over several lines.\n"
+    "Commands take one line and need no \";\".\n"
+    ".load NAME FILE   read FILE (by its extension, or as the input options say) as the input NAME\n"
     ".save NAME        keep the last result as NAME, an optimized recordset later statements can use\n"
     ".remove NAME      take NAME out of the inputs\n"
-    ".format [FMT]     show or set the output format: table, tsv, csv or json\n"
+    ".format [FMT]     show or set the output format: table, tsv, csv, json, markdown or box\n"
+    ".mode [FMT]       the same as .format\n"
+    ".read FILE        run the statements and commands of FILE\n"
+    ".output [FILE]    write results to FILE (replacing it); without FILE, to standard output again\n"
+    ".timer on|off     show the time each statement takes\n"
     ".tables           the inputs with their fields and types\n"
     ".help             this text\n"
     ".quit             end (so does the end of the input)\n";
+
+// How deeply .read may nest: a file that reads itself stops there.
+constexpr int kReadDepthLimit = 16;
 
 // The next line without its line end; nothing at the end of the input.
 using LineReader = std::function<std::optional<std::string>(bool continuation)>;
@@ -131,33 +145,6 @@ LineReader EditLineReader() {
   };
 }
 
-std::string TypeName(int type) {
-  switch (type) {
-    case adBoolean: return "Boolean";
-    case adTinyInt:
-    case adUnsignedTinyInt: return "Byte";
-    case adSmallInt: return "Short";
-    case adInteger: return "Long";
-    case adBigInt: return "BigInt";
-    case adSingle: return "Single";
-    case adDouble: return "Double";
-    case adCurrency: return "Currency";
-    case adDecimal:
-    case adNumeric: return "Decimal";
-    case adDate:
-    case adDBDate:
-    case adDBTime:
-    case adDBTimeStamp: return "DateTime";
-    case adLongVarChar:
-    case adLongVarWChar: return "Memo";
-    case adGUID: return "GUID";
-    case adLongVarBinary:
-    case adVarBinary:
-    case adBinary: return "OLE";
-    default: return IsTextType(type) ? "Text" : "Variant";
-  }
-}
-
 std::string Plural(size_t n, const char* word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); }
 
 void ListEntries(std::ostream& out, QuerySession& session) {
@@ -201,64 +188,142 @@ void AddToHistory(std::string statement) {
   ::add_history(statement.c_str());
 }
 
+// A file of statements for .read, closed with this object.
+class OpenedFile {
+ public:
+  explicit OpenedFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (fd_ < 0) throw ToolError("cannot open '" + path + "': " + std::strerror(errno));
+  }
+  ~OpenedFile() { ::close(fd_); }
+  OpenedFile(const OpenedFile&) = delete;
+  OpenedFile& operator=(const OpenedFile&) = delete;
+  int Descriptor() const noexcept { return fd_; }
+
+ private:
+  int fd_;
+};
+
+bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
+
+// Seconds of wall-clock, user and system time since it was made.
+class RunTimer {
+ public:
+  RunTimer() : start_(std::chrono::steady_clock::now()), usage_(Usage()) {}
+  std::string Text() const {
+    const rusage now = Usage();
+    auto seconds = [](const timeval& a, const timeval& b) {
+      return static_cast<double>(b.tv_sec - a.tv_sec) + static_cast<double>(b.tv_usec - a.tv_usec) / 1e6;
+    };
+    char text[96];
+    std::snprintf(text, sizeof text, "Run Time: real %.3f user %.6f sys %.6f\n",
+                  std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(),
+                  seconds(usage_.ru_utime, now.ru_utime), seconds(usage_.ru_stime, now.ru_stime));
+    return text;
+  }
+
+ private:
+  static rusage Usage() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage;
+  }
+  std::chrono::steady_clock::time_point start_;
+  rusage usage_;
+};
+
 class Shell {
  public:
-  Shell(QuerySession& session, OutputFormat format, bool interactive)
-      : session_(session), format_(format), interactive_(interactive) {}
+  Shell(QuerySession& session, OutputFormat format, bool interactive, InputSettings loadSettings)
+      : session_(session), format_(format), interactive_(interactive), loadSettings_(loadSettings) {}
 
   int Run() {
     const LineReader read = interactive_ ? EditLineReader() : DescriptorReader(STDIN_FILENO);
-    if (interactive_) std::cout << "vdl-query: statements one per line; .help lists the commands\n" << std::flush;
-    bool failed = false;
-    for (;;) {
-      std::optional<std::string> statement = ReadStatement(read);
-      if (const int signal = TakeInterrupt()) {
-        if (!(interactive_ && signal == SIGINT)) return 128 + signal;
-        std::cout << "\n" << std::flush;  // at the prompt, an interrupt drops the line
-        continue;
-      }
-      if (!statement) break;
-      if (statement->find_first_not_of(" \t") == std::string::npos) continue;
-      if (interactive_) AddToHistory(*statement);
-      const Outcome outcome = RunOne(*statement);
-      if (outcome == Outcome::Quit) break;
-      if (outcome == Outcome::Failed) failed = true;
-      if (const int signal = TakeInterrupt()) {
-        if (!(interactive_ && signal == SIGINT)) return 128 + signal;
-      }
-    }
+    if (interactive_)
+      std::cout << "vdl-query: statements end in \";\"; .help lists the commands\n" << std::flush;
+    const Outcome outcome = RunInput(read, interactive_);
+    if (interruptedBy_) return 128 + interruptedBy_;
     if (interactive_) std::cout << "\n" << std::flush;
-    return failed && !interactive_ ? 1 : 0;
+    return outcome == Outcome::Failed && !interactive_ ? 1 : 0;
   }
 
  private:
   enum class Outcome { Done, Failed, Quit };
 
-  // Lines joined while they end in "\"; the line break stays in the statement.
-  static std::optional<std::string> ReadStatement(const LineReader& read) {
-    std::optional<std::string> statement;
-    for (bool continuation = false;; continuation = true) {
-      std::optional<std::string> line = read(continuation);
-      if (!line) return statement;
+  // Runs the statements and commands of one input to its end, .quit or an
+  // interrupt that ends the program (interruptedBy_). A statement runs at the
+  // ";" that ends it; a line ending in "\" goes on in the next line whatever
+  // it holds; a command is one line that starts with "." where no statement
+  // has begun. At the end of the input a statement without its ";" runs too.
+  Outcome RunInput(const LineReader& read, bool interactive) {
+    bool failed = false;
+    std::string pending;  // a statement begun on earlier lines
+    auto note = [&](Outcome outcome) {
+      if (outcome == Outcome::Failed) failed = true;
+      return outcome == Outcome::Quit || interruptedBy_ != 0;
+    };
+    for (;;) {
+      std::optional<std::string> line = read(!pending.empty());
+      if (const int signal = TakeInterrupt()) {
+        if (!(interactive && signal == SIGINT)) {
+          interruptedBy_ = signal;
+          return Outcome::Failed;
+        }
+        std::cout << "\n" << std::flush;  // at the prompt, an interrupt drops what was typed
+        pending.clear();
+        continue;
+      }
+      if (!line) break;
       if (!line->empty() && line->back() == '\r') line->pop_back();
-      const bool goesOn = !line->empty() && line->back() == '\\';
-      if (goesOn) line->pop_back();
-      statement = statement ? *statement + "\n" + *line : *line;
-      if (!goesOn) return statement;
+      if (pending.empty() && IsBlank(*line)) continue;
+      if (pending.empty() && line->at(line->find_first_not_of(" \t")) == '.') {
+        if (interactive) AddToHistory(*line);
+        if (note(RunOne(*line, true))) return failed ? Outcome::Failed : Outcome::Quit;
+        continue;
+      }
+      if (!line->empty() && line->back() == '\\') {
+        line->pop_back();
+        pending += *line + "\n";
+        continue;
+      }
+      pending += *line;
+      while (const std::optional<size_t> end = StatementEnd(pending)) {
+        const std::string statement = pending.substr(0, *end);
+        pending.erase(0, *end);
+        if (IsBlank(statement.substr(0, statement.size() - 1))) continue;  // ";" alone
+        if (interactive) AddToHistory(statement);
+        if (note(RunOne(statement, false))) return failed ? Outcome::Failed : Outcome::Quit;
+      }
+      if (IsBlank(pending))
+        pending.clear();
+      else
+        pending += "\n";
     }
+    if (!IsBlank(pending)) {
+      if (interactive) AddToHistory(pending);
+      note(RunOne(pending, false));
+    }
+    return failed ? Outcome::Failed : Outcome::Done;
   }
 
-  Outcome RunOne(const std::string& text) {
+  std::ostream& Out() { return output_ ? static_cast<std::ostream&>(*output_) : std::cout; }
+
+  Outcome RunOne(const std::string& text, bool command) {
     try {
-      const size_t start = text.find_first_not_of(" \t");
-      if (text[start] == '.') return Command(text.substr(start));
+      if (command) return Command(text.substr(text.find_first_not_of(" \t")));
+      const RunTimer timer;
       Ref<Recordset> result;
       {
         StatementInProgress running;
         result = session_.Run(text);
       }
-      if (PendingInterrupt()) return Outcome::Failed;  // the result is dropped
-      WriteResult(std::cout, *result->Rows(), format_);
+      if (PendingInterrupt()) {  // the result is dropped
+        if (!(interactive_ && PendingInterrupt() == SIGINT)) interruptedBy_ = TakeInterrupt();
+        TakeInterrupt();
+        return Outcome::Failed;
+      }
+      WriteResult(Out(), *result->Rows(), format_);
+      if (timer_) Out() << timer.Text() << std::flush;
+      if (output_ && !*output_) throw ToolError("cannot write to '" + outputPath_ + "'");
       return Outcome::Done;
     } catch (...) {
       ReportCurrentException();
@@ -277,8 +342,14 @@ class Shell {
     if (name == ".load") {
       const auto parts = SplitCommand(line, 3);
       if (parts.size() != 3) throw ToolError("usage: .load NAME FILE");
-      StatementInProgress running;
-      session_.Load(parts[1], Unquoted(parts[2]));
+      if (Unquoted(parts[2]) == kStandardInput)
+        throw ToolError("standard input holds the statements here: .load reads files only");
+      std::vector<std::string> notes;
+      {
+        StatementInProgress running;
+        notes = session_.Load(parts[1], Unquoted(parts[2]), loadSettings_);
+      }
+      for (const std::string& note : notes) ReportToolError(note);
     } else if (name == ".save") {
       const auto parts = arguments(1, ".save NAME");
       bool same;
@@ -291,21 +362,47 @@ class Shell {
                         " holds the new one");
     } else if (name == ".remove") {
       session_.Remove(arguments(1, ".remove NAME")[1]);
-    } else if (name == ".format") {
+    } else if (name == ".format" || name == ".mode") {
       const auto parts = SplitCommand(line, 3);
       if (parts.size() == 1) {
-        static constexpr const char* kNames[] = {"table", "tsv", "csv", "json"};
-        std::cout << kNames[static_cast<int>(format_)] << "\n" << std::flush;
+        Out() << OutputFormatName(format_) << "\n" << std::flush;
       } else {
         const std::optional<OutputFormat> format = parts.size() == 2 ? ParseOutputFormat(parts[1]) : std::nullopt;
-        if (!format) throw ToolError("usage: .format table|tsv|csv|json");
+        if (!format) throw ToolError("usage: " + name + " table|tsv|csv|json|markdown|box");
         format_ = *format;
       }
+    } else if (name == ".read") {
+      const auto parts = SplitCommand(line, 2);
+      if (parts.size() != 2) throw ToolError("usage: .read FILE");
+      const std::string path = Unquoted(parts[1]);
+      if (readDepth_ >= kReadDepthLimit)
+        throw ToolError(".read nests more than " + std::to_string(kReadDepthLimit) + " files deep at '" + path + "'");
+      const OpenedFile file(path);
+      ++readDepth_;
+      const Outcome outcome = RunInput(DescriptorReader(file.Descriptor()), false);
+      --readDepth_;
+      return outcome;
+    } else if (name == ".output") {
+      const auto parts = SplitCommand(line, 2);
+      if (parts.size() == 1) {
+        output_.reset();
+        outputPath_.clear();
+      } else {
+        const std::string path = Unquoted(parts[1]);
+        auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
+        if (!*file) throw ToolError("cannot write to '" + path + "': " + std::strerror(errno));
+        output_ = std::move(file);
+        outputPath_ = path;
+      }
+    } else if (name == ".timer") {
+      const auto parts = arguments(1, ".timer on|off");
+      if (parts[1] != "on" && parts[1] != "off") throw ToolError("usage: .timer on|off");
+      timer_ = parts[1] == "on";
     } else if (name == ".tables") {
       arguments(0, ".tables");
-      ListEntries(std::cout, session_);
+      ListEntries(Out(), session_);
     } else if (name == ".help") {
-      std::cout << kCommandHelp << std::flush;
+      Out() << kCommandHelp << std::flush;
     } else if (name == ".quit" || name == ".exit") {
       return Outcome::Quit;
     } else {
@@ -317,12 +414,18 @@ class Shell {
   QuerySession& session_;
   OutputFormat format_;
   bool interactive_;
+  InputSettings loadSettings_;
+  std::unique_ptr<std::ofstream> output_;  // .output FILE; standard output when none
+  std::string outputPath_;
+  bool timer_ = false;
+  int readDepth_ = 0;
+  int interruptedBy_ = 0;  // the signal that ends the program
 };
 
 }  // namespace
 
-int RunShell(QuerySession& session, OutputFormat format, bool interactive) {
-  return Shell(session, format, interactive).Run();
+int RunShell(QuerySession& session, OutputFormat format, bool interactive, const InputSettings& loadSettings) {
+  return Shell(session, format, interactive, loadSettings).Run();
 }
 
 }  // namespace vendrel::vdlquery

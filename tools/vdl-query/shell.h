@@ -1,7 +1,7 @@
 #pragma once
-// Statements and dot commands read from standard input, one per line; a
-// line ending in "\" goes on in the next. On a terminal it is an interactive
-// shell with a prompt, line editing and history.
+// Statements and dot commands read from standard input: a statement ends in
+// ";", a command is one line. On a terminal it is an interactive shell with
+// a prompt (another one while a statement goes on), line editing and history.
 
 #include "options.h"
 #include "query_session.h"
@@ -11,6 +11,7 @@ namespace vendrel::vdlquery {
 // Runs until the end of the input or .quit. A failed statement or command is
 // reported and the next one runs. Returns the exit status: 0, or 1 when
 // something failed while reading from a file or pipe.
-int RunShell(QuerySession& session, OutputFormat format, bool interactive);
+// Files of .load are read as `loadSettings` say.
+int RunShell(QuerySession& session, OutputFormat format, bool interactive, const InputSettings& loadSettings);
 
 }  // namespace vendrel::vdlquery

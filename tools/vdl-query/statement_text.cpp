@@ -2,6 +2,36 @@
 
 namespace vendrel::vdlquery {
 
+namespace {
+
+// The character that closes the quoted part `c` opens, or 0.
+char ClosingOf(char c) {
+  switch (c) {
+    case '\'':
+    case '"':
+    case '`': return c;
+    case '[': return ']';
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+std::optional<size_t> StatementEnd(std::string_view text) {
+  char closing = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (closing != 0) {
+      if (c == closing) closing = 0;  // a doubled quote reopens at once
+    } else if (c == ';') {
+      return i + 1;
+    } else {
+      closing = ClosingOf(c);
+    }
+  }
+  return std::nullopt;
+}
+
 std::string StatementForExecute(std::string_view sql) {
   std::string out;
   out.reserve(sql.size() + 1);
@@ -13,13 +43,7 @@ std::string StatementForExecute(std::string_view sql) {
       if (c == closing) closing = 0;  // a doubled quote reopens at once
       continue;
     }
-    switch (c) {
-      case '\'':
-      case '"':
-      case '`': closing = c; break;
-      case '[': closing = ']'; break;
-      default: break;
-    }
+    closing = ClosingOf(c);
     out += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
   }
   if (closing == 0) {

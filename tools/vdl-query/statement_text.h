@@ -1,6 +1,7 @@
 #pragma once
 // A statement as the tool hands it to Execute.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,5 +12,9 @@ namespace vendrel::vdlquery {
 // statement written over several lines) become spaces, and a final ";" gets
 // a space before it. Text in quotes, brackets and backquotes stays as it is.
 std::string StatementForExecute(std::string_view sql);
+
+// Where the first statement of `text` ends: just after the first ";" that
+// stands outside quotes, brackets and backquotes; nothing when no ";" does.
+std::optional<size_t> StatementEnd(std::string_view text);
 
 }  // namespace vendrel::vdlquery

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/types.h"
+#include "vendrel/dataaccess/recordset.h"
 
 namespace vendrel::driver {
 
@@ -41,6 +42,9 @@ class Catalog {
 class SessionCatalog : public Catalog {
  public:
   virtual void BeginStatement() {}
+  // Every row of a table, read without the database; nullptr when the
+  // catalog cannot, or has no table of that name (a statement then says so).
+  virtual Ref<RowStore> ReadWholeTable(std::string_view /*name*/) { return nullptr; }
 };
 
 }  // namespace vendrel::driver

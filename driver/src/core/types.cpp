@@ -4,6 +4,57 @@
 
 namespace vendrel::driver {
 
+namespace {
+
+long DefinedSizeOf(JetType type, long width) {
+  switch (type) {
+    case JetType::Null:
+    case JetType::Text: return width > 0 ? width : 255;
+    case JetType::Memo: return 536870910;
+    case JetType::Binary: return 1073741823;
+    case JetType::Guid: return 16;
+    case JetType::Boolean:
+    case JetType::Short: return 2;
+    case JetType::Byte: return 1;
+    case JetType::Long:
+    case JetType::Single: return 4;
+    case JetType::BigInt:
+    case JetType::Currency:
+    case JetType::Double:
+    case JetType::Date: return 8;
+  }
+  return 0;
+}
+
+int PrecisionOf(JetType type) {
+  switch (type) {
+    case JetType::Byte: return 3;
+    case JetType::Short: return 5;
+    case JetType::Long: return 10;
+    case JetType::BigInt:
+    case JetType::Currency: return 19;
+    case JetType::Single: return 7;
+    case JetType::Double: return 15;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+FieldInfo ColumnFieldInfo(std::string name, JetType type, long width) {
+  FieldInfo info;
+  info.name = std::move(name);
+  info.type = AdoTypeOf(type);
+  info.definedSize = DefinedSizeOf(type, width);
+  info.attributes = adFldIsNullable | adFldMayBeNull;
+  if (type == JetType::Memo || type == JetType::Binary)
+    info.attributes |= adFldLong;
+  else if (type != JetType::Text && type != JetType::Null)
+    info.attributes |= adFldFixed;
+  info.precision = PrecisionOf(type);
+  return info;
+}
+
 int AdoTypeOf(JetType type) {
   switch (type) {
     case JetType::Boolean: return adBoolean;

@@ -16,7 +16,10 @@
 // linguistic order); generated SQL states the collation wherever it compares,
 // groups or orders text, so expressions follow the same rule.
 
+#include <string>
 #include <string_view>
+
+#include "vendrel/dataaccess/recordset.h"
 
 namespace vendrel::driver {
 
@@ -39,6 +42,9 @@ enum class JetType {
 
 // The data-access type number a result field of this type reports.
 int AdoTypeOf(JetType type);
+// The field a column of this type reports: type number, defined size,
+// attributes and precision.
+FieldInfo ColumnFieldInfo(std::string name, JetType type, long width);
 // The type name used in messages and documents ("Long", "Currency", ...).
 std::string_view JetTypeName(JetType type);
 

@@ -1,6 +1,7 @@
 #include <mutex>
 
 #include "providers/providers.h"
+#include "text/table_cache.h"
 #include "vendrel/driver/driver.h"
 
 namespace vendrel::driver {
@@ -13,5 +14,7 @@ void RegisterProviders() {
     RegisterProvider(MakeOdbcTextProvider());
   });
 }
+
+void ReleaseIdleTextTables() { text::DropIdleTables(); }
 
 }  // namespace vendrel::driver

@@ -20,39 +20,6 @@ SqliteHandle OpenSessionDatabase() {
 namespace {
 
 // Sizes the platform reports for fields of each type.
-long DefinedSizeOf(const OutputColumn& column) {
-  switch (column.type) {
-    case JetType::Null:
-    case JetType::Text: return column.width > 0 ? column.width : 255;
-    case JetType::Memo: return 536870910;
-    case JetType::Binary: return 1073741823;
-    case JetType::Guid: return 16;
-    case JetType::Boolean:
-    case JetType::Short: return 2;
-    case JetType::Byte: return 1;
-    case JetType::Long:
-    case JetType::Single: return 4;
-    case JetType::BigInt:
-    case JetType::Currency:
-    case JetType::Double:
-    case JetType::Date: return 8;
-  }
-  return 0;
-}
-
-int PrecisionOf(JetType type) {
-  switch (type) {
-    case JetType::Byte: return 3;
-    case JetType::Short: return 5;
-    case JetType::Long: return 10;
-    case JetType::BigInt:
-    case JetType::Currency: return 19;
-    case JetType::Single: return 7;
-    case JetType::Double: return 15;
-    default: return 0;
-  }
-}
-
 // The value as SQLite holds it, before it is given its column's type.
 Variant RawValue(sqlite3_stmt* s, int i) {
   switch (sqlite3_column_type(s, i)) {
@@ -152,19 +119,7 @@ void ReadValue(sqlite3_stmt* s, int i, JetType type, Variant& out) {
 
 }  // namespace
 
-FieldInfo FieldInfoOf(const OutputColumn& column) {
-  FieldInfo info;
-  info.name = column.name;
-  info.type = AdoTypeOf(column.type);
-  info.definedSize = DefinedSizeOf(column);
-  info.attributes = adFldIsNullable | adFldMayBeNull;
-  if (column.type == JetType::Memo || column.type == JetType::Binary)
-    info.attributes |= adFldLong;
-  else if (column.type != JetType::Text && column.type != JetType::Null)
-    info.attributes |= adFldFixed;
-  info.precision = PrecisionOf(column.type);
-  return info;
-}
+FieldInfo FieldInfoOf(const OutputColumn& column) { return ColumnFieldInfo(column.name, column.type, column.width); }
 
 Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query) {
   std::vector<FieldInfo> fields;
@@ -251,8 +206,11 @@ Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
     catalog_ = makeCatalog_(db.get());
     db_ = std::move(db);
   }
-  const std::string text = options == adCmdTable ? "SELECT * FROM [" + commandText + "]" : commandText;
   catalog_->BeginStatement();
+  if (options == adCmdTableDirect)
+    if (Ref<RowStore> rows = catalog_->ReadWholeTable(commandText)) return rows;
+  const std::string text =
+      options == adCmdTable || options == adCmdTableDirect ? "SELECT * FROM [" + commandText + "]" : commandText;
   const CompiledQuery query = CompileSelect(text, *catalog_);
   return FetchRows(db_.get(), query);
 }

@@ -28,7 +28,8 @@ class SqlSession final : public ProviderSession {
   ~SqlSession() override;
 
   // A SELECT of the dialect (or, with adCmdTable, a table name): compiled,
-  // run, and every row fetched.
+  // run, and every row fetched. With adCmdTableDirect, a table name whose
+  // rows the catalog reads straight into the result where it can.
   Ref<RowStore> Execute(const std::string& commandText, int options) override;
   void Close() noexcept override;
 

@@ -5,13 +5,18 @@
 #include <cmath>
 #include <optional>
 #include <set>
+#include <span>
 
+#include <sys/mman.h>
+
+#include "core/catalog.h"
 #include "core/errors.h"
 #include "text/encoding.h"
 #include "text/value_reader.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/text.h"
+#include "vendrel/driver/driver.h"
 
 namespace vendrel::driver::text {
 
@@ -82,6 +87,7 @@ class RowSplitter {
   }
 
   int RowLine() const noexcept { return rowLine_; }
+  size_t Position() const noexcept { return pos_; }
   const std::optional<Unterminated>& Error() const noexcept { return error_; }
 
  private:
@@ -196,31 +202,44 @@ std::optional<std::string> HexBytes(std::string_view text) {
 // as, and settles its type at the end.
 class ColumnBuilder {
  public:
-  ColumnBuilder(std::string name, JetType type, long width, bool guessed)
+  // Without `keepValues` the column only settles its type and keeps no values.
+  ColumnBuilder(std::string name, JetType type, long width, bool guessed, bool keepValues = true)
       : name_(std::move(name)),
         type_(type),
+        declaredType_(type),
         width_(width),
         guessed_(guessed),
+        keepValues_(keepValues),
         values_(guessed ? StorageKind::Text : StorageKindOf(type)) {}
 
   const std::string& Name() const noexcept { return name_; }
   void Rename(std::string name) { name_ = std::move(name); }
-  void AddNulls(size_t n) { values_.AddNulls(n); }
-  void Reserve(size_t rows) { values_.Reserve(rows); }
+  void AddNulls(size_t n) {
+    added_ += n;
+    if (keepValues_) values_.AddNulls(n);
+  }
+  void Reserve(size_t rows) {
+    if (keepValues_) values_.Reserve(rows);
+  }
 
   void Add(const FieldText* field, int line, const Context& cx) {
+    const size_t row = added_++;
     if (!field || (!field->quoted && field->text.empty())) {
-      values_.AddNull();
+      PutNull();
       return;
     }
     const std::string_view text = field->text;
     if (guessed_) {
-      if (guess_ != 0 && !IsBlank(text)) guess_ &= cx.reader.Guess(text);
+      if (!IsBlank(text)) {
+        any_ = true;
+        if (guess_ != 0) guess_ &= cx.reader.Guess(text);
+      }
       if (maxChars_ <= 255) maxChars_ = std::max(maxChars_, CodePointCount(text));
       AddText(text, line, cx);
       return;
     }
     if (type_ == JetType::Binary) {
+      if (!keepValues_) return;
       if (auto bytes = HexBytes(text)) {
         AddText(bytes->empty() ? std::string_view("", 0) : std::string_view(cx.owned.emplace_back(std::move(*bytes))),
                 line, cx);
@@ -234,7 +253,7 @@ class ColumnBuilder {
       return;
     }
     if (IsBlank(text)) {  // nothing but spaces, or "" in a column that holds no text
-      values_.AddNull();
+      PutNull();
       return;
     }
     const ValueReader& reader = cx.reader;
@@ -242,7 +261,7 @@ class ColumnBuilder {
       case JetType::Boolean: {
         auto b = reader.Boolean(text);
         if (!b) Fail(text, line, cx);
-        values_.AddWhole(*b ? -1 : 0);
+        PutWhole(*b ? -1 : 0);
         return;
       }
       case JetType::Byte:
@@ -257,45 +276,46 @@ class ColumnBuilder {
           auto d = reader.Real(text);
           if (!d) Fail(text, line, cx);
           WidenToDouble();
-          values_.AddReal(*d);
+          PutReal(*d);
           return;
         }
         type_ = WholeTypeFor(n.whole, type_);
-        values_.AddWhole(n.whole);
+        PutWhole(n.whole);
         return;
       }
       case JetType::Currency: {
         if (auto c = reader.CurrencyValue(text)) {
-          values_.AddWhole(c->scaled);
+          PutWhole(c->scaled);
           return;
         }
         const NumberReading n = reader.Number(text);
         if (n.kind == NumberReading::Kind::Bad) Fail(text, line, cx);
         WidenToDouble();
-        values_.AddReal(n.real);
+        PutReal(n.real);
         return;
       }
       case JetType::Single: {
         if (auto f = reader.SingleValue(text)) {
-          values_.AddReal(static_cast<double>(*f));
+          PutReal(static_cast<double>(*f));
           return;
         }
         auto d = reader.Real(text);
         if (!d) Fail(text, line, cx);
         type_ = JetType::Double;  // beyond Single's range; the values so far are Doubles too
-        values_.AddReal(*d);
+        singleUntil_ = row;
+        PutReal(*d);
         return;
       }
       case JetType::Double: {
         auto d = reader.Real(text);
         if (!d) Fail(text, line, cx);
-        values_.AddReal(*d);
+        PutReal(*d);
         return;
       }
       case JetType::Date: {
         auto d = reader.Date(text);
         if (!d) Fail(text, line, cx);
-        values_.AddReal(d->serial);
+        PutReal(d->serial);
         return;
       }
       default: AddText(text, line, cx); return;
@@ -307,7 +327,52 @@ class ColumnBuilder {
     return ParsedColumn{ColumnDef{name_, type_, width_}, std::move(values_)};
   }
 
+  // The value of one field of a column whose type is settled (Finish has
+  // run), as the column would hold it and a statement would fetch it;
+  // `row` counts from 0. The field has been read before by Add.
+  // Text goes into the storage `out` holds, so a row's texts cost no allocation.
+  void ReadValue(const FieldText* field, size_t row, const ValueReader& reader, Variant& out) const {
+    if (!field || (!field->quoted && field->text.empty())) {
+      out = Variant::Null();
+    } else if (IsTextual(type_) && type_ != JetType::Binary) {
+      out.AssignString(field->text);
+    } else {
+      out = Value(field->text, row, reader);
+    }
+  }
+
  private:
+  Variant Value(std::string_view text, size_t row, const ValueReader& reader) const {
+    if (type_ == JetType::Binary) {
+      const std::optional<std::string> hex = HexBytes(text);
+      const std::string_view bytes = hex ? std::string_view(*hex) : text;
+      return Variant::FromBytes(Bytes(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                      reinterpret_cast<const uint8_t*>(bytes.data()) + bytes.size()));
+    }
+    if (IsBlank(text)) return Variant::Null();
+    switch (type_) {
+      case JetType::Boolean: return Variant::Boolean(reader.Boolean(text).value_or(false));
+      case JetType::Byte: return Variant::Byte(static_cast<uint8_t>(reader.Number(text).whole));
+      case JetType::Short: return Variant::Integer(static_cast<int16_t>(reader.Number(text).whole));
+      case JetType::Long: return Variant::Long(static_cast<int32_t>(reader.Number(text).whole));
+      case JetType::BigInt: return Variant::BigInt(reader.Number(text).whole);
+      case JetType::Currency: return Variant(Currency{reader.CurrencyValue(text).value_or(Currency{}).scaled});
+      case JetType::Single: return Variant::Single(reader.SingleValue(text).value_or(0.0f));
+      case JetType::Double: {
+        if (guessed_) return Variant::Double(reader.Number(text).real);
+        if (declaredType_ == JetType::Currency)
+          if (auto c = reader.CurrencyValue(text))
+            return Variant::Double(static_cast<double>(c->scaled) / static_cast<double>(Currency::kScale));
+        if (declaredType_ == JetType::Single && row < singleUntil_)
+          return Variant::Double(static_cast<double>(reader.SingleValue(text).value_or(0.0f)));
+        return Variant::Double(reader.Real(text).value_or(0.0));
+      }
+      case JetType::Date:
+        return Variant::Date((guessed_ ? reader.Date(text, order_) : reader.Date(text)).value_or(DateValue{}).serial);
+      default: return Variant(text);
+    }
+  }
+
   [[noreturn]] void Fail(std::string_view text, int line, const Context& cx) const {
     RaiseDriverError(hr::kFileError, "Line " + std::to_string(line) + " of '" + std::string(cx.fileName) +
                                          "': the value '" + Shown(text) + "' of column '" + name_ +
@@ -318,21 +383,28 @@ class ColumnBuilder {
     if (text.size() > UINT32_MAX)
       RaiseDriverError(hr::kFileError, "Line " + std::to_string(line) + " of '" + std::string(cx.fileName) +
                                            "': the value of column '" + name_ + "' is too long.");
-    values_.AddText(text);
+    if (keepValues_) values_.AddText(text);
+  }
+  void PutNull() {
+    if (keepValues_) values_.AddNull();
+  }
+  void PutWhole(int64_t n) {
+    if (keepValues_) values_.AddWhole(n);
+  }
+  void PutReal(double d) {
+    if (keepValues_) values_.AddReal(d);
   }
 
   void WidenToDouble() {
     if (type_ == JetType::Double) return;
-    values_.WholesToReals(type_ == JetType::Currency ? static_cast<double>(Currency::kScale) : 1.0);
+    if (keepValues_) values_.WholesToReals(type_ == JetType::Currency ? static_cast<double>(Currency::kScale) : 1.0);
     type_ = JetType::Double;
   }
 
   // Picks the first type that every value reads as, and converts to it.
   void Settle(const Context& cx) {
     const size_t rows = values_.size();
-    bool any = false;
-    for (size_t r = 0; r < rows && !any; ++r) any = !values_.IsNull(r) && !IsBlank(values_.Text(r));
-    type_ = !any                         ? JetType::Text
+    type_ = !any_                        ? JetType::Text
             : (guess_ & kGuessBoolean)   ? JetType::Boolean
             : (guess_ & kGuessLong)      ? JetType::Long
             : (guess_ & kGuessBigInt)    ? JetType::BigInt
@@ -341,10 +413,10 @@ class ColumnBuilder {
             : maxChars_ > 255            ? JetType::Memo
                                          : JetType::Text;
     width_ = 0;
-    if (IsTextual(type_)) return;
-    const ValueReader& reader = cx.reader;
     // One day-month order for the whole column: the regional one unless only the other fits every value.
-    const DayMonthOrder order = (guess_ & kGuessDateMonthFirst) ? DayMonthOrder::MonthFirst : DayMonthOrder::DayFirst;
+    order_ = (guess_ & kGuessDateMonthFirst) ? DayMonthOrder::MonthFirst : DayMonthOrder::DayFirst;
+    if (IsTextual(type_) || !keepValues_) return;
+    const ValueReader& reader = cx.reader;
     ColumnValues settled(StorageKindOf(type_));
     settled.Reserve(rows);
     for (size_t r = 0; r < rows; ++r) {
@@ -358,7 +430,7 @@ class ColumnBuilder {
       } else if (type_ == JetType::Double) {
         settled.AddReal(reader.Number(s).real);
       } else {
-        settled.AddReal(reader.Date(s, order).value_or(DateValue{}).serial);
+        settled.AddReal(reader.Date(s, order_).value_or(DateValue{}).serial);
       }
     }
     values_ = std::move(settled);
@@ -366,10 +438,16 @@ class ColumnBuilder {
 
   std::string name_;
   JetType type_;
+  JetType declaredType_;
   long width_;
   bool guessed_;
+  bool keepValues_;
   unsigned guess_ = kGuessAll;
+  bool any_ = false;  // a value that is not blank
   size_t maxChars_ = 0;
+  size_t added_ = 0;
+  size_t singleUntil_ = SIZE_MAX;  // declared Single, read as Double from this row on
+  DayMonthOrder order_ = DayMonthOrder::MonthFirst;  // of a guessed date column
   ColumnValues values_;
 };
 
@@ -388,13 +466,13 @@ void MakeNamesUnique(std::vector<ColumnBuilder>& columns) {
   }
 }
 
-}  // namespace
-
-ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout, std::string_view fileName) {
-  ParsedTable table;
+// The file's columns with every row added to them: their names, and the
+// types they settle on. With `keepValues` they hold the values too; without,
+// `afterRow` is told how far the text has been read after each row.
+template <class AfterRow>
+std::vector<ColumnBuilder> ScanRows(std::string_view text, const TableLayout& layout, std::string_view fileName,
+                                    const Context& cx, ParsedTable& table, bool keepValues, AfterRow afterRow) {
   const TextFormat& format = layout.format;
-  const ValueReader reader(format);
-  const Context cx{fileName, reader, table.owned};
   RowSplitter splitter(text, format.delimiter, format.textDelimiter, table.owned);
   std::vector<FieldText> fields;
   std::vector<ColumnBuilder> columns;
@@ -408,14 +486,14 @@ ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout,
   };
 
   const bool declared = !layout.columns.empty();
-  for (const DeclaredColumn& c : layout.columns) columns.emplace_back(c.name, c.type, c.width, false);
+  for (const DeclaredColumn& c : layout.columns) columns.emplace_back(c.name, c.type, c.width, false, keepValues);
   // Without declared columns and without a header, a longer row adds columns.
   const bool growing = !declared && !format.header;
   if (format.header) {
     const bool any = splitter.Next(fields);
     if (splitter.Error()) failUnterminated();
     if (any && !declared)
-      for (const FieldText& f : fields) columns.emplace_back(std::string(f.text), JetType::Text, 0, true);
+      for (const FieldText& f : fields) columns.emplace_back(std::string(f.text), JetType::Text, 0, true, keepValues);
   }
   MakeNamesUnique(columns);
   // A column's name becomes an identifier of the database, which cannot hold a NUL.
@@ -426,15 +504,17 @@ ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout,
 
   // Sized once from the count of line ends (at least the rows): columns that
   // regrow as they fill would hold up to twice their values for a moment.
-  const auto lineEnds = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-  for (ColumnBuilder& c : columns) c.Reserve(lineEnds + 1);
+  if (keepValues) {
+    const auto lineEnds = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    for (ColumnBuilder& c : columns) c.Reserve(lineEnds + 1);
+  }
 
   while (splitter.Next(fields)) {
     const int line = splitter.RowLine();
     if (fields.size() > columns.size()) {
       if (growing) {
         while (columns.size() < fields.size()) {
-          columns.emplace_back("F" + std::to_string(columns.size() + 1), JetType::Text, 0, true);
+          columns.emplace_back("F" + std::to_string(columns.size() + 1), JetType::Text, 0, true, keepValues);
           columns.back().AddNulls(table.rowCount);
         }
       } else {
@@ -449,11 +529,24 @@ ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout,
     }
     for (size_t c = 0; c < columns.size(); ++c) columns[c].Add(c < fields.size() ? &fields[c] : nullptr, line, cx);
     ++table.rowCount;
+    if (!keepValues) {
+      table.owned.clear();  // nothing refers to this row's texts any more
+      afterRow(splitter.Position());
+    }
   }
   if (splitter.Error()) failUnterminated();
   // An empty file is a table of one column without rows, as its empty header line names it.
-  if (columns.empty()) columns.emplace_back("F1", JetType::Text, 0, true);
+  if (columns.empty()) columns.emplace_back("F1", JetType::Text, 0, true, keepValues);
+  return columns;
+}
 
+}  // namespace
+
+ParsedTable ParseDelimitedText(std::string_view text, const TableLayout& layout, std::string_view fileName) {
+  ParsedTable table;
+  const ValueReader reader(layout.format);
+  const Context cx{fileName, reader, table.owned};
+  std::vector<ColumnBuilder> columns = ScanRows(text, layout, fileName, cx, table, true, [](size_t) {});
   table.columns.reserve(columns.size());
   for (ColumnBuilder& c : columns) table.columns.push_back(c.Finish(cx));
   return table;
@@ -476,9 +569,117 @@ void RefuseFixedLength(std::string_view fileName, const TableLayout& layout) {
                                          "' is described as FixedLength; only delimited text files can be read.");
 }
 
+namespace {
+
+// Gives the pages of a mapped file that a pass has read back to the system,
+// so that a pass over the whole file keeps only a few megabytes of it resident.
+class ReadPages {
+ public:
+  ReadPages(std::string_view mapping, std::string_view text)
+      : start_(mapping.data()), size_(text.data() == mapping.data() || (text.data() > mapping.data() &&
+                                                                       text.data() < mapping.data() + mapping.size())
+                                          ? mapping.size()
+                                          : 0) {}
+
+  // Everything before `at` has been read.
+  void ReadUpTo(const char* at) {
+    if (size_ == 0 || at < start_) return;
+    const size_t upTo = std::min(static_cast<size_t>(at - start_), size_) / kPage * kPage;
+    if (upTo < released_ + kStep) return;
+    ::madvise(const_cast<char*>(start_) + released_, upTo - released_, MADV_DONTNEED);
+    released_ = upTo;
+  }
+  void Restart() { released_ = 0; }
+
+ private:
+  static constexpr size_t kPage = 4096;
+  static constexpr size_t kStep = size_t{8} << 20;
+  const char* start_;
+  size_t size_;  // 0: the text is not in the mapping (a converted copy)
+  size_t released_ = 0;
+};
+
+thread_local std::function<void(const TextReadProgress&)> textReadObserver;
+
+// Tells the observer every few thousand rows.
+class ProgressReport {
+ public:
+  explicit ProgressReport(std::string_view text) { progress_.totalBytes = text.size(); }
+  void Row(int pass, size_t position) {
+    if (progress_.pass != pass) {
+      progress_.pass = pass;
+      progress_.rows = 0;
+    }
+    ++progress_.rows;
+    if (!textReadObserver || progress_.rows % kEvery != 0) return;
+    progress_.bytesRead = position;
+    textReadObserver(progress_);
+  }
+
+ private:
+  static constexpr uint64_t kEvery = 8192;
+  TextReadProgress progress_;
+};
+
+}  // namespace
+
+Ref<RowStore> ReadTextTableRows(const std::string& path, std::string_view fileName, const TableLayout& layout) {
+  RefuseFixedLength(fileName, layout);
+  const fs::MappedFile file(path);
+  std::string decoded;
+  const std::optional<std::string_view> text = DecodeToUtf8(file.Contents(), layout.format.characterSet, decoded);
+  if (!text) RaiseDriverError(hr::kFileError, "'" + std::string(fileName) + "' cannot be read in its character set.");
+  ReadPages pages(file.Contents(), *text);
+  ProgressReport progress(*text);
+
+  // First pass: the columns' names and types, no values kept.
+  const ValueReader reader(layout.format);
+  ParsedTable counted;
+  const Context cx{fileName, reader, counted.owned};
+  std::vector<ColumnBuilder> columns =
+      ScanRows(*text, layout, fileName, cx, counted, false, [&](size_t at) {
+        pages.ReadUpTo(text->data() + at);
+        progress.Row(1, at);
+      });
+  std::vector<FieldInfo> fields;
+  fields.reserve(columns.size());
+  for (ColumnBuilder& c : columns) {
+    const ParsedColumn settled = c.Finish(cx);
+    fields.push_back(ColumnFieldInfo(settled.def.name, settled.def.type, settled.def.width));
+  }
+  Ref<RowStore> rows = MakeRef<RowStore>(std::move(fields));
+  rows->Reserve(counted.rowCount);
+
+  // Second pass: every row converted under its settled types. The first pass
+  // has read every field, so none fails here.
+  pages.Restart();
+  std::deque<std::string> owned;
+  RowSplitter splitter(*text, layout.format.delimiter, layout.format.textDelimiter, owned);
+  std::vector<FieldText> row;
+  if (layout.format.header) splitter.Next(row);
+  std::vector<Variant> values(columns.size());
+  for (size_t r = 0; r < counted.rowCount && splitter.Next(row); ++r) {
+    for (size_t c = 0; c < columns.size(); ++c)
+      columns[c].ReadValue(c < row.size() ? &row[c] : nullptr, r, reader, values[c]);
+    rows->AppendRow(std::span<const Variant>(values));
+    owned.clear();
+    pages.ReadUpTo(text->data() + splitter.Position());
+    progress.Row(2, splitter.Position());
+  }
+  return rows;
+}
+
 ParsedTable ReadTextTable(const std::string& path, std::string_view fileName, const TableLayout& layout) {
   RefuseFixedLength(fileName, layout);
   return ParseTextFile(std::make_unique<const std::string>(fs::ReadFile(path)), fileName, layout);
 }
 
 }  // namespace vendrel::driver::text
+
+namespace vendrel::driver {
+
+void ObserveTextReads(std::function<void(const TextReadProgress&)> observer) {
+  text::textReadObserver = std::move(observer);
+}
+
+}  // namespace vendrel::driver

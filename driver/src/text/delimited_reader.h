@@ -8,6 +8,7 @@
 #include "core/catalog.h"
 #include "text/parsed_table.h"
 #include "text/text_layout.h"
+#include "vendrel/dataaccess/recordset.h"
 
 namespace vendrel::driver::text {
 
@@ -24,6 +25,13 @@ ParsedTable ParseTextFile(std::unique_ptr<const std::string> bytes, std::string_
 
 // Raises the driver's error for a layout this reader does not read.
 void RefuseFixedLength(std::string_view fileName, const TableLayout& layout);
+
+// The file's rows straight into the rows of a recordset, as a SELECT of the
+// whole table would fetch them (the same fields, types and values, the same
+// errors), without the table held in memory: the file is read twice where it
+// lies, once to settle the columns' types and once to convert, and only the
+// rows grow.
+Ref<RowStore> ReadTextTableRows(const std::string& path, std::string_view fileName, const TableLayout& layout);
 
 // Reads the file, converts its character set and parses it.
 ParsedTable ReadTextTable(const std::string& path, std::string_view fileName, const TableLayout& layout);

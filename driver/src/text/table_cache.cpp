@@ -51,6 +51,11 @@ class TableCache {
     Trim();
   }
 
+  void DropIdle() {
+    std::lock_guard lock(mutex_);
+    entries_.remove_if([](const Entry& e) { return e.table.use_count() == 1; });
+  }
+
   size_t Count() {
     std::lock_guard lock(mutex_);
     Trim();
@@ -93,6 +98,8 @@ std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path,
   cache.Add(table, layout);
   return table;
 }
+
+void DropIdleTables() { TableCache::Instance().DropIdle(); }
 
 size_t CachedTableCount() { return TableCache::Instance().Count(); }
 

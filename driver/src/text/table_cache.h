@@ -26,6 +26,9 @@ std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path,
 // Tables that no session holds stay while together they take at most this much.
 inline constexpr size_t kIdleTablesMemory = size_t{256} << 20;
 
+// Drops the tables that only the cache holds.
+void DropIdleTables();
+
 // How many tables the cache holds (for tests).
 size_t CachedTableCount();
 

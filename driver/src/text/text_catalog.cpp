@@ -44,6 +44,9 @@ TextFolderCatalog::TextFolderCatalog(sqlite3* db, TextFolderOptions options) : d
 // The tables go with the catalog, so the database can serve another.
 TextFolderCatalog::~TextFolderCatalog() {
   for (const auto& [key, table] : tables_) UnloadTextTable(db_, table->def.sqliteName);
+  // The database disconnects a dropped table at its next statement: one now,
+  // so that a database kept for later sessions keeps none of these tables' rows.
+  if (!tables_.empty()) sqlite3_exec(db_, "SELECT 1", nullptr, nullptr, nullptr);
 }
 
 void TextFolderCatalog::BeginStatement() {
@@ -117,10 +120,7 @@ const TableDef* TextFolderCatalog::FindTable(std::string_view name) {
   return def;
 }
 
-std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const std::string& fileName,
-                                                                        const FileStamp& data,
-                                                                        const std::optional<std::string>& schemaName,
-                                                                        const FileStamp& schema) {
+TableLayout TextFolderCatalog::LayoutOf(const std::string& fileName, const std::optional<std::string>& schemaName) {
   TableLayout layout{options_.defaults, {}};
   if (schemaName) {
     std::string schemaText;
@@ -133,6 +133,26 @@ std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const st
     if (const SchemaSection* section = schemaFile.Find(fileName))
       layout = LayoutFromSection(*section, options_.defaults, *schemaName);
   }
+  return layout;
+}
+
+Ref<RowStore> TextFolderCatalog::ReadWholeTable(std::string_view name) {
+  const std::optional<std::string> fileName = Resolve(name);
+  if (!fileName) return nullptr;
+  const TableLayout layout = LayoutOf(*fileName, Match(Files(), kSchemaFileName));
+  try {
+    return ReadTextTableRows(fs::JoinPath(options_.folder, *fileName), *fileName, layout);
+  } catch (const Error& e) {
+    if (e.Source() == source::kFileSystem) RaiseCannotOpen(*fileName);
+    throw;
+  }
+}
+
+std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const std::string& fileName,
+                                                                        const FileStamp& data,
+                                                                        const std::optional<std::string>& schemaName,
+                                                                        const FileStamp& schema) {
+  const TableLayout layout = LayoutOf(fileName, schemaName);
 
   std::shared_ptr<const IndexedTable> table;
   try {

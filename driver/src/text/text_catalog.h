@@ -31,6 +31,8 @@ class TextFolderCatalog final : public SessionCatalog {
   // case. A table read before is read again only when its file or schema.ini changed.
   const TableDef* FindTable(std::string_view name) override;
   void BeginStatement() override;
+  // The file's rows read straight into a result, without the table kept.
+  Ref<RowStore> ReadWholeTable(std::string_view name) override;
 
  private:
   struct LoadedTable {
@@ -42,6 +44,7 @@ class TextFolderCatalog final : public SessionCatalog {
 
   const std::vector<std::string>& Files();
   std::optional<std::string> Resolve(std::string_view name);
+  TableLayout LayoutOf(const std::string& fileName, const std::optional<std::string>& schemaName);
   std::unique_ptr<LoadedTable> Load(const std::string& fileName, const FileStamp& data,
                                     const std::optional<std::string>& schemaName, const FileStamp& schema);
 

@@ -83,6 +83,7 @@ enum CommandTypeEnum : int {
   adCmdUnspecified = -1,
   adCmdText = 1,
   adCmdTable = 2,
+  adCmdTableDirect = 512,  // a whole table as its provider stores it
 };
 
 enum ConnectOptionEnum : int {

@@ -1,0 +1,161 @@
+// A whole text table read straight into a result (adCmdTableDirect) gives
+// what a SELECT of the whole table gives: the same fields, types, values and
+// errors, for guessed and declared columns alike.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "table_fixtures.h"
+#include "vendrel/dataaccess/connection.h"
+#include "vendrel/dataaccess/error.h"
+#include "vendrel/dataaccess/recordset.h"
+#include "vendrel/driver/driver.h"
+
+namespace vendrel::driver {
+namespace {
+
+using testing::FixtureFolder;
+
+struct Outcome {
+  Ref<Recordset> rows;
+  std::string error;  // the description, when it failed
+};
+
+Outcome Read(const std::string& folder, const std::string& properties, const std::string& source, int options) {
+  Outcome out;
+  try {
+    Ref<Connection> cn = Connection::Create();
+    cn->SetCursorLocation(adUseClient);
+    cn->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder + ";Extended Properties=\"text;" + properties +
+             "\"");
+    out.rows = Recordset::Create();
+    out.rows->Open(Variant(source), Variant(cn), adOpenStatic, adLockReadOnly, options);
+  } catch (const Error& e) {
+    out.rows.reset();
+    out.error = e.Description() + " (" + std::to_string(e.Number()) + ", " + e.Source() + ")";
+  }
+  return out;
+}
+
+// Equal values of one type; a NaN equals a NaN, and -0 differs from 0.
+bool SameValue(const Variant& a, const Variant& b) {
+  if (a.Type() != b.Type()) return false;
+  if (a.Type() == VarType::Double || a.Type() == VarType::Single) {
+    const double x = a.Type() == VarType::Double ? a.AsDouble() : a.AsSingle();
+    const double y = b.Type() == VarType::Double ? b.AsDouble() : b.AsSingle();
+    if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
+    return x == y && std::signbit(x) == std::signbit(y);
+  }
+  return a == b;
+}
+
+void ExpectSameRows(const Outcome& direct, const Outcome& selected) {
+  ASSERT_EQ(selected.error, direct.error);
+  if (!selected.rows) return;
+  const RowStore& a = *direct.rows->Rows();
+  const RowStore& b = *selected.rows->Rows();
+  ASSERT_EQ(b.FieldCount(), a.FieldCount());
+  for (size_t c = 0; c < a.FieldCount(); ++c) {
+    SCOPED_TRACE(b.Fields()[c].name);
+    EXPECT_EQ(b.Fields()[c].name, a.Fields()[c].name);
+    EXPECT_EQ(b.Fields()[c].type, a.Fields()[c].type);
+    EXPECT_EQ(b.Fields()[c].definedSize, a.Fields()[c].definedSize);
+    EXPECT_EQ(b.Fields()[c].attributes, a.Fields()[c].attributes);
+    EXPECT_EQ(b.Fields()[c].precision, a.Fields()[c].precision);
+  }
+  ASSERT_EQ(b.RowCount(), a.RowCount());
+  for (size_t r = 0; r < a.RowCount(); ++r)
+    for (size_t c = 0; c < a.FieldCount(); ++c)
+      EXPECT_TRUE(SameValue(a.At(r, c), b.At(r, c))) << "row " << r << ", column " << b.Fields()[c].name;
+}
+
+struct FileCase {
+  const char* name;
+  std::string properties;  // of the connection
+  std::string data;
+  std::string schema;  // schema.ini, or none
+};
+
+TEST(TextDirectReadTest, GivesTheFieldsValuesAndErrorsOfASelectOfTheWholeTable) {
+  RegisterProviders();
+  std::string longText(300, 'x');
+  const FileCase cases[] = {
+      {"guessed", "HDR=Yes;FMT=CSVDelimited;",
+       "Id,Big,Amount,Day,Paid,Code,Mixed,Note,Blank\n1,7,2.5,2003-01-02,True,007,12,\"a, b\",\n"
+       "2,,-0.125,2003-01-02 13:04:05,False,010,x,,  \n3,12345678901,1000,,True,,4,,\n",
+       ""},
+      {"quoted", "HDR=Yes;FMT=CSVDelimited;",
+       "A,B,C\n\"x \"\"y\"\"\",\"two\nlines\",1\n  ,\"\",\"\"\n\"z\"tail,w,2\n", ""},
+      {"long text", "HDR=Yes;FMT=CSVDelimited;", "T\nshort\n" + longText + "\n", ""},
+      {"no header", "HDR=No;FMT=CSVDelimited;", "1,2\n3,4,5\n,,,True\n", ""},
+      {"tab crlf", "HDR=Yes;FMT=TabDelimited;", "A\tB\r\n1\tone\r\n2\ttwo\nstill two\r\n", ""},
+      {"empty", "HDR=Yes;FMT=CSVDelimited;", "", ""},
+      {"header only", "HDR=Yes;FMT=CSVDelimited;", "A,B\n", ""},
+      {"declared", "HDR=Yes;FMT=CSVDelimited;",
+       "L,W,C,S,B,Sh,D,T,M,Y,G\n1,5,1.5,0.1,7,3,02.01.2003,abc,memo,Yes,x\n"
+       "3000000000,2.5,$2.00,1e39,255,-4,31.12.1999,,,No,y\n9,6,1e30,0.1,0,5,,d,,,\n",
+       "[declared]\nColNameHeader=True\nFormat=CSVDelimited\nDateTimeFormat=dd.mm.yyyy\nCol1=L Long\nCol2=W Long\n"
+       "Col3=C Currency\nCol4=S Single\nCol5=B Byte\nCol6=Sh Short\nCol7=D DateTime\nCol8=T Text Width 5\n"
+       "Col9=M Memo\nCol10=Y Bit\nCol11=G OLE\n"},
+      {"day first", "HDR=Yes;FMT=CSVDelimited;", "D,E\n13/01/2024,01/02/2024\n02/03/2024,13/13/2024\n", ""},
+      {"exact values", "HDR=Yes;FMT=TabDelimited;",
+       "B\tE\tS\tR\tN\tT\r\n0x4142\t0x\t3.4028235E+38\t-0\t-0\t12/30/1899 01:00:00.5\r\n"
+       "00FF\t\t1e39\tNaN\t7\t1/2/2003 13:04:05\r\n\t0x00\t0.1\t-Infinity\t1.5\t\r\n",
+       "[exact values]\nColNameHeader=True\nFormat=TabDelimited\nCol1=B OLE\nCol2=E OLE\nCol3=S Single\n"
+       "Col4=R Double\nCol5=N Long\nCol6=T DateTime\n"},
+      {"code page", "HDR=Yes;FMT=CSVDelimited;", "N\ncaf\xE9\n",
+       "[code page]\nColNameHeader=True\nFormat=CSVDelimited\nCharacterSet=1252\n"},
+      {"unterminated", "HDR=Yes;FMT=CSVDelimited;", "A,B\n1,\"open\n2,3\n", ""},
+      {"too many values", "HDR=Yes;FMT=CSVDelimited;", "A,B\n1,2\n3,4,5\n", ""},
+      {"bad declared", "HDR=Yes;FMT=CSVDelimited;", "A\n1\nx\n",
+       "[bad declared]\nColNameHeader=True\nFormat=CSVDelimited\nCol1=A Long\n"},
+      {"fixed length", "HDR=Yes;FMT=CSVDelimited;", "A\n1\n", "[fixed length]\nFormat=FixedLength\nCol1=A Long Width 1\n"},
+  };
+  for (const FileCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FixtureFolder folder;
+    folder.Write(c.name, c.data);
+    if (!c.schema.empty()) folder.Write("schema.ini", c.schema);
+    const Outcome direct = Read(folder.Path(), c.properties, c.name, adCmdTableDirect);
+    const Outcome selected = Read(folder.Path(), c.properties, std::string("SELECT * FROM [") + c.name + "]", adCmdText);
+    ExpectSameRows(direct, selected);
+  }
+  // A table that is not there: the statement's error.
+  FixtureFolder folder;
+  const Outcome direct = Read(folder.Path(), "HDR=Yes;", "nothing.csv", adCmdTableDirect);
+  EXPECT_EQ(Read(folder.Path(), "HDR=Yes;", "SELECT * FROM [nothing.csv]", adCmdText).error, direct.error);
+  EXPECT_NE("", direct.error);
+}
+
+TEST(TextDirectReadTest, AnObserverOfThisThreadHearsBothPassesAndNothingOnceRemoved) {
+  RegisterProviders();
+  FixtureFolder folder;
+  std::string data = "N,T\n";
+  for (int i = 0; i < 20000; ++i) data += std::to_string(i) + ",row " + std::to_string(i) + "\n";
+  folder.Write("many.csv", data);
+  std::vector<TextReadProgress> heard;
+  ObserveTextReads([&](const TextReadProgress& p) { heard.push_back(p); });
+  const Outcome read = Read(folder.Path(), "HDR=Yes;FMT=CSVDelimited;", "many.csv", adCmdTableDirect);
+  ObserveTextReads(nullptr);
+  ASSERT_EQ("", read.error);
+  EXPECT_EQ(20000u, read.rows->Rows()->RowCount());
+  ASSERT_GE(heard.size(), 2u);
+  EXPECT_EQ(1, heard.front().pass);
+  EXPECT_EQ(2, heard.back().pass);
+  for (size_t i = 1; i < heard.size(); ++i) {
+    EXPECT_LE(heard[i].bytesRead, heard[i].totalBytes);
+    if (heard[i].pass == heard[i - 1].pass) {
+      EXPECT_GT(heard[i].rows, heard[i - 1].rows);
+    }
+  }
+  EXPECT_EQ(data.size(), heard.back().totalBytes);
+  const size_t before = heard.size();
+  Read(folder.Path(), "HDR=Yes;FMT=CSVDelimited;", "many.csv", adCmdTableDirect);
+  EXPECT_EQ(before, heard.size());
+}
+
+}  // namespace
+}  // namespace vendrel::driver
