@@ -219,5 +219,41 @@ TEST_F(QueryTest, SelectWithoutFromGivesOneRow) {
   EXPECT_EQ(Run("SELECT 1 + 1, 'x'").Lines(), Texts({"2|x"}));
 }
 
+// Equalities of one column with literals in an Or chain (inequalities in an
+// And chain) are answered as one list: the rows, Nulls included, stay those
+// of the single comparisons.
+TEST_F(QueryTest, ChainsOfComparisonsWithLiteralsKeepTheirRows) {
+  const struct {
+    const char* where;
+    std::vector<std::string> words;
+  } cases[] = {
+      {"n = 1 OR n = 3 OR n = 9", {"A", "a"}},
+      {"1 = n OR n = 3", {"A", "a"}},
+      {"w = 'B' OR w = 'c' OR w = 'F'", {"b", "C", "f"}},
+      {"n = 2 OR w = 'f' OR n = 3", {"b", "a", "f"}},
+      {"n = 1 OR n = 3 OR n > 5", {"A", "a", "f"}},
+      {"NOT (n = 1 OR n = 2)", {"a", "Null", "é", "f"}},
+      {"n <> 1 AND n <> 2 AND n <> 5", {"a", "Null", "f"}},
+      {"n = 1 OR n = Null", {"A"}},
+      {"n = 1 OR n = 2.5 OR n = 2", {"b", "A"}},
+      {"(n = 1 OR n = 2) AND (w = 'a' OR w = 'b')", {"b", "A"}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Run(std::string("SELECT w FROM words.txt WHERE ") + c.where).Lines(), c.words) << c.where;
+}
+
+TEST_F(QueryTest, LongChainsOfEqualitiesGiveTheirRows) {
+  std::string numbers = "SELECT n FROM words.txt WHERE n = 0";
+  std::string texts = "SELECT w FROM words.txt WHERE w = 'x0'";
+  for (int i = 1; i < 20000; ++i) {
+    numbers += " OR n = " + std::to_string(i * 3);
+    texts += " OR w = 'X" + std::to_string(i) + "'";
+  }
+  texts += " OR w = 'A'";
+  EXPECT_EQ(Run(numbers).Lines(), Texts({"3", "6"}));
+  EXPECT_EQ(Run(texts).Lines(), Texts({"A", "a"}));
+  EXPECT_EQ(Run(texts + " OR n = 1 OR n = 5").Lines(), Texts({"A", "a", "é"}));
+}
+
 }  // namespace
 }  // namespace vendrel::driver::testing
