@@ -249,6 +249,7 @@ void SqlSession::Close() noexcept {
   catalog_.reset();
   if (makeCatalog_) DatabasePool::Instance().Give(std::move(db_));
   db_.reset();
+  makeCatalog_ = nullptr;  // and what it holds for the session's tables
 }
 
 }  // namespace vendrel::driver

@@ -1,12 +1,14 @@
 #include "text/table_cache.h"
 
 #include <algorithm>
+#include <iterator>
 #include <list>
 #include <mutex>
 #include <vector>
 
 #include "text/delimited_reader.h"
 #include "vendrel/dataaccess/filesystem.h"
+#include "vendrel/driver/driver.h"
 
 namespace vendrel::driver::text {
 
@@ -57,9 +59,27 @@ class TableCache {
     return entries_.size();
   }
 
+  void Enter() {
+    std::lock_guard lock(mutex_);
+    ++users_;
+  }
+
+  void Leave() {
+    std::list<Entry> dropped;  // freed outside the lock
+    {
+      std::lock_guard lock(mutex_);
+      if (--users_ > 0) return;
+      for (auto it = entries_.begin(); it != entries_.end();) {
+        auto next = std::next(it);
+        if (it->table.use_count() == 1) dropped.splice(dropped.end(), entries_, it);
+        it = next;
+      }
+    }
+  }
+
  private:
   // Drops the least recently used tables that only the cache holds, beyond
-  // the memory allowed to them.
+  // the memory allowed to them; all of them when no text session is open.
   void Trim() {
     size_t idle = 0;
     for (auto it = entries_.begin(); it != entries_.end();) {
@@ -68,7 +88,7 @@ class TableCache {
         continue;
       }
       idle += it->table->MemoryBytes();
-      if (idle > kIdleTablesMemory)
+      if (users_ == 0 || idle > kIdleTablesMemory)
         it = entries_.erase(it);
       else
         ++it;
@@ -77,6 +97,7 @@ class TableCache {
 
   std::mutex mutex_;
   std::list<Entry> entries_;  // most recently used first
+  size_t users_ = 0;          // open text sessions
 };
 
 }  // namespace
@@ -96,4 +117,14 @@ std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path,
 
 size_t CachedTableCount() { return TableCache::Instance().Count(); }
 
+TableCacheUse::TableCacheUse() { TableCache::Instance().Enter(); }
+
+TableCacheUse::~TableCacheUse() { TableCache::Instance().Leave(); }
+
 }  // namespace vendrel::driver::text
+
+namespace vendrel::driver {
+
+size_t ParsedTextTableCount() { return text::CachedTableCount(); }
+
+}  // namespace vendrel::driver

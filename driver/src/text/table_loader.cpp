@@ -455,4 +455,10 @@ void UnloadTextTable(sqlite3* db, const std::string& sqliteName) noexcept {
   sqlite3_create_module_v2(db, ModuleName(sqliteName).c_str(), nullptr, nullptr, nullptr);
 }
 
+void ReleaseUnloadedTables(sqlite3* db) noexcept {
+  sqlite3_stmt* statement = nullptr;
+  sqlite3_prepare_v2(db, "SELECT 1", -1, &statement, nullptr);
+  sqlite3_finalize(statement);
+}
+
 }  // namespace vendrel::driver::text

@@ -42,6 +42,7 @@ TextFolderCatalog::TextFolderCatalog(sqlite3* db, TextFolderOptions options) : d
 // The tables go with the catalog, so the database can serve another.
 TextFolderCatalog::~TextFolderCatalog() {
   for (const auto& [key, table] : tables_) UnloadTextTable(db_, table->def.sqliteName);
+  ReleaseUnloadedTables(db_);
 }
 
 void TextFolderCatalog::BeginStatement() {

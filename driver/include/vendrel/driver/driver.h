@@ -2,6 +2,7 @@
 // The SQL text driver: providers for folders of delimited text files and for
 // database files, reached through Connection by their connection strings.
 
+#include <cstddef>
 #include <string_view>
 
 namespace vendrel::driver {
@@ -12,5 +13,9 @@ inline constexpr std::string_view kDriverSource = "Microsoft JET Database Engine
 // Registers the driver's providers with the data-access layer; calling it
 // again does nothing.
 void RegisterProviders();
+
+// How many parsed text tables the process keeps for its connections: none
+// once no connection to a text folder is open.
+size_t ParsedTextTableCount();
 
 }  // namespace vendrel::driver
