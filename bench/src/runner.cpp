@@ -105,7 +105,8 @@ Figures RunSingleQuery(const std::string& name, const RunOptions& options) {
     // Unchanged data: the same object over the same inputs again.
     std::vector<double> unchanged;
     for (int run = 0; run < options.runs; ++run)
-      unchanged.push_back(Timed([&] { checksumSink = checksumSink + WalkRows(*Execute(*query, w.inputs, w.query.dialect)); }));
+      unchanged.push_back(
+          Timed([&] { checksumSink = checksumSink + WalkRows(*Execute(*query, w.inputs, w.query.dialect)); }));
     figures.unchangedExecuteMs = Median(unchanged);
   }
   TimeOnNewData(

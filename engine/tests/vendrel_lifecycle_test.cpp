@@ -60,7 +60,8 @@ TEST_F(VendrelLifecycleTest, NothingReadFromTheInputsStaysOnceTheLastObjectIsRel
   Ref<Vendrel> second = Vendrel::Create();
   const Ref<QueryDataSource> source = testing::Example1Source();
   auto run = [&](const Ref<Vendrel>& query) {
-    return testing::Sorted(testing::RowsOf(query->Execute(source, testing::kExample1Sql, adOpenStatic, adLockReadOnly)));
+    const Ref<Recordset> result = query->Execute(source, testing::kExample1Sql, adOpenStatic, adLockReadOnly);
+    return testing::Sorted(testing::RowsOf(result));
   };
   EXPECT_EQ(run(first), testing::kExample1Rows);
   const size_t kept = driver::ParsedTextTableCount();
