@@ -54,30 +54,41 @@ double MeasuredExecute(Figures& figures, Run run) {
 }
 
 template <class Run>
-double TimedBaseline(Run run) {
+double Timed(Run run) {
   ReleaseFreeMemory();
   const double start = NowMs();
   run();
   return NowMs() - start;
 }
 
-// Times `executeRun` and `baselineRun` alternately, so that a change in the
-// machine's load falls on both.
+void RunBaseline(const Workload& w) {
+  Baseline baseline;
+  baseline.Load(w.inputs);
+  checksumSink = checksumSink + baseline.Walk(w.query.sqlite);
+}
+
+// The timed runs on new data: run k over inputs of seed + k, made before it
+// is timed, both sides over the same inputs, alternately, so that a change in
+// the machine's load falls on both. `executeRun` times itself.
 template <class ExecuteRun, class BaselineRun>
-void Time(int runs, Figures& figures, ExecuteRun executeRun, BaselineRun baselineRun) {
+void TimeOnNewData(const std::string& name, const RunOptions& options, Figures& figures, ExecuteRun executeRun,
+                   BaselineRun baselineRun) {
   std::vector<double> execute, baseline;
-  for (int run = 0; run < runs; ++run) {
-    execute.push_back(MeasuredExecute(figures, executeRun));
-    baseline.push_back(TimedBaseline(baselineRun));
+  for (int run = 1; run <= options.runs; ++run) {
+    const Workload fresh = MakeWorkload(name, options.rows, options.seed + static_cast<unsigned long long>(run));
+    execute.push_back(executeRun(fresh));
+    baseline.push_back(Timed([&] { baselineRun(fresh); }));
   }
   figures.executeMs = Median(execute);
   figures.baselineMs = Median(baseline);
 }
 
-Figures RunSingleQuery(const Workload& w, const RunOptions& options) {
+Figures RunSingleQuery(const std::string& name, const RunOptions& options) {
   Figures figures;
-  figures.inputTextMb = static_cast<double>(InputTextBytes(w.inputs)) / kMiB;
-  {  // the first runs, timed as they come, and the check that both sides agree
+  {
+    const Workload w = MakeWorkload(name, options.rows, options.seed);
+    figures.inputTextMb = static_cast<double>(InputTextBytes(w.inputs)) / kMiB;
+    // The first runs, timed as they come, and the check that both sides agree.
     Ref<Vendrel> query = Vendrel::Create();
     Ref<Recordset> result;
     figures.firstExecuteMs = MeasuredExecute(figures, [&] {
@@ -85,32 +96,43 @@ Figures RunSingleQuery(const Workload& w, const RunOptions& options) {
       checksumSink = checksumSink + WalkRows(*result);
     });
     Baseline baseline;
-    figures.firstBaselineMs = TimedBaseline([&] {
+    figures.firstBaselineMs = Timed([&] {
       baseline.Load(w.inputs);
       checksumSink = checksumSink + baseline.Walk(w.query.sqlite);
     });
     Check(w.name, CollectRows(*result), baseline.Collect(w.query.sqlite), w.query);
+    result.reset();
+    // Unchanged data: the same object over the same inputs again.
+    std::vector<double> unchanged;
+    for (int run = 0; run < options.runs; ++run)
+      unchanged.push_back(
+          Timed([&] { checksumSink = checksumSink + WalkRows(*Execute(*query, w.inputs, w.query.dialect)); }));
+    figures.unchangedExecuteMs = Median(unchanged);
   }
-  Time(
-      options.runs, figures,
-      [&] {
-        Ref<Vendrel> query = Vendrel::Create();
-        Ref<Recordset> result = Execute(*query, w.inputs, w.query.dialect);
-        checksumSink = checksumSink + WalkRows(*result);
+  TimeOnNewData(
+      name, options, figures,
+      [&](const Workload& fresh) {
+        return MeasuredExecute(figures, [&] {
+          Ref<Vendrel> query = Vendrel::Create();
+          checksumSink = checksumSink + WalkRows(*Execute(*query, fresh.inputs, fresh.query.dialect));
+        });
       },
-      [&] {
-        Baseline baseline;
-        baseline.Load(w.inputs);
-        checksumSink = checksumSink + baseline.Walk(w.query.sqlite);
-      });
+      RunBaseline);
   return figures;
 }
 
 // W4: the W2 result kept under a name, then ten queries over it; on the
 // baseline the same result made into a table and the same ten questions.
-Figures RunKeptResult(const Workload& w, const RunOptions& options) {
+Figures RunKeptResult(const std::string& name, const RunOptions& options) {
   Figures figures;
+  const Workload w = MakeWorkload(name, options.rows, options.seed);
   Ref<Recordset> kept;  // the W2 result, for the plain Executes
+  auto baselineRun = [](const Workload& in) {
+    Baseline baseline;
+    baseline.Load(in.inputs);
+    baseline.Exec("CREATE TABLE " + in.keptName + " AS " + in.query.sqlite);
+    for (const Query& q : in.keptQueries) checksumSink = checksumSink + baseline.Walk(q.sqlite);
+  };
   {
     Ref<Vendrel> query = Vendrel::Create();
     figures.firstExecuteMs = MeasuredExecute(figures, [&] {
@@ -120,7 +142,7 @@ Figures RunKeptResult(const Workload& w, const RunOptions& options) {
         checksumSink = checksumSink + WalkRows(*ExecuteOverKept(*query, w.keptName, q.dialect));
     });
     Baseline baseline;
-    figures.firstBaselineMs = TimedBaseline([&] {
+    figures.firstBaselineMs = Timed([&] {
       baseline.Load(w.inputs);
       baseline.Exec("CREATE TABLE " + w.keptName + " AS " + w.query.sqlite);
       for (const Query& q : w.keptQueries) checksumSink = checksumSink + baseline.Walk(q.sqlite);
@@ -133,37 +155,50 @@ Figures RunKeptResult(const Workload& w, const RunOptions& options) {
       Check(w.name + " over the kept result", CollectRows(*ExecuteOverKept(*query, w.keptName, q.dialect)), expected, q);
       Check(w.name + " over the exported result", CollectRows(*Execute(*plain, plainInputs, q.dialect)), expected, q);
     }
+    // Unchanged data: the same object keeps the same inputs' result again.
+    std::vector<double> unchanged;
+    for (int run = 0; run < options.runs; ++run)
+      unchanged.push_back(Timed([&] {
+        checksumSink = checksumSink + WalkRows(*Execute(*query, w.inputs, w.query.dialect, w.keptName));
+        for (const Query& q : w.keptQueries)
+          checksumSink = checksumSink + WalkRows(*ExecuteOverKept(*query, w.keptName, q.dialect));
+      }));
+    figures.unchangedExecuteMs = Median(unchanged);
   }
   figures.inputTextMb = static_cast<double>(InputTextBytes(w.inputs) + InputTextBytes({{w.keptName, kept}})) / kMiB;
 
-  std::vector<double> keptTimes;
-  Time(
-      options.runs, figures,
-      [&] {
-        Ref<Vendrel> query = Vendrel::Create();
-        checksumSink = checksumSink + WalkRows(*Execute(*query, w.inputs, w.query.dialect, w.keptName));
-        const double start = NowMs();
-        for (const Query& q : w.keptQueries)
-          checksumSink = checksumSink + WalkRows(*ExecuteOverKept(*query, w.keptName, q.dialect));
-        keptTimes.push_back(NowMs() - start);
-      },
-      [&] {
-        Baseline baseline;
-        baseline.Load(w.inputs);
-        baseline.Exec("CREATE TABLE " + w.keptName + " AS " + w.query.sqlite);
-        for (const Query& q : w.keptQueries) checksumSink = checksumSink + baseline.Walk(q.sqlite);
-      });
-  figures.keptMs = Median(keptTimes);
-
+  // The kept result against exporting it: ten queries over it, ten plain
+  // Executes of it, each side in an object of its own per run.
   const std::vector<Input> plainInputs = {{w.keptName, kept}};
-  std::vector<double> plainTimes;
+  std::vector<double> keptTimes, plainTimes;
   for (int run = 0; run < options.runs; ++run) {
+    {
+      Ref<Vendrel> query = Vendrel::Create();
+      checksumSink = checksumSink + WalkRows(*Execute(*query, w.inputs, w.query.dialect, w.keptName));
+      const double start = NowMs();
+      for (const Query& q : w.keptQueries)
+        checksumSink = checksumSink + WalkRows(*ExecuteOverKept(*query, w.keptName, q.dialect));
+      keptTimes.push_back(NowMs() - start);
+    }
     Ref<Vendrel> query = Vendrel::Create();
     const double start = NowMs();
     for (const Query& q : w.keptQueries) checksumSink = checksumSink + WalkRows(*Execute(*query, plainInputs, q.dialect));
     plainTimes.push_back(NowMs() - start);
   }
+  figures.keptMs = Median(keptTimes);
   figures.plainMs = Median(plainTimes);
+
+  TimeOnNewData(
+      name, options, figures,
+      [&](const Workload& fresh) {
+        return MeasuredExecute(figures, [&] {
+          Ref<Vendrel> query = Vendrel::Create();
+          checksumSink = checksumSink + WalkRows(*Execute(*query, fresh.inputs, fresh.query.dialect, fresh.keptName));
+          for (const Query& q : fresh.keptQueries)
+            checksumSink = checksumSink + WalkRows(*ExecuteOverKept(*query, fresh.keptName, q.dialect));
+        });
+      },
+      baselineRun);
   return figures;
 }
 
@@ -187,9 +222,18 @@ void WarmUpTheLibraries() {
 
 Figures RunWorkload(const std::string& workload, const RunOptions& options) {
   WarmUpTheLibraries();
-  const Workload w = MakeWorkload(workload, options.rows, options.seed);
-  if (w.inputs.empty()) throw std::runtime_error("unknown workload " + workload);
-  return w.keptQueries.empty() ? RunSingleQuery(w, options) : RunKeptResult(w, options);
+  ReleaseFreeMemory();
+  const double start = ResidentMb();
+  bool kept = false;
+  {
+    const Workload probe = MakeWorkload(workload, 1, options.seed);
+    if (probe.inputs.empty()) throw std::runtime_error("unknown workload " + workload);
+    kept = !probe.keptQueries.empty();
+  }
+  Figures figures = kept ? RunKeptResult(workload, options) : RunSingleQuery(workload, options);
+  ReleaseFreeMemory();
+  figures.retainedMb = ResidentMb() - start;
+  return figures;
 }
 
 }  // namespace vendrel::bench

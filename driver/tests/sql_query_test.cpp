@@ -2,6 +2,9 @@
 // tables, file names as tables. The others are data, in
 // driver/tests/sql/queries.test.
 
+#include <iterator>
+#include <random>
+
 #include "sql_fixture.h"
 
 namespace vendrel::driver::testing {
@@ -87,6 +90,67 @@ TEST_F(QueryTest, DistinctRowDropsRepeatedSourceRowsOnly) {
   EXPECT_EQ(Run("SELECT DISTINCTROW a.id FROM a.txt a INNER JOIN b.txt b ON a.id = b.id").rows.size(), 1u);
   EXPECT_EQ(Run("SELECT DISTINCTROW k FROM money.txt").rows.size(), 5u);
   EXPECT_EQ(Run("SELECT DISTINCT k FROM money.txt").rows.size(), 3u);
+}
+
+// Equalities of one column with literals in an Or chain (inequalities in an
+// And chain) are answered as one list: the rows, Nulls included, stay those
+// of the single comparisons.
+TEST_F(QueryTest, ChainsOfComparisonsWithLiteralsKeepTheirRows) {
+  const struct {
+    const char* where;
+    std::vector<std::string> words;
+  } cases[] = {
+      {"n = 1 OR n = 3 OR n = 9", {"A", "a"}},
+      {"1 = n OR n = 3", {"A", "a"}},
+      {"w = 'B' OR w = 'c' OR w = 'F'", {"b", "C", "f"}},
+      {"n = 2 OR w = 'f' OR n = 3", {"b", "a", "f"}},
+      {"n = 1 OR n = 3 OR n > 5", {"A", "a", "f"}},
+      {"NOT (n = 1 OR n = 2)", {"a", "Null", "é", "f"}},
+      {"n <> 1 AND n <> 2 AND n <> 5", {"a", "Null", "f"}},
+      {"n = 1 OR n = Null", {"A"}},
+      {"n = 1 OR n = 2.5 OR n = 2", {"b", "A"}},
+      {"(n = 1 OR n = 2) AND (w = 'a' OR w = 'b')", {"b", "A"}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Run(std::string("SELECT w FROM words.txt WHERE ") + c.where).Lines(), c.words) << c.where;
+}
+
+TEST_F(QueryTest, LongChainsOfEqualitiesGiveTheirRows) {
+  std::string numbers = "SELECT n FROM words.txt WHERE n = 0";
+  std::string texts = "SELECT w FROM words.txt WHERE w = 'x0'";
+  for (int i = 1; i < 20000; ++i) {
+    numbers += " OR n = " + std::to_string(i * 3);
+    texts += " OR w = 'X" + std::to_string(i) + "'";
+  }
+  texts += " OR w = 'A'";
+  EXPECT_EQ(Run(numbers).Lines(), Texts({"3", "6"}));
+  EXPECT_EQ(Run(texts).Lines(), Texts({"A", "a"}));
+  EXPECT_EQ(Run(texts + " OR n = 1 OR n = 5").Lines(), Texts({"A", "a", "é"}));
+}
+
+// Random chains, each run as written and with every comparison behind a
+// double negation (which keeps it out of any list): the same rows.
+TEST_F(QueryTest, GatheredChainsAgreeWithTheirSingleComparisons) {
+  std::mt19937 random(11);
+  const char* terms[] = {"n = 1", "n = 3", "1 = n", "n = 2.0", "n = Null", "n <> 2", "n <> 4", "w = 'a'",
+                         "w = 'B'", "'c' = w", "w <> 'f'", "w = Null", "n > 4", "w IS NULL", "n = 7"};
+  for (int i = 0; i < 200; ++i) {
+    const bool isOr = random() % 2 == 0;
+    std::string chain, single;
+    const size_t count = 2 + random() % 6;
+    for (size_t k = 0; k < count; ++k) {
+      const std::string term = terms[random() % std::size(terms)];
+      const char* op = k == 0 ? "" : isOr ? " OR " : " AND ";
+      chain += op + term;
+      single += op + ("NOT NOT (" + term + ")");
+    }
+    for (const std::string& where : {chain, "NOT (" + chain + ")"}) {
+      const std::string negatedSingle = where == chain ? single : "NOT (" + single + ")";
+      EXPECT_EQ(Run("SELECT w, n FROM words.txt WHERE " + where).Lines(),
+                Run("SELECT w, n FROM words.txt WHERE " + negatedSingle).Lines())
+          << where;
+    }
+  }
 }
 
 }  // namespace

@@ -24,11 +24,16 @@ class TextCacheTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { RegisterProviders(); }
 
-  static Ref<Recordset> Query(const FixtureFolder& folder, const std::string& sql) {
+  static Ref<Connection> Open(const FixtureFolder& folder) {
     Ref<Connection> cn = Connection::Create();
     cn->SetConnectionString(folder.TextConnectionString());
     cn->SetCursorLocation(adUseClient);
     cn->Open();
+    return cn;
+  }
+
+  static Ref<Recordset> Query(const FixtureFolder& folder, const std::string& sql) {
+    Ref<Connection> cn = Open(folder);
     Ref<Recordset> rs = Recordset::Create();
     rs->Open(Variant(sql), Variant(cn), adOpenStatic, adLockReadOnly, adCmdText);
     return rs;
@@ -43,7 +48,9 @@ class TextCacheTest : public ::testing::Test {
 
 TEST_F(TextCacheTest, TheSameBytesAreParsedOnceAndChangedBytesOrLayoutsAgain) {
   constexpr std::string_view data = "N\tName\r\n1\tcache test one\r\n2\tcache test two\r\n";
-  FixtureFolder first, second;
+  FixtureFolder first, second, other;
+  // Open as a query object keeps its last connection: tables stay for the next sessions.
+  const Ref<Connection> held = Open(other);
   Write(first, "Integer", data);
   Write(second, "Integer", data);
   const size_t before = text::CachedTableCount();
@@ -79,11 +86,34 @@ TEST_F(TextCacheTest, ReleasingIdleTablesKeepsThoseAnOpenConnectionUses) {
   EXPECT_GE(kept, 1u);
   held->ActiveConnection()->Close();
   held.reset();
-  ReleaseIdleTextTables();
-  EXPECT_EQ(text::CachedTableCount(), kept - 1);
+  EXPECT_EQ(text::CachedTableCount(), 0u);  // no text connection is open
   // Read again, a released table is parsed anew, with the same rows.
-  EXPECT_EQ(RowTexts(Query(used, "SELECT * FROM kept.txt")), (Rows{{"1", "release test used"}}));
-  EXPECT_EQ(text::CachedTableCount(), kept);
+  const Ref<Recordset> again = Query(used, "SELECT * FROM kept.txt");
+  EXPECT_EQ(RowTexts(again), (Rows{{"1", "release test used"}}));
+  EXPECT_EQ(text::CachedTableCount(), 1u);
+}
+
+TEST_F(TextCacheTest, NoTableStaysOnceNoTextConnectionIsOpen) {
+  FixtureFolder folder, other;
+  Write(folder, "Integer", "N\tName\r\n1\tstays while a connection is open\r\n");
+  const Rows rows = {{"1", "stays while a connection is open"}};
+  {
+    const Ref<Connection> held = Open(other);
+    EXPECT_EQ(RowTexts(Query(folder, "SELECT * FROM kept.txt")), rows);
+    const size_t kept = text::CachedTableCount();
+    EXPECT_GE(kept, 1u);
+    EXPECT_EQ(RowTexts(Query(folder, "SELECT * FROM kept.txt")), rows);
+    EXPECT_EQ(text::CachedTableCount(), kept);
+    held->Close();
+  }
+  EXPECT_EQ(ParsedTextTableCount(), 0u);
+
+  // A connection that is open but has run nothing keeps the cache in use too.
+  const Ref<Connection> idle = Open(other);
+  EXPECT_EQ(RowTexts(Query(folder, "SELECT * FROM kept.txt")), rows);
+  EXPECT_EQ(ParsedTextTableCount(), 1u);
+  idle->Close();
+  EXPECT_EQ(ParsedTextTableCount(), 0u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "component_error.h"
 #include "engine_test_support.h"
+#include "vendrel/driver/driver.h"
 #include "vendrel/engine/vendrel.h"
 
 namespace vendrel {
@@ -51,6 +52,29 @@ TEST_F(VendrelLifecycleTest, ObjectsOfOneProcessHaveFoldersOfTheirOwn) {
   }
   EXPECT_EQ(folders.size(), 20u);
   queries.clear();
+  EXPECT_TRUE(Tree().empty());
+}
+
+TEST_F(VendrelLifecycleTest, NothingReadFromTheInputsStaysOnceTheLastObjectIsReleased) {
+  Ref<Vendrel> first = Vendrel::Create();
+  Ref<Vendrel> second = Vendrel::Create();
+  const Ref<QueryDataSource> source = testing::Example1Source();
+  auto run = [&](const Ref<Vendrel>& query) {
+    const Ref<Recordset> result = query->Execute(source, testing::kExample1Sql, adOpenStatic, adLockReadOnly);
+    return testing::Sorted(testing::RowsOf(result));
+  };
+  EXPECT_EQ(run(first), testing::kExample1Rows);
+  const size_t kept = driver::ParsedTextTableCount();
+  EXPECT_GE(kept, 2u);
+  // While an object lives, inputs exported again unchanged are found, not parsed again.
+  EXPECT_EQ(run(second), testing::kExample1Rows);
+  EXPECT_EQ(run(first), testing::kExample1Rows);
+  EXPECT_EQ(driver::ParsedTextTableCount(), kept);
+  first.reset();
+  EXPECT_EQ(run(second), testing::kExample1Rows);
+  EXPECT_EQ(driver::ParsedTextTableCount(), kept);
+  second.reset();
+  EXPECT_EQ(driver::ParsedTextTableCount(), 0u);
   EXPECT_TRUE(Tree().empty());
 }
 

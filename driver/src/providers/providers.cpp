@@ -1,5 +1,6 @@
 #include "providers/providers.h"
 
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "providers/session.h"
 #include "text/encoding.h"
 #include "text/schema_ini.h"
+#include "text/table_cache.h"
 #include "text/text_catalog.h"
 #include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/text.h"
@@ -95,7 +97,9 @@ text::TextFormat DefaultFormat(const Settings& settings, std::string_view header
 
 Ref<ProviderSession> OpenTextSession(text::TextFolderOptions options) {
   if (!fs::FolderExists(options.folder)) RaiseInvalidPath(options.folder);
-  return MakeRef<SqlSession>([options = std::move(options)](sqlite3* db) -> std::unique_ptr<SessionCatalog> {
+  // The cache's use goes with the catalog maker when the session closes.
+  return MakeRef<SqlSession>([options = std::move(options), use = std::make_shared<text::TableCacheUse>()](
+                                 sqlite3* db) -> std::unique_ptr<SessionCatalog> {
     return std::make_unique<text::TextFolderCatalog>(db, options);
   });
 }

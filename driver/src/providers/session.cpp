@@ -110,7 +110,9 @@ void ReadValue(sqlite3_stmt* s, int i, JetType type, Variant& out) {
     }
   } else if (storage == SQLITE_TEXT &&
              (type == JetType::Text || type == JetType::Memo || type == JetType::Guid || type == JetType::Null)) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+    // Read as bytes: a text that a table serves in place carries no NUL, and
+    // asking for it as text would make SQLite copy it to add one.
+    const auto* text = static_cast<const char*>(sqlite3_column_blob(s, i));
     out.AssignString({text ? text : "", static_cast<size_t>(sqlite3_column_bytes(s, i))});
     return;
   }
@@ -220,6 +222,7 @@ void SqlSession::Close() noexcept {
   catalog_.reset();
   if (makeCatalog_) DatabasePool::Instance().Give(std::move(db_));
   db_.reset();
+  makeCatalog_ = nullptr;  // and what it holds for the session's tables
 }
 
 }  // namespace vendrel::driver

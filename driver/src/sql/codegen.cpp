@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
+#include <optional>
+#include <utility>
 
 #include "core/errors.h"
 #include "sql/binder.h"
@@ -591,6 +594,81 @@ class Generator {
     }
   }
 
+  // A column compared with a literal that is stored as it is in the
+  // comparison's domain: `column op literal` or `literal op column`.
+  struct ColumnAndConstant {
+    const Expr* column = nullptr;
+    const Expr* constant = nullptr;
+    JetType domain = JetType::Null;
+  };
+
+  static std::optional<ColumnAndConstant> ColumnComparedWithConstant(const Expr& e, Op op) {
+    if (e.kind != ExprKind::Binary || e.op != op) return std::nullopt;
+    const Expr* a = e.args[0].get();
+    const Expr* b = e.args[1].get();
+    if (a->kind == ExprKind::Literal && b->kind == ExprKind::Column) std::swap(a, b);
+    if (a->kind != ExprKind::Column || b->kind != ExprKind::Literal || b->type == JetType::Null) return std::nullopt;
+    const JetType domain = CompareDomain(a->type, b->type);
+    if (domain == JetType::Binary) return std::nullopt;
+    if (b->type != domain) {
+      // A literal that converts only at run time stays in its own comparison,
+      // where it raises only if it is evaluated.
+      try {
+        ChangeType(b->value, VarTypeOf(domain));
+      } catch (const Error&) {
+        return std::nullopt;
+      }
+    }
+    return ColumnAndConstant{a, b, domain};
+  }
+
+  // The operands of an Or chain, with the equalities of one column with
+  // literals gathered into one IN list (the inequalities of an And chain into
+  // one NOT IN): the truth is the same in every case, Null included. SQLite
+  // compares every constant operand of a statement with those before it, so
+  // thousands of single comparisons cost it quadratic time; a list is one
+  // operand.
+  std::vector<Sql> ChainParts(const Expr& chain) {
+    const Op gathered = chain.op == Op::Or ? Op::Eq : Op::Ne;
+    struct Group {
+      size_t part = 0;
+      const Expr* first = nullptr;  // the comparison as written, when it stays alone
+      ColumnAndConstant term;
+      std::vector<const Expr*> constants;
+    };
+    std::vector<Sql> parts;
+    std::vector<Group> groups;
+    std::map<std::pair<std::string, JetType>, size_t> groupOf;  // by column text and domain
+    for (const auto& a : chain.args) {
+      const auto term = ColumnComparedWithConstant(*a, gathered);
+      if (!term) {
+        parts.push_back(Condition(*a));
+        continue;
+      }
+      const auto [it, added] = groupOf.try_emplace({As(*term->column, term->domain).text, term->domain}, groups.size());
+      if (added) {
+        groups.push_back(Group{parts.size(), a.get(), *term, {}});
+        parts.emplace_back();
+      }
+      groups[it->second].constants.push_back(term->constant);
+    }
+    for (const Group& g : groups) {
+      if (g.constants.size() == 1) {
+        parts[g.part] = Condition(*g.first);
+        continue;
+      }
+      Sql left = As(*g.term.column, g.term.domain);
+      if (IsText(g.term.domain)) left = Collate(left);
+      std::string text = Operand(left, kRelational) + (gathered == Op::Eq ? " IN (" : " NOT IN (");
+      for (size_t i = 0; i < g.constants.size(); ++i) {
+        if (i) text += ", ";
+        text += As(*g.constants[i], g.term.domain).text;
+      }
+      parts[g.part] = {text + ")", kEquality};
+    }
+    return parts;
+  }
+
   // And and Or over many operands, as a balanced tree: SQLite limits the
   // height of an expression.
   Sql Chain(const std::vector<Sql>& parts, size_t begin, size_t end, std::string_view op, int precedence) {
@@ -614,8 +692,8 @@ class Generator {
           case Op::And:
           case Op::Or: {
             if (e.type != JetType::Boolean) break;
-            std::vector<Sql> parts;
-            for (const auto& a : e.args) parts.push_back(Condition(*a));
+            const std::vector<Sql> parts = ChainParts(e);
+            if (parts.size() == 1) return parts[0];
             return e.op == Op::And ? Chain(parts, 0, parts.size(), "AND", kAnd) : Chain(parts, 0, parts.size(), "OR", kOr);
           }
           case Op::Xor:

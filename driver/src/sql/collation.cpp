@@ -38,8 +38,7 @@ const UCollator* Collator() {
 // ranks taken from the collator once, so most comparisons need no ICU call and
 // no copy. Characters the collator ignores, or ranks equally, are not ranked.
 struct AsciiOrder {
-  bool ranked[128] = {};
-  uint8_t rank[128] = {};
+  uint8_t rank[256] = {};  // from 1; 0 for a byte that is not ranked (every byte beyond ASCII)
 };
 
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -66,32 +65,35 @@ const AsciiOrder& Ascii() {
       const bool tied = (i > 0 && compare({&chars[i - 1], 1}, {&ch, 1}) == UCOL_EQUAL) ||
                         (i + 1 < chars.size() && compare({&chars[i + 1], 1}, {&ch, 1}) == UCOL_EQUAL);
       if (ignorable || tied) continue;
-      o.ranked[static_cast<unsigned char>(ch)] = true;
       o.rank[static_cast<unsigned char>(ch)] = static_cast<uint8_t>(i + 1);
     }
-    for (int i = 'A'; i <= 'Z'; ++i) {
-      o.ranked[i] = o.ranked[i - 'A' + 'a'];
-      o.rank[i] = o.rank[i - 'A' + 'a'];
-    }
+    for (int i = 'A'; i <= 'Z'; ++i) o.rank[i] = o.rank[i - 'A' + 'a'];
     return o;
   }();
   return order;
 }
 
-// The comparison when both texts consist of ranked characters only.
+bool AllRanked(const AsciiOrder& o, std::string_view s) {
+  for (unsigned char c : s)
+    if (o.rank[c] == 0) return false;
+  return true;
+}
+
+// The comparison when both texts consist of ranked characters only. Sorting
+// calls it for every pair it compares: the first differing rank decides once
+// the rest of both texts is known to be ranked.
 std::optional<int> CompareRanked(std::string_view a, std::string_view b) {
   const AsciiOrder& o = Ascii();
   const size_t n = std::min(a.size(), b.size());
-  int result = 0;
   for (size_t i = 0; i < n; ++i) {
-    const unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 128 || y >= 128 || !o.ranked[x] || !o.ranked[y]) return std::nullopt;
-    if (result == 0 && o.rank[x] != o.rank[y]) result = o.rank[x] < o.rank[y] ? -1 : 1;
+    const uint8_t x = o.rank[static_cast<unsigned char>(a[i])], y = o.rank[static_cast<unsigned char>(b[i])];
+    if (x == 0 || y == 0) return std::nullopt;
+    if (x != y) {
+      if (!AllRanked(o, a.substr(i + 1)) || !AllRanked(o, b.substr(i + 1))) return std::nullopt;
+      return x < y ? -1 : 1;
+    }
   }
-  for (std::string_view rest : {a.substr(n), b.substr(n)})
-    for (unsigned char c : rest)
-      if (c >= 128 || !o.ranked[c]) return std::nullopt;
-  if (result != 0) return result;
+  if (!AllRanked(o, a.substr(n)) || !AllRanked(o, b.substr(n))) return std::nullopt;
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 

@@ -134,8 +134,7 @@ void Ampersand(sqlite3_context* ctx, int, sqlite3_value** argv) {
   std::string out;
   for (int i = 0; i < 2; ++i)
     if (sqlite3_value_type(argv[i]) != SQLITE_NULL)
-      out.append(reinterpret_cast<const char*>(sqlite3_value_text(argv[i])),
-                 static_cast<size_t>(sqlite3_value_bytes(argv[i])));
+      out.append(TextOf(argv[i]));
   sqlite3_result_text64(ctx, out.data(), out.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
@@ -152,9 +151,7 @@ void Like(sqlite3_context* ctx, int, sqlite3_value** argv) {
       pattern = static_cast<LikePattern*>(sqlite3_get_auxdata(ctx, 1));
       if (!pattern) return sqlite3_result_error_nomem(ctx);
     }
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    const bool matches =
-        pattern->Matches(std::string_view(text ? text : "", static_cast<size_t>(sqlite3_value_bytes(argv[0]))));
+    const bool matches = pattern->Matches(TextOf(argv[0]));
     sqlite3_result_int(ctx, matches ? 1 : 0);
   });
 }

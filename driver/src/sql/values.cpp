@@ -8,6 +8,11 @@
 
 namespace vendrel::driver::sql {
 
+std::string_view TextOf(sqlite3_value* value) {
+  const auto* text = static_cast<const char*>(sqlite3_value_blob(value));
+  return {text ? text : "", static_cast<size_t>(sqlite3_value_bytes(value))};
+}
+
 Variant ReadValue(sqlite3_value* value, JetType type) {
   if (sqlite3_value_type(value) == SQLITE_NULL) return Variant::Null();
   switch (type) {
@@ -24,8 +29,7 @@ Variant ReadValue(sqlite3_value* value, JetType type) {
     case JetType::Text:
     case JetType::Memo:
     case JetType::Guid: {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-      return Variant::String(std::string(text ? text : "", static_cast<size_t>(sqlite3_value_bytes(value))));
+      return Variant::String(std::string(TextOf(value)));
     }
     case JetType::Binary: {
       const auto* bytes = static_cast<const uint8_t*>(sqlite3_value_blob(value));

@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <string_view>
+
 #include "core/types.h"
 #include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/variant.h"
@@ -11,6 +13,10 @@
 namespace vendrel::driver::sql {
 
 Variant ReadValue(sqlite3_value* value, JetType type);
+// The value's text, read as bytes: a text served in place by a text table
+// carries no NUL, and asking for it as text would make SQLite copy it to add
+// one. Valid while the value is.
+std::string_view TextOf(sqlite3_value* value);
 JetType TypeCode(sqlite3_value* code);  // a type number written by the code generator
 // Raises the conversion's error when the value does not fit the type.
 void SetResult(sqlite3_context* context, const Variant& value, JetType type);

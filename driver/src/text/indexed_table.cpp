@@ -46,6 +46,18 @@ uint64_t HashText(std::string_view text) {
   return HashFolded(FoldCase(text));
 }
 
+// Whether the text's case folding is `folded`.
+bool FoldsTo(std::string_view text, std::string_view folded) {
+  if (!IsAscii(text)) return FoldCase(text) == folded;
+  if (text.size() != folded.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != folded[i]) return false;
+  }
+  return true;
+}
+
 // The bits of the hash that the bucket number does not use.
 uint8_t TagOf(uint64_t hash) { return static_cast<uint8_t>(hash >> 56); }
 
@@ -72,8 +84,14 @@ LookupKey LookupKey::Real(double d) {
 LookupKey LookupKey::Text(std::string_view text) {
   LookupKey key;
   key.kind_ = StorageKind::Text;
-  key.text_.assign(text);
-  key.hash_ = HashText(text);
+  if (IsAscii(text)) {
+    key.text_.assign(text);
+    for (char& c : key.text_)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  } else {
+    key.text_ = FoldCase(text);
+  }
+  key.hash_ = HashFolded(key.text_);
   return key;
 }
 
@@ -82,7 +100,7 @@ bool LookupKey::Matches(const ColumnValues& values, size_t row) const {
   switch (kind_) {
     case StorageKind::Whole: return values.Whole(row) == whole_;
     case StorageKind::Real: return values.Real(row) == real_;
-    case StorageKind::Text: return EqualsNoCase(values.Text(row), text_);
+    case StorageKind::Text: return FoldsTo(values.Text(row), text_);
   }
   return false;
 }

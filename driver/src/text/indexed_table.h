@@ -29,7 +29,7 @@ class LookupKey {
   StorageKind kind_ = StorageKind::Whole;
   int64_t whole_ = 0;
   double real_ = 0;
-  std::string text_;  // its own copy: the value it came from may change
+  std::string text_;  // folded, once for every row it is compared with; its own copy
   uint64_t hash_ = 0;
 };
 

@@ -1,12 +1,16 @@
 #include "text/table_cache.h"
 
+#include <malloc.h>
+
 #include <algorithm>
+#include <iterator>
 #include <list>
 #include <mutex>
 #include <vector>
 
 #include "text/delimited_reader.h"
 #include "vendrel/dataaccess/filesystem.h"
+#include "vendrel/driver/driver.h"
 
 namespace vendrel::driver::text {
 
@@ -62,9 +66,32 @@ class TableCache {
     return entries_.size();
   }
 
+  void Enter() {
+    std::lock_guard lock(mutex_);
+    ++users_;
+  }
+
+  void Leave() {
+    {
+      std::list<Entry> dropped;  // freed outside the lock
+      {
+        std::lock_guard lock(mutex_);
+        if (--users_ > 0) return;
+        for (auto it = entries_.begin(); it != entries_.end();) {
+          auto next = std::next(it);
+          if (it->table.use_count() == 1) dropped.splice(dropped.end(), entries_, it);
+          it = next;
+        }
+      }
+    }
+    // The allocator keeps what the files and tables took for later use
+    // (some 110 MB after a query of a million rows); the caller gets it back.
+    ::malloc_trim(0);
+  }
+
  private:
   // Drops the least recently used tables that only the cache holds, beyond
-  // the memory allowed to them.
+  // the memory allowed to them; all of them when no text session is open.
   void Trim() {
     size_t idle = 0;
     for (auto it = entries_.begin(); it != entries_.end();) {
@@ -73,7 +100,7 @@ class TableCache {
         continue;
       }
       idle += it->table->MemoryBytes();
-      if (idle > kIdleTablesMemory)
+      if (users_ == 0 || idle > kIdleTablesMemory)
         it = entries_.erase(it);
       else
         ++it;
@@ -82,6 +109,7 @@ class TableCache {
 
   std::mutex mutex_;
   std::list<Entry> entries_;  // most recently used first
+  size_t users_ = 0;          // open text sessions
 };
 
 }  // namespace
@@ -103,4 +131,14 @@ void DropIdleTables() { TableCache::Instance().DropIdle(); }
 
 size_t CachedTableCount() { return TableCache::Instance().Count(); }
 
+TableCacheUse::TableCacheUse() { TableCache::Instance().Enter(); }
+
+TableCacheUse::~TableCacheUse() { TableCache::Instance().Leave(); }
+
 }  // namespace vendrel::driver::text
+
+namespace vendrel::driver {
+
+size_t ParsedTextTableCount() { return text::CachedTableCount(); }
+
+}  // namespace vendrel::driver

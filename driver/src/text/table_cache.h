@@ -23,11 +23,24 @@ namespace vendrel::driver::text {
 std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path, std::string_view fileName,
                                                         const TableLayout& layout, size_t size);
 
-// Tables that no session holds stay while together they take at most this much.
+// Tables that no session holds stay while together they take at most this
+// much, and only while some text session is open.
 inline constexpr size_t kIdleTablesMemory = size_t{256} << 20;
 
 // Drops the tables that only the cache holds.
 void DropIdleTables();
+
+// Held by every open text session. While one is held, tables that no session
+// holds stay for the next sessions (a query object keeps its last connection
+// open, so its next query finds them); when the last one goes, the cache lets
+// go of every table, and nothing of the files read stays in the process.
+class TableCacheUse {
+ public:
+  TableCacheUse();
+  ~TableCacheUse();
+  TableCacheUse(const TableCacheUse&) = delete;
+  TableCacheUse& operator=(const TableCacheUse&) = delete;
+};
 
 // How many tables the cache holds (for tests).
 size_t CachedTableCount();

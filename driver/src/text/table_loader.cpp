@@ -170,7 +170,9 @@ Probe KeyFor(const ColumnValues& column, sqlite3_value* value, LookupKey& key) {
   switch (column.Kind()) {
     case StorageKind::Text:
       if (type != SQLITE_TEXT) return Probe::AllRows;
-      key = LookupKey::Text({reinterpret_cast<const char*>(sqlite3_value_text(value)),
+      // As bytes: a text served in place by another table carries no NUL,
+      // and reading it as text would make SQLite copy it to add one.
+      key = LookupKey::Text({static_cast<const char*>(sqlite3_value_blob(value)),
                              static_cast<size_t>(sqlite3_value_bytes(value))});
       return Probe::Key;
     case StorageKind::Whole:
@@ -450,6 +452,12 @@ void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<c
 
 void UnloadTextTable(sqlite3* db, const std::string& sqliteName) noexcept {
   sqlite3_create_module_v2(db, ModuleName(sqliteName).c_str(), nullptr, nullptr, nullptr);
+}
+
+void ReleaseUnloadedTables(sqlite3* db) noexcept {
+  sqlite3_stmt* statement = nullptr;
+  sqlite3_prepare_v2(db, "SELECT 1", -1, &statement, nullptr);
+  sqlite3_finalize(statement);
 }
 
 }  // namespace vendrel::driver::text

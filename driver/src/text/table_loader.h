@@ -24,4 +24,9 @@ void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<c
 // Removes a table made by LoadTextTable; nothing when there is none.
 void UnloadTextTable(sqlite3* db, const std::string& sqliteName) noexcept;
 
+// SQLite lets go of the last cursor of a removed table only when its next
+// statement is prepared; this prepares one, so that a database kept idle
+// holds nothing of the tables removed from it.
+void ReleaseUnloadedTables(sqlite3* db) noexcept;
+
 }  // namespace vendrel::driver::text

@@ -44,9 +44,7 @@ TextFolderCatalog::TextFolderCatalog(sqlite3* db, TextFolderOptions options) : d
 // The tables go with the catalog, so the database can serve another.
 TextFolderCatalog::~TextFolderCatalog() {
   for (const auto& [key, table] : tables_) UnloadTextTable(db_, table->def.sqliteName);
-  // The database disconnects a dropped table at its next statement: one now,
-  // so that a database kept for later sessions keeps none of these tables' rows.
-  if (!tables_.empty()) sqlite3_exec(db_, "SELECT 1", nullptr, nullptr, nullptr);
+  ReleaseUnloadedTables(db_);
 }
 
 void TextFolderCatalog::BeginStatement() {

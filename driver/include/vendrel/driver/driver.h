@@ -2,6 +2,7 @@
 // The SQL text driver: providers for folders of delimited text files and for
 // database files, reached through Connection by their connection strings.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -34,5 +35,9 @@ struct TextReadProgress {
 // whole-table read that this thread makes, until it is replaced; an empty
 // one stops the calls. For progress displays: it must not raise.
 void ObserveTextReads(std::function<void(const TextReadProgress&)> observer);
+
+// How many parsed text tables the process keeps for its connections: none
+// once no connection to a text folder is open.
+size_t ParsedTextTableCount();
 
 }  // namespace vendrel::driver
