@@ -10,8 +10,8 @@
 namespace vendrel {
 
 void Vendrel::SaveOptimizedRecordset(const Ref<Recordset>& result, const std::string& recordsetName) {
-  // One spelling per name, so that "RS3" finds and replaces what "rs3" kept.
-  const std::string fileName = engine::KeptResultFileName(recordsetName);
+  // One spelling per name, so that "RS3" finds and replaces what "rs3" stored.
+  const std::string fileName = engine::OptimizedResultFileName(recordsetName);
   const std::string path = fs::JoinPath(optimizedFolder_, fileName + ".txt");
   try {
     {

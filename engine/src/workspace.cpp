@@ -78,7 +78,7 @@ std::vector<std::string> DrawFileNames(const Collection& entries, const std::str
   for (long i = 1; i <= count; ++i) {
     const Variant& entry = entries.Item(i);
     if (entry.IsObject()) continue;
-    names[static_cast<size_t>(i - 1)] = KeptResultFileName(ToText(entry));
+    names[static_cast<size_t>(i - 1)] = OptimizedResultFileName(ToText(entry));
     taken.push_back(names[static_cast<size_t>(i - 1)]);
   }
   for (long i = 1; i <= count; ++i) {
@@ -95,7 +95,7 @@ std::vector<std::string> DrawFileNames(const Collection& entries, const std::str
   return names;
 }
 
-std::string KeptResultFileName(std::string_view recordsetName) { return FoldCase(recordsetName); }
+std::string OptimizedResultFileName(std::string_view recordsetName) { return FoldCase(recordsetName); }
 
 bool IsPlainFileName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;

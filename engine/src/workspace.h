@@ -36,15 +36,15 @@ void DeleteFolderIfPresent(const std::string& path);
 
 // One name per entry, in entry order: "TEMP"+digits for a recordset (drawn
 // again while queryFolder holds that data file or the name was drawn for an
-// earlier entry), the kept result's file name for an optimized one, which
+// earlier entry), the optimized result's file name for an optimized one, which
 // is also appended to optimizedNames. Platform errors go up unchanged.
 std::vector<std::string> DrawFileNames(const Collection& entries, const std::string& queryFolder,
                                        const DrawNumber& draw, std::vector<std::string>& optimizedNames);
 
-// The file name of a result kept under a name: the name's case folding, as
+// The file name of a result optimized under a name: the name's case folding, as
 // the collection compares keys, so that spellings that differ only in case
 // share one data file and one schema section.
-std::string KeptResultFileName(std::string_view recordsetName);
+std::string OptimizedResultFileName(std::string_view recordsetName);
 
 // A name that can stand for one file inside a folder: not empty, not "." or
 // "..", and free of "/", "\", control characters, "[" and "]".
