@@ -215,11 +215,13 @@ TEST_F(ShellTest, InterruptWhileWaitingForInputEndsAfterRemovingTheQueryObjectsF
   }
 }
 
-// Any file under the folder whose name starts with `prefix`.
+// Any file under the folder whose name starts with `prefix`. The program
+// makes and removes folders there meanwhile, so a walk may fail half way: it
+// then says no, and the caller asks again.
 bool HoldsFileStartingWith(const std::string& folder, const std::string& prefix) {
   std::error_code ec;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ec))
-    if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+  for (std::filesystem::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().filename().string().rfind(prefix, 0) == 0) return true;
   return false;
 }
 
