@@ -266,6 +266,7 @@ std::string EntryText(const Ref<Collection>& list, long position) {
 void Vendrel::WriteDataFiles(const Ref<Collection>& entries, const std::vector<std::string>& fileNames) {
   std::string entryName;
   std::string fileName;
+  std::string optimizedName;  // as the caller wrote it; its file name is its case folding
   fs::OutputFile file;
   Ref<Recordset> recordset;
   try {
@@ -287,6 +288,7 @@ void Vendrel::WriteDataFiles(const Ref<Collection>& entries, const std::vector<s
         file.Close();
         recordset.reset();
       } else {
+        optimizedName = ToText(entry);
         // Only a file inside the object's own folder can be an optimized result.
         if (!engine::IsPlainFileName(fileName)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
         // The driver only reads the data file and it is deleted after the
@@ -308,7 +310,8 @@ void Vendrel::WriteDataFiles(const Ref<Collection>& entries, const std::vector<s
                                                              "Recordset. Unable to continue.");
       case err::kFileNotFound:
         engine::RaiseComponent(errors::kOptimizedRecordsetMissing,
-                               "Optimized Recordset '" + fileName + "' does not exist. Unable to continue.");
+                               "Optimized Recordset '" + (optimizedName.empty() ? fileName : optimizedName) +
+                                   "' does not exist. Unable to continue.");
       case err::kMultipleStep:
         engine::RaiseComponent(errors::kNullInNonNullableField,
                                "Recordset (" + entryName +

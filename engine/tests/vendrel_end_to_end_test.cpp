@@ -142,6 +142,11 @@ TEST_F(EndToEndTest, AKeptResultIsReadBackExactlyByTheSameObjectAndRefusedByAnot
   Ref<Vendrel> other = Vendrel::Create();
   EXPECT_COMPONENT_ERROR(CatchError([&] { other->Execute(source, "SELECT * FROM rs3", adOpenStatic, adLockReadOnly); }),
                          -2147220500, "[Vendrel] Optimized Recordset 'rs3' does not exist. Unable to continue.");
+  // The name as the caller wrote it, not the stored spelling.
+  Ref<QueryDataSource> upper = QueryDataSource::Create();
+  upper->RecordsetCollection()->Add(nullptr, "RS3", true);
+  EXPECT_COMPONENT_ERROR(CatchError([&] { other->Execute(upper, "SELECT * FROM RS3", adOpenStatic, adLockReadOnly); }),
+                         -2147220500, "[Vendrel] Optimized Recordset 'RS3' does not exist. Unable to continue.");
 }
 
 // The failures a caller can provoke, each followed by a query that runs.
