@@ -94,6 +94,11 @@ TEST(TextTable, RowEndsFollowTheFirstLine) {
       {"A\nx\ny\n", {"x", "y"}},                // LF file
       {"A\nx\ny", {"x", "y"}},                  // the last line without its end
       {"A\r\nx\r\n\r\ny\r\n", {"x", "", "y"}},  // an empty line is a row (of Null)
+      // Only the CR right before an LF ends a row of a CR LF file.
+      {"A\r\nx\r\r\ny\r\n", {"x\r", "y"}},
+      {"A\r\n\nx\r\n", {"\nx"}},
+      {"A\r\nx\n\r\n\ry\r\n", {"x\n", "\ry"}},
+      {"A\r\n\r\rx\n\n\r\n", {"\r\rx\n\n"}},
   };
   for (const Case& c : cases) {
     const ParsedTable t = ParseDelimitedText(c.data, Guessed(), "t.txt");
@@ -375,6 +380,9 @@ TEST(TextTable, MalformedFilesRaiseDriverErrorsNamingFileLineAndColumn) {
        "The name of column 1 of 't.txt' holds a NUL character."},
       {"[t.txt]\nFormat=TabDelimited\nCol1=N Integer\n", "N\n1\n2\n\"3\n4\n",
        "Line 4 of 't.txt': the quoted value of column 'N' is not closed."},
+      // Lone line breaks inside values of a CR LF file count as lines.
+      {"[t.txt]\nFormat=TabDelimited\nCol1=T Text\nCol2=N Integer\n", "T\tN\r\na\nb\t1\r\n\n\t2\r\nz\tq\r\n",
+       "Line 6 of 't.txt': the value 'q' of column 'N' cannot be read as Long."},
       // A line break inside a quoted value counts as a line.
       {"[t.txt]\nFormat=TabDelimited\nCol1=T Text\nCol2=N Integer\n", "T\tN\n\"a\nb\"\t1\nz\tq\n",
        "Line 4 of 't.txt': the value 'q' of column 'N' cannot be read as Long."},
