@@ -189,7 +189,10 @@ void AppendExactDate(std::string& out, DateValue d) {
   const CivilDateTime rounded = SplitDate(d);
   if (MakeDate(rounded.year, rounded.month, rounded.day, rounded.hour, rounded.minute, rounded.second) ==
       std::optional<DateValue>(d)) {
-    AppendShortDateTime(out, d);
+    char buf[64];
+    char* at = PutShortDate(buf, rounded);
+    *at++ = ' ';
+    out.append(buf, PutTime24(at, rounded));
     return;
   }
   // The time to the second, cut (not rounded) so that the fraction stays below

@@ -8,8 +8,10 @@
 #include <cmath>
 #include <random>
 #include <optional>
+#include <tuple>
 
 #include "vendrel/dataaccess/error.h"
+#include "vendrel/dataaccess/text.h"
 
 namespace vendrel {
 namespace {
@@ -243,6 +245,30 @@ TEST(Conversions, TextOfEachType) {
   EXPECT_EQ(ToBoolean(Variant("TRUE")), true);
   EXPECT_EQ(ToBoolean(Variant("0")), false);
   EXPECT_EQ(ToDouble(Variant("1,234.5")), 1234.5);
+}
+
+}  // namespace
+}  // namespace vendrel
+
+namespace vendrel {
+namespace {
+
+// The comparison stops at the first ASCII letters that differ and folds only
+// texts with other characters; every answer is the full folding's.
+TEST(EqualsNoCase, AnswersAsTheFullFoldingDoes) {
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"True", "true", true},           {"TRUE", "trUe", true},         {"True", "Tru", false},
+      {"", "", true},                   {"", "a", false},               {"abc", "abd", false},
+      {"Stra\xC3\x9F" "e", "STRASSE", true},  // the sharp s folds to two letters
+      {"\xC3\x84" "b", "\xC3\xA4" "B", true},  {"ab", "ab\xC3\xA9", false}, {"abk", "ab\xE2\x84\xAA", true},
+      {"\xE2\x84\xAA", "k", true},      // the Kelvin sign folds to k
+      {"x\xC3\x84", "y\xC3\xA4", false}, {"On", "Off", false},          {"[t.txt]", "[T.TXT]", true},
+  };
+  for (const auto& [a, b, equal] : cases) {
+    EXPECT_EQ(EqualsNoCase(a, b), equal) << a << " / " << b;
+    EXPECT_EQ(EqualsNoCase(b, a), equal) << b << " / " << a;
+    EXPECT_EQ(EqualsNoCase(a, b), FoldCase(a) == FoldCase(b)) << a << " / " << b;
+  }
 }
 
 }  // namespace
