@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cfloat>
 #include <cmath>
 #include <string>
@@ -108,6 +110,36 @@ TEST(TextTable, RowEndsFollowTheFirstLine) {
         EXPECT_TRUE(IsNullAt(t, 0, r));
       else
         EXPECT_EQ(TextAt(t, 0, r), c.values[r]) << c.data;
+    }
+  }
+}
+
+// Fields of every length up to a few words, so that a delimiter or a line
+// end falls at each place of an eight-byte step; lone CRs and LFs inside the
+// values of a CR LF file are data.
+TEST(TextTable, FieldsOfEveryLengthSplitWhereTheirDelimitersAre) {
+  for (const char delimiter : {'\t', ','}) {
+    for (const bool crlf : {false, true}) {
+      const std::string end = crlf ? "\r\n" : "\n";
+      std::string data = "A" + std::string(1, delimiter) + "B" + std::string(1, delimiter) + "C" + end;
+      std::vector<std::array<std::string, 3>> rows;
+      for (size_t a = 0; a < 20; ++a)
+        for (size_t b = 0; b < 20; b += 3) {
+          std::array<std::string, 3> row = {std::string(a, 'x'), std::string(b, 'y'), "z" + std::to_string(a * b)};
+          if (crlf && a > 2) row[0][a / 2] = a % 2 ? '\n' : '\r';
+          if (crlf && b > 9) row[1][b - 1] = '\r';
+          rows.push_back(row);
+          data += row[0] + delimiter + row[1] + delimiter + row[2] + end;
+        }
+      const ParsedTable t = ParseDelimitedText(data, Guessed(delimiter), "t.txt");
+      ASSERT_EQ(t.rowCount, rows.size()) << crlf;
+      for (size_t r = 0; r < rows.size(); ++r)
+        for (size_t c = 0; c < 3; ++c) {
+          if (rows[r][c].empty())
+            EXPECT_TRUE(IsNullAt(t, c, r)) << r << "," << c;
+          else
+            EXPECT_EQ(TextAt(t, c, r), rows[r][c]) << r << "," << c << (crlf ? " CR LF" : " LF");
+        }
     }
   }
 }

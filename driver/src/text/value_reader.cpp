@@ -74,7 +74,15 @@ PlainNumber ScanPlainNumber(std::string_view s) {
   return out;
 }
 
-bool IsWord(std::string_view s, std::string_view word) { return EqualsNoCase(s, word); }
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Most field texts are no such word: a first ASCII character that differs
+// from the word's settles it without the full comparison.
+bool IsWord(std::string_view s, std::string_view word) {
+  if (s.empty() || word.empty()) return s.empty() && word.empty();
+  if (static_cast<unsigned char>(s[0]) < 0x80 && AsciiLower(s[0]) != AsciiLower(word[0])) return false;
+  return EqualsNoCase(s, word);
+}
 
 // Where the first two numbers of a date such as "13/01/2024 10:00" lie, when
 // both are numbers of one or two digits followed by a separator and a third
