@@ -402,6 +402,31 @@ void AppendShortest(std::string& out, T v, int precision) {
   AppendLayout(out, negative, std::string_view(digits, static_cast<size_t>(n)), exponent, precision);
 }
 
+// The digits of a double that is the nearest one to a decimal of at most 15
+// digits and few places, such as 1234.25, without the general search: such
+// a decimal is the only one of 15 digits or fewer that reads as the value,
+// so it is the shortest. m / 10^k is exact in a double and rounds once, as
+// reading the decimal does. False when the value is not such a decimal.
+bool AppendFewPlaces(std::string& out, double v, int precision) {
+  static constexpr double kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  if (v == 0) return false;  // keeps the sign rule of the general path
+  const double magnitude = std::fabs(v);
+  for (int k = 0; k < 7; ++k) {
+    const double scaled = magnitude * kPowers[k];
+    if (!(scaled < 1e15)) return false;
+    const auto m = static_cast<int64_t>(std::nearbyint(scaled));
+    if (m == 0 || static_cast<double>(m) / kPowers[k] != magnitude) continue;
+    char digits[24];
+    const auto r = std::to_chars(digits, digits + sizeof digits, m);
+    int n = static_cast<int>(r.ptr - digits);
+    const int exponent = n - 1 - k;
+    while (n > 0 && digits[n - 1] == '0') --n;
+    AppendLayout(out, v < 0, std::string_view(digits, static_cast<size_t>(n)), exponent, precision);
+    return true;
+  }
+  return false;
+}
+
 std::string SpecialValue(double v) {
   if (std::isnan(v)) return "NaN";
   return v < 0 ? "-Infinity" : "Infinity";
@@ -424,6 +449,7 @@ void AppendDoubleRoundTrip(std::string& out, double v) {
     out += SpecialValue(v);
     return;
   }
+  if (AppendFewPlaces(out, v, 15)) return;
   AppendShortest(out, v, 15);
 }
 
