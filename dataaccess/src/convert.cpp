@@ -105,6 +105,12 @@ int Weekday(DateValue d) {
 namespace {
 // Digits of a non-negative number, at least `width` of them.
 char* PutDigits(char* at, int64_t n, int width) {
+  if (n >= 0 && n < 10000 && width <= 4) {  // a month, day or year, as most are
+    const int length = n >= 1000 ? 4 : n >= 100 ? 3 : n >= 10 ? 2 : 1;
+    for (int i = length; i < width; ++i) *at++ = '0';
+    for (int i = length - 1; i >= 0; --i, n /= 10) at[i] = static_cast<char>('0' + n % 10);
+    return at + length;
+  }
   char digits[24];
   const auto r = std::to_chars(digits, digits + sizeof digits, n);
   const int length = static_cast<int>(r.ptr - digits);
@@ -495,9 +501,12 @@ double RoundHalfEven(double d) { return std::nearbyint(d); }
 
 namespace {
 
+// White space as the C library classifies it; ASCII without the library call.
+bool IsSpace(unsigned char c) { return c < 0x80 ? c == ' ' || (c >= '\t' && c <= '\r') : std::isspace(c) != 0; }
+
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  while (!s.empty() && IsSpace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && IsSpace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return s;
 }
 

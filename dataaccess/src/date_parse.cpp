@@ -148,8 +148,10 @@ std::optional<std::optional<DateValue>> ParseIsoDate(std::string_view s) {
 }  // namespace
 
 std::string_view TrimWhiteSpace(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  // White space as the C library classifies it; ASCII without the library call.
+  auto space = [](unsigned char c) { return c < 0x80 ? c == ' ' || (c >= '\t' && c <= '\r') : std::isspace(c) != 0; };
+  while (!s.empty() && space(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && space(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return s;
 }
 

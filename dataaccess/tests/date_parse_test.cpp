@@ -28,7 +28,7 @@ std::vector<std::string> GeneratedDateTexts() {
                                           " 24:00",    " 12:60",      " 1:02:60",  "T13:04:05", "t13:04",
                                           " 013:04",   " 13:04:",     " 1:2:3",    " 12:00:00 AM", " 12:00 PM",
                                           "  13:04",   " 13:04:05.5", " 13",       "T"};
-  const std::vector<std::pair<std::string, std::string>> around = {{"", ""}, {" ", " "}, {"\t", ""}, {"", "x"}};
+  const std::vector<std::pair<std::string, std::string>> around = {{"", ""}, {" ", " "}, {"\t", ""}, {"\v\f", "\r\n"}, {"", "x"}};
   std::vector<std::string> texts;
   for (const std::string& y : years)
     for (const std::string& m : months)
