@@ -105,6 +105,12 @@ int Weekday(DateValue d) {
 namespace {
 // Digits of a non-negative number, at least `width` of them.
 char* PutDigits(char* at, int64_t n, int width) {
+  if (n >= 0 && n < 10000 && width <= 4) {  // a month, day or year, as most are
+    const int length = n >= 1000 ? 4 : n >= 100 ? 3 : n >= 10 ? 2 : 1;
+    for (int i = length; i < width; ++i) *at++ = '0';
+    for (int i = length - 1; i >= 0; --i, n /= 10) at[i] = static_cast<char>('0' + n % 10);
+    return at + length;
+  }
   char digits[24];
   const auto r = std::to_chars(digits, digits + sizeof digits, n);
   const int length = static_cast<int>(r.ptr - digits);
@@ -189,7 +195,10 @@ void AppendExactDate(std::string& out, DateValue d) {
   const CivilDateTime rounded = SplitDate(d);
   if (MakeDate(rounded.year, rounded.month, rounded.day, rounded.hour, rounded.minute, rounded.second) ==
       std::optional<DateValue>(d)) {
-    AppendShortDateTime(out, d);
+    char buf[64];
+    char* at = PutShortDate(buf, rounded);
+    *at++ = ' ';
+    out.append(buf, PutTime24(at, rounded));
     return;
   }
   // The time to the second, cut (not rounded) so that the fraction stays below
@@ -399,6 +408,31 @@ void AppendShortest(std::string& out, T v, int precision) {
   AppendLayout(out, negative, std::string_view(digits, static_cast<size_t>(n)), exponent, precision);
 }
 
+// The digits of a double that is the nearest one to a decimal of at most 15
+// digits and few places, such as 1234.25, without the general search: such
+// a decimal is the only one of 15 digits or fewer that reads as the value,
+// so it is the shortest. m / 10^k is exact in a double and rounds once, as
+// reading the decimal does. False when the value is not such a decimal.
+bool AppendFewPlaces(std::string& out, double v, int precision) {
+  static constexpr double kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  if (v == 0) return false;  // keeps the sign rule of the general path
+  const double magnitude = std::fabs(v);
+  for (int k = 0; k < 7; ++k) {
+    const double scaled = magnitude * kPowers[k];
+    if (!(scaled < 1e15)) return false;
+    const auto m = static_cast<int64_t>(std::nearbyint(scaled));
+    if (m == 0 || static_cast<double>(m) / kPowers[k] != magnitude) continue;
+    char digits[24];
+    const auto r = std::to_chars(digits, digits + sizeof digits, m);
+    int n = static_cast<int>(r.ptr - digits);
+    const int exponent = n - 1 - k;
+    while (n > 0 && digits[n - 1] == '0') --n;
+    AppendLayout(out, v < 0, std::string_view(digits, static_cast<size_t>(n)), exponent, precision);
+    return true;
+  }
+  return false;
+}
+
 std::string SpecialValue(double v) {
   if (std::isnan(v)) return "NaN";
   return v < 0 ? "-Infinity" : "Infinity";
@@ -421,6 +455,7 @@ void AppendDoubleRoundTrip(std::string& out, double v) {
     out += SpecialValue(v);
     return;
   }
+  if (AppendFewPlaces(out, v, 15)) return;
   AppendShortest(out, v, 15);
 }
 
@@ -466,9 +501,12 @@ double RoundHalfEven(double d) { return std::nearbyint(d); }
 
 namespace {
 
+// White space as the C library classifies it; ASCII without the library call.
+bool IsSpace(unsigned char c) { return c < 0x80 ? c == ' ' || (c >= '\t' && c <= '\r') : std::isspace(c) != 0; }
+
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  while (!s.empty() && IsSpace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && IsSpace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return s;
 }
 
@@ -623,233 +661,6 @@ std::optional<bool> ParseBoolean(std::string_view text) {
   if (equals("false")) return false;
   if (auto n = ParseNumber(s)) return *n != 0;
   return std::nullopt;
-}
-
-namespace {
-
-struct DateToken {
-  enum Kind { Number, Month, Meridiem, Separator } kind;
-  int value = 0;       // number, month 1..12, or 0 (AM) / 12 (PM)
-  int digits = 0;      // digits of a number
-  char separator = 0;  // for separators
-};
-
-int MonthFromName(std::string_view word) {
-  static const char* names[] = {"january", "february", "march",     "april",   "may",      "june",
-                                "july",    "august",   "september", "october", "november", "december"};
-  std::string lower;
-  for (char c : word) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (int i = 0; i < 12; ++i) {
-    const std::string_view full = names[i];
-    if (lower == full || (lower.size() == 3 && full.substr(0, 3) == lower) || (lower == "sept" && i == 8))
-      return i + 1;
-  }
-  return 0;
-}
-
-std::optional<std::vector<DateToken>> TokenizeDate(std::string_view s) {
-  std::vector<DateToken> tokens;
-  size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (std::isdigit(c)) {
-      DateToken t{DateToken::Number};
-      while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
-        if (t.digits >= 5) return std::nullopt;
-        t.value = t.value * 10 + (s[i] - '0');
-        ++t.digits;
-        ++i;
-      }
-      tokens.push_back(t);
-    } else if (std::isalpha(c)) {
-      size_t start = i;
-      while (i < s.size() && std::isalpha(static_cast<unsigned char>(s[i]))) ++i;
-      std::string_view word = s.substr(start, i - start);
-      if (word.size() == 1 && (word[0] == 'T' || word[0] == 't') && !tokens.empty()) {
-        tokens.push_back({DateToken::Separator, 0, 0, ' '});
-        continue;
-      }
-      std::string lower;
-      for (char ch : word) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-      if (lower == "am" || lower == "pm") {
-        tokens.push_back({DateToken::Meridiem, lower == "pm" ? 12 : 0});
-      } else if (int m = MonthFromName(word)) {
-        tokens.push_back({DateToken::Month, m});
-      } else {
-        return std::nullopt;
-      }
-    } else if (c == '/' || c == '-' || c == ':' || c == ',' || c == ' ' || c == '.') {
-      if (c == '.' && (tokens.empty() || tokens.back().kind != DateToken::Number)) return std::nullopt;
-      if (c == ' ' || c == ',') {
-        if (!tokens.empty() && tokens.back().kind == DateToken::Separator && tokens.back().separator == ' ') {
-          ++i;
-          continue;
-        }
-        tokens.push_back({DateToken::Separator, 0, 0, ' '});
-      } else {
-        tokens.push_back({DateToken::Separator, 0, 0, static_cast<char>(c)});
-      }
-      ++i;
-    } else {
-      return std::nullopt;
-    }
-  }
-  return tokens;
-}
-
-int ExpandYear(const DateToken& t) {
-  if (t.digits <= 2) return t.value < 30 ? 2000 + t.value : 1900 + t.value;
-  return t.value;
-}
-
-}  // namespace
-
-namespace {
-
-// Reads digits at `at`: between 1 and `most` of them.
-bool ReadDigits(std::string_view s, size_t& at, size_t most, int& value) {
-  const size_t start = at;
-  value = 0;
-  while (at < s.size() && at - start < most && s[at] >= '0' && s[at] <= '9') value = value * 10 + (s[at++] - '0');
-  return at > start;
-}
-
-// The form the system writes, "M/d/yyyy hh:mm:ss" (time optional, seconds
-// too), month first: what the general reading below makes of it, without
-// its tokens. Nullopt for anything else, which the general reading decides.
-std::optional<std::optional<DateValue>> ParseWrittenDate(std::string_view s) {
-  const char dateSep = Regional().dateSeparator, timeSep = Regional().timeSeparator;
-  size_t at = 0;
-  int month, day, year, hour = 0, minute = 0, second = 0;
-  if (!ReadDigits(s, at, 2, month) || at >= s.size() || s[at++] != dateSep) return std::nullopt;
-  if (!ReadDigits(s, at, 2, day) || at >= s.size() || s[at++] != dateSep) return std::nullopt;
-  const size_t yearStart = at;
-  if (!ReadDigits(s, at, 4, year) || at - yearStart != 4) return std::nullopt;
-  if (at < s.size()) {
-    if (s[at++] != ' ' || !ReadDigits(s, at, 2, hour) || at >= s.size() || s[at++] != timeSep ||
-        !ReadDigits(s, at, 2, minute))
-      return std::nullopt;
-    if (at < s.size() && (s[at++] != timeSep || !ReadDigits(s, at, 2, second))) return std::nullopt;
-    if (at != s.size()) return std::nullopt;
-  }
-  if (month < 1 || month > 12) return std::nullopt;  // perhaps day first
-  return MakeDate(year, month, day, hour, minute, second);
-}
-
-}  // namespace
-
-std::optional<DateValue> ParseDate(std::string_view text) {
-  if (auto written = ParseWrittenDate(text)) return *written;
-  const std::string_view s = Trim(text);
-  if (s.empty()) return std::nullopt;
-  auto tokens = TokenizeDate(s);
-  if (!tokens) return std::nullopt;
-  std::vector<DateToken>& t = *tokens;
-
-  // The time: h:mm[:ss] [AM|PM], or h AM|PM, at the end.
-  int hour = 0, minute = 0, second = 0;
-  bool hasTime = false;
-  size_t end = t.size();
-  while (end > 0 && t[end - 1].kind == DateToken::Separator && t[end - 1].separator == ' ') --end;
-  int meridiem = -1;
-  if (end > 0 && t[end - 1].kind == DateToken::Meridiem) {
-    meridiem = t[end - 1].value;
-    --end;
-    while (end > 0 && t[end - 1].kind == DateToken::Separator && t[end - 1].separator == ' ') --end;
-  }
-  // Find the first ':' and take the time from the number before it.
-  size_t colon = end;
-  for (size_t i = 0; i < end; ++i)
-    if (t[i].kind == DateToken::Separator && t[i].separator == ':') {
-      colon = i;
-      break;
-    }
-  size_t dateEnd = end;
-  if (colon < end) {
-    if (colon == 0 || t[colon - 1].kind != DateToken::Number) return std::nullopt;
-    std::vector<int> parts;
-    size_t i = colon - 1;
-    dateEnd = i;
-    parts.push_back(t[i].value);
-    ++i;
-    while (i + 1 < end && t[i].kind == DateToken::Separator && t[i].separator == ':' &&
-           t[i + 1].kind == DateToken::Number) {
-      parts.push_back(t[i + 1].value);
-      i += 2;
-    }
-    if (i != end || parts.size() < 2 || parts.size() > 3) return std::nullopt;
-    hour = parts[0];
-    minute = parts[1];
-    second = parts.size() == 3 ? parts[2] : 0;
-    hasTime = true;
-  } else if (meridiem >= 0 && end > 0 && t[end - 1].kind == DateToken::Number) {
-    hour = t[end - 1].value;
-    dateEnd = end - 1;
-    hasTime = true;
-  }
-  if (meridiem >= 0) {
-    if (!hasTime || hour < 1 || hour > 12) return std::nullopt;
-    hour = hour % 12 + meridiem;
-  }
-  while (dateEnd > 0 && t[dateEnd - 1].kind == DateToken::Separator) --dateEnd;
-
-  // The date: numbers and at most one month name, separated by / - space.
-  std::vector<DateToken> parts;
-  char separator = 0;
-  for (size_t i = 0; i < dateEnd; ++i) {
-    if (t[i].kind == DateToken::Separator) {
-      if (t[i].separator == ':' || t[i].separator == '.') return std::nullopt;
-      if (t[i].separator != ' ') separator = t[i].separator;
-      continue;
-    }
-    if (t[i].kind == DateToken::Meridiem) return std::nullopt;
-    parts.push_back(t[i]);
-  }
-  int year = 1899, month = 12, day = 30;
-  if (!parts.empty()) {
-    if (parts.size() != 3) return std::nullopt;
-    int monthAt = -1;
-    for (int i = 0; i < 3; ++i)
-      if (parts[i].kind == DateToken::Month) {
-        if (monthAt >= 0) return std::nullopt;
-        monthAt = i;
-      }
-    if (monthAt >= 0) {
-      month = parts[monthAt].value;
-      std::vector<DateToken> numbers;
-      for (int i = 0; i < 3; ++i)
-        if (i != monthAt) numbers.push_back(parts[i]);
-      if (numbers[0].digits >= 3) {  // 1970 Jan 2
-        year = numbers[0].value;
-        day = numbers[1].value;
-      } else {  // 2 Jan 1970, Jan 2 1970
-        day = numbers[0].value;
-        year = ExpandYear(numbers[1]);
-      }
-    } else if (parts[0].digits >= 3) {  // ISO order
-      year = parts[0].value;
-      month = parts[1].value;
-      day = parts[2].value;
-    } else {
-      const int a = parts[0].value, b = parts[1].value;
-      year = ExpandYear(parts[2]);
-      if (a <= 12) {
-        month = a;
-        day = b;
-      } else if (b <= 12) {
-        day = a;
-        month = b;
-      } else {
-        return std::nullopt;
-      }
-    }
-    (void)separator;
-  } else if (!hasTime) {
-    return std::nullopt;
-  }
-  if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
-  if (parts.empty()) return DateValue{(hour * 3600.0 + minute * 60.0 + second) / kSecondsPerDay};
-  return MakeDate(year, month, day, hour, minute, second);
 }
 
 // ---------------------------------------------------------------- coercion

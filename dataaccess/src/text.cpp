@@ -1,5 +1,7 @@
 #include "vendrel/dataaccess/text.h"
 
+#include <algorithm>
+
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
@@ -28,16 +30,18 @@ std::string FoldCase(std::string_view utf8) {
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (IsAscii(a) && IsAscii(b)) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      char x = a[i], y = b[i];
-      if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-      if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-      if (x != y) return false;
-    }
-    return true;
+  // Two ASCII letters that differ after folding make the texts differ, whatever
+  // follows; only a text with other characters needs the full folding.
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    char x = a[i], y = b[i];
+    if ((static_cast<unsigned char>(x) | static_cast<unsigned char>(y)) >= 0x80) return FoldCase(a) == FoldCase(b);
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
   }
+  if (a.size() == b.size()) return true;
+  if (IsAscii(a.substr(common)) && IsAscii(b.substr(common))) return false;
   return FoldCase(a) == FoldCase(b);
 }
 

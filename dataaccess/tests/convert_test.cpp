@@ -5,11 +5,16 @@
 #include "vendrel/testing/errors.h"
 
 #include <bit>
+#include <string>
+#include <vector>
+#include <charconv>
 #include <cmath>
 #include <random>
 #include <optional>
+#include <tuple>
 
 #include "vendrel/dataaccess/error.h"
+#include "vendrel/dataaccess/text.h"
 
 namespace vendrel {
 namespace {
@@ -33,6 +38,46 @@ TEST(FormatDouble, FifteenSignificantDigitsAsThePlatformWritesThem) {
       {1e-300, "1E-300"},
   };
   for (const auto& [value, text] : cases) EXPECT_EQ(FormatDouble(value), text) << value;
+}
+
+// The significant digits of a number's text: no sign, point, exponent, or
+// leading and trailing zeros.
+std::string SignificantDigits(std::string_view text) {
+  text = text.substr(0, text.find_first_of("eE"));
+  std::string digits;
+  for (char c : text)
+    if (c >= '0' && c <= '9' && !(digits.empty() && c == '0')) digits += c;
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
+  return digits;
+}
+
+// Values of few decimal places take a shorter road than others; every text
+// must still be the shortest that reads back to the value.
+TEST(FormatRoundTrip, EveryValueGetsItsShortestDigits) {
+  std::vector<double> values = {1234.25, 0.000001, 0.0000015, 999999999999999.0, 99999999999999.9, 1e14, 1e15 - 1,
+                                123456789012345.0, 12345678901234.5, 0.1, 0.7, 2.675, 1.005, 5e-7, 4503599627370497.0,
+                                9007199254740993.0, 1.0 / 3, 0.1 + 0.2};
+  std::mt19937_64 random(20261210);
+  for (int i = 0; i < 20000; ++i) {
+    const int places = static_cast<int>(random() % 10);
+    const auto whole = static_cast<int64_t>(random() % 1000000000000000ULL) >> (random() % 50);
+    double v = static_cast<double>(whole);
+    for (int p = 0; p < places; ++p) v /= 10;
+    values.push_back(random() % 2 ? -v : v);
+    values.push_back(std::bit_cast<double>(random()));
+  }
+  for (double v : values) {
+    if (!std::isfinite(v)) continue;
+    const std::string text = FormatDoubleRoundTrip(v);
+    ASSERT_EQ(ParseNumber(text).value(), v) << text;
+    char shortest[64];
+    const auto r = std::to_chars(shortest, shortest + sizeof shortest, v, std::chars_format::scientific);
+    ASSERT_EQ(SignificantDigits(text), SignificantDigits(std::string_view(shortest, r.ptr))) << text;
+  }
+  EXPECT_EQ(FormatDoubleRoundTrip(1234.25), "1234.25");
+  EXPECT_EQ(FormatDoubleRoundTrip(-0.000001), "-0.000001");
+  EXPECT_EQ(FormatDoubleRoundTrip(1e14), "100000000000000");
+  EXPECT_EQ(FormatDoubleRoundTrip(-0.0), FormatDoubleRoundTrip(0.0));
 }
 
 TEST(FormatSingle, SevenSignificantDigitsRoundingTiesAwayFromZero) {
@@ -243,6 +288,30 @@ TEST(Conversions, TextOfEachType) {
   EXPECT_EQ(ToBoolean(Variant("TRUE")), true);
   EXPECT_EQ(ToBoolean(Variant("0")), false);
   EXPECT_EQ(ToDouble(Variant("1,234.5")), 1234.5);
+}
+
+}  // namespace
+}  // namespace vendrel
+
+namespace vendrel {
+namespace {
+
+// The comparison stops at the first ASCII letters that differ and folds only
+// texts with other characters; every answer is the full folding's.
+TEST(EqualsNoCase, AnswersAsTheFullFoldingDoes) {
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"True", "true", true},           {"TRUE", "trUe", true},         {"True", "Tru", false},
+      {"", "", true},                   {"", "a", false},               {"abc", "abd", false},
+      {"Stra\xC3\x9F" "e", "STRASSE", true},  // the sharp s folds to two letters
+      {"\xC3\x84" "b", "\xC3\xA4" "B", true},  {"ab", "ab\xC3\xA9", false}, {"abk", "ab\xE2\x84\xAA", true},
+      {"\xE2\x84\xAA", "k", true},      // the Kelvin sign folds to k
+      {"x\xC3\x84", "y\xC3\xA4", false}, {"On", "Off", false},          {"[t.txt]", "[T.TXT]", true},
+  };
+  for (const auto& [a, b, equal] : cases) {
+    EXPECT_EQ(EqualsNoCase(a, b), equal) << a << " / " << b;
+    EXPECT_EQ(EqualsNoCase(b, a), equal) << b << " / " << a;
+    EXPECT_EQ(EqualsNoCase(a, b), FoldCase(a) == FoldCase(b)) << a << " / " << b;
+  }
 }
 
 }  // namespace

@@ -95,5 +95,28 @@ TEST(DateOrder, OneValueReadsInTheOrderAsked) {
   EXPECT_EQ(reader.Guess("13/13/2024"), 0u);
 }
 
+// The guess reads a date once when its reading cannot depend on the order;
+// it must give what reading it in each order gives.
+TEST(DateOrder, TheGuessIsWhatEachOrderReads) {
+  const std::vector<std::string> firsts = {"1", "01", "02", "2", "12", "13", "31", "32", "2024", "Feb"};
+  const std::vector<std::string> seconds = {"1", "01", "2", "02", "12", "13", "29", "30", "31", "Mar"};
+  const std::vector<std::string> rests = {"/2024", "-2023", "/24", "/2024 10:11", "-2024 10:11:12 PM", "", "/"};
+  const std::vector<std::string> pictures = {"", "dd.mm.yyyy", "yyyy/mm/dd"};
+  for (const std::string& picture : pictures) {
+    TextFormat format;
+    format.dateTimeFormat = picture;
+    const ValueReader reader(format);
+    for (const std::string& a : firsts)
+      for (const std::string& b : seconds)
+        for (const char* separator : {"/", "-", "."})
+          for (const std::string& rest : rests) {
+            const std::string text = " " + a + separator + b + rest;
+            const unsigned expected = (reader.Date(text, DayMonthOrder::MonthFirst) ? kGuessDateMonthFirst : 0u) |
+                                      (reader.Date(text, DayMonthOrder::DayFirst) ? kGuessDateDayFirst : 0u);
+            EXPECT_EQ(reader.Guess(text) & kGuessDate, expected) << "'" << text << "' with '" << picture << "'";
+          }
+  }
+}
+
 }  // namespace
 }  // namespace vendrel::driver::text

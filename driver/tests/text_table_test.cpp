@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cfloat>
 #include <cmath>
 #include <string>
@@ -94,6 +96,11 @@ TEST(TextTable, RowEndsFollowTheFirstLine) {
       {"A\nx\ny\n", {"x", "y"}},                // LF file
       {"A\nx\ny", {"x", "y"}},                  // the last line without its end
       {"A\r\nx\r\n\r\ny\r\n", {"x", "", "y"}},  // an empty line is a row (of Null)
+      // Only the CR right before an LF ends a row of a CR LF file.
+      {"A\r\nx\r\r\ny\r\n", {"x\r", "y"}},
+      {"A\r\n\nx\r\n", {"\nx"}},
+      {"A\r\nx\n\r\n\ry\r\n", {"x\n", "\ry"}},
+      {"A\r\n\r\rx\n\n\r\n", {"\r\rx\n\n"}},
   };
   for (const Case& c : cases) {
     const ParsedTable t = ParseDelimitedText(c.data, Guessed(), "t.txt");
@@ -103,6 +110,36 @@ TEST(TextTable, RowEndsFollowTheFirstLine) {
         EXPECT_TRUE(IsNullAt(t, 0, r));
       else
         EXPECT_EQ(TextAt(t, 0, r), c.values[r]) << c.data;
+    }
+  }
+}
+
+// Fields of every length up to a few words, so that a delimiter or a line
+// end falls at each place of an eight-byte step; lone CRs and LFs inside the
+// values of a CR LF file are data.
+TEST(TextTable, FieldsOfEveryLengthSplitWhereTheirDelimitersAre) {
+  for (const char delimiter : {'\t', ','}) {
+    for (const bool crlf : {false, true}) {
+      const std::string end = crlf ? "\r\n" : "\n";
+      std::string data = "A" + std::string(1, delimiter) + "B" + std::string(1, delimiter) + "C" + end;
+      std::vector<std::array<std::string, 3>> rows;
+      for (size_t a = 0; a < 20; ++a)
+        for (size_t b = 0; b < 20; b += 3) {
+          std::array<std::string, 3> row = {std::string(a, 'x'), std::string(b, 'y'), "z" + std::to_string(a * b)};
+          if (crlf && a > 2) row[0][a / 2] = a % 2 ? '\n' : '\r';
+          if (crlf && b > 9) row[1][b - 1] = '\r';
+          rows.push_back(row);
+          data += row[0] + delimiter + row[1] + delimiter + row[2] + end;
+        }
+      const ParsedTable t = ParseDelimitedText(data, Guessed(delimiter), "t.txt");
+      ASSERT_EQ(t.rowCount, rows.size()) << crlf;
+      for (size_t r = 0; r < rows.size(); ++r)
+        for (size_t c = 0; c < 3; ++c) {
+          if (rows[r][c].empty())
+            EXPECT_TRUE(IsNullAt(t, c, r)) << r << "," << c;
+          else
+            EXPECT_EQ(TextAt(t, c, r), rows[r][c]) << r << "," << c << (crlf ? " CR LF" : " LF");
+        }
     }
   }
 }
@@ -375,6 +412,9 @@ TEST(TextTable, MalformedFilesRaiseDriverErrorsNamingFileLineAndColumn) {
        "The name of column 1 of 't.txt' holds a NUL character."},
       {"[t.txt]\nFormat=TabDelimited\nCol1=N Integer\n", "N\n1\n2\n\"3\n4\n",
        "Line 4 of 't.txt': the quoted value of column 'N' is not closed."},
+      // Lone line breaks inside values of a CR LF file count as lines.
+      {"[t.txt]\nFormat=TabDelimited\nCol1=T Text\nCol2=N Integer\n", "T\tN\r\na\nb\t1\r\n\n\t2\r\nz\tq\r\n",
+       "Line 6 of 't.txt': the value 'q' of column 'N' cannot be read as Long."},
       // A line break inside a quoted value counts as a line.
       {"[t.txt]\nFormat=TabDelimited\nCol1=T Text\nCol2=N Integer\n", "T\tN\n\"a\nb\"\t1\nz\tq\n",
        "Line 4 of 't.txt': the value 'q' of column 'N' cannot be read as Long."},

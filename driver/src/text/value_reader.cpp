@@ -74,7 +74,15 @@ PlainNumber ScanPlainNumber(std::string_view s) {
   return out;
 }
 
-bool IsWord(std::string_view s, std::string_view word) { return EqualsNoCase(s, word); }
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Most field texts are no such word: a first ASCII character that differs
+// from the word's settles it without the full comparison.
+bool IsWord(std::string_view s, std::string_view word) {
+  if (s.empty() || word.empty()) return s.empty() && word.empty();
+  if (static_cast<unsigned char>(s[0]) < 0x80 && AsciiLower(s[0]) != AsciiLower(word[0])) return false;
+  return EqualsNoCase(s, word);
+}
 
 // Where the first two numbers of a date such as "13/01/2024 10:00" lie, when
 // both are numbers of one or two digits followed by a separator and a third
@@ -222,13 +230,19 @@ std::optional<DateValue> ValueReader::Date(std::string_view text, DayMonthOrder 
   // be one; for the day first, the two numbers change places.
   if (order == DayMonthOrder::MonthFirst) return n.first <= 12 ? ParseDate(s) : std::nullopt;
   if (n.second > 12) return std::nullopt;
-  std::string swapped;
-  swapped.reserve(s.size());
-  swapped.append(s.substr(n.secondBegin, n.secondEnd - n.secondBegin));
-  swapped.append(s.substr(n.firstEnd, n.secondBegin - n.firstEnd));
-  swapped.append(s.substr(0, n.firstEnd));
-  swapped.append(s.substr(n.secondEnd));
-  return ParseDate(swapped);
+  // A date's text fits the stack; a longer one (it is then no date) the heap.
+  char inPlace[64];
+  std::string onHeap;
+  char* swapped = inPlace;
+  if (s.size() > sizeof inPlace) {
+    onHeap.resize(s.size());
+    swapped = onHeap.data();
+  }
+  char* at = std::copy(s.begin() + n.secondBegin, s.begin() + n.secondEnd, swapped);
+  at = std::copy(s.begin() + n.firstEnd, s.begin() + n.secondBegin, at);
+  at = std::copy(s.begin(), s.begin() + n.firstEnd, at);
+  at = std::copy(s.begin() + n.secondEnd, s.end(), at);
+  return ParseDate(std::string_view(swapped, s.size()));
 }
 
 std::optional<bool> ValueReader::Boolean(std::string_view text) const {
@@ -256,6 +270,9 @@ unsigned ValueReader::Guess(std::string_view text) const {
     }
     return plain.significant <= 17 ? kGuessDouble : 0;
   }
+  // A date whose reading does not depend on the order is read once.
+  const LeadingNumbers n = FindLeadingNumbers(trimmed);
+  if (!n.found || n.first == n.second) return Date(trimmed, DayMonthOrder::MonthFirst) ? kGuessDate : 0;
   unsigned orders = 0;
   if (Date(trimmed, DayMonthOrder::MonthFirst)) orders |= kGuessDateMonthFirst;
   if (Date(trimmed, DayMonthOrder::DayFirst)) orders |= kGuessDateDayFirst;
