@@ -61,59 +61,13 @@ std::string WriteMillionRowFile(const std::string& folder, size_t& bytes) {
   return path;
 }
 
-// Runs the program to its end; the peak resident size in kilobytes, or -1.
-long RunAndMeasure(const std::string& file, const std::string& tempFolder) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  std::vector<std::string> env = {"TMPDIR=" + tempFolder};
-  for (char** e = environ; *e; ++e)
-    if (std::string(*e).rfind("TMPDIR=", 0) != 0) env.push_back(*e);
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string program = VDL_QUERY_PROGRAM, option = "-i", input = "big=" + file;
-  char* argv[] = {program.data(), option.data(), input.data(), nullptr};
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return -1;
-  int status = 0;
-  rusage usage{};
-  if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return usage.ru_maxrss;
-}
-
-void BM_VdlQueryLoadsMillionRowCsv(benchmark::State& state) {
-  Scratch scratch;
-  size_t bytes = 0;
-  const std::string file = WriteMillionRowFile(scratch.folder, bytes);
-  const std::string temp = vendrel::fs::JoinPath(scratch.folder, "tmp");
-  vendrel::fs::CreateFolder(temp);
-  long peakKb = 0;
-  for (auto _ : state) {
-    peakKb = RunAndMeasure(file, temp);
-    if (peakKb < 0) {
-      state.SkipWithError("vdl-query failed");
-      return;
-    }
-  }
-  state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
-  state.counters["peak_RSS_MB"] = static_cast<double>(peakKb) * 1024 / 1e6;
-  state.counters["peak_per_file_byte"] = static_cast<double>(peakKb) * 1024 / static_cast<double>(bytes);
-}
-BENCHMARK(BM_VdlQueryLoadsMillionRowCsv)->Unit(benchmark::kSecond)->Iterations(1);
-
-// ---------------------------------------------------------------- against the sqlite3 shell
-
 struct Run {
   double seconds = -1;
   long peakKb = -1;
 };
 
-// Runs a program found on PATH, standard input and output on /dev/null; a
-// failed start or a non-zero exit leaves seconds at -1.
+// Runs a program (found on PATH unless named by its path), standard input and
+// output on /dev/null; a failed start or a non-zero exit leaves both at -1.
 Run RunProgram(std::vector<std::string> arguments, const std::string& tempFolder) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -141,6 +95,33 @@ Run RunProgram(std::vector<std::string> arguments, const std::string& tempFolder
   run.peakKb = usage.ru_maxrss;
   return run;
 }
+
+// Runs vdl-query over the file to its end; the peak resident size in kilobytes, or -1.
+long RunAndMeasure(const std::string& file, const std::string& tempFolder) {
+  return RunProgram({VDL_QUERY_PROGRAM, "-i", "big=" + file}, tempFolder).peakKb;
+}
+
+void BM_VdlQueryLoadsMillionRowCsv(benchmark::State& state) {
+  Scratch scratch;
+  size_t bytes = 0;
+  const std::string file = WriteMillionRowFile(scratch.folder, bytes);
+  const std::string temp = vendrel::fs::JoinPath(scratch.folder, "tmp");
+  vendrel::fs::CreateFolder(temp);
+  long peakKb = 0;
+  for (auto _ : state) {
+    peakKb = RunAndMeasure(file, temp);
+    if (peakKb < 0) {
+      state.SkipWithError("vdl-query failed");
+      return;
+    }
+  }
+  state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
+  state.counters["peak_RSS_MB"] = static_cast<double>(peakKb) * 1024 / 1e6;
+  state.counters["peak_per_file_byte"] = static_cast<double>(peakKb) * 1024 / static_cast<double>(bytes);
+}
+BENCHMARK(BM_VdlQueryLoadsMillionRowCsv)->Unit(benchmark::kSecond)->Iterations(1);
+
+// ---------------------------------------------------------------- against the sqlite3 shell
 
 // Id, Customer, Region, Amount (Double), Day (date), Paid (Boolean), Note:
 // about 70 bytes a row.
