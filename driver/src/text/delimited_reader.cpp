@@ -322,6 +322,19 @@ class ColumnBuilder {
     }
   }
 
+  // A text field that is not quoted, in a column that keeps texts other than
+  // bytes: what Add does with it, without its checks; false when it is not such a field.
+  bool AddPlainText(std::string_view text) {
+    if (guessed_ || !IsTextual(type_) || type_ == JetType::Binary || text.size() > UINT32_MAX) return false;
+    ++added_;
+    if (!keepValues_) return true;
+    if (text.empty())
+      values_.AddNull();
+    else
+      values_.AddText(text);
+    return true;
+  }
+
   // A value that its writer had in hand, added as Add would add its text
   // when the column's type at this point reads that text straight back to
   // it; false (and nothing added) otherwise, and the text is to be Added.
@@ -738,9 +751,11 @@ bool WrittenColumns::HoldsText(size_t column) const {
 }
 
 void WrittenColumns::AddField(size_t column, std::string_view field, int line) {
-  const Context cx = state_->Cx();
   const std::optional<char> quote = state_->layout.format.textDelimiter;
-  if (!quote || !field.starts_with(*quote)) {
+  const bool quoted = quote && field.starts_with(*quote);
+  if (!quoted && state_->columns[column].AddPlainText(field)) return;
+  const Context cx = state_->Cx();
+  if (!quoted) {
     const FieldText text{field, false};
     state_->columns.at(column).Add(&text, line, cx);
     return;

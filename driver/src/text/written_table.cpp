@@ -21,9 +21,9 @@ constexpr size_t kPieceReserve = 80 * 1024;
 // A field of a column that keeps texts: added once its piece of the file is
 // complete, so that the text is a view into the bytes the table keeps.
 struct TextField {
-  size_t column;
-  size_t start, end;  // in Pending()
-  int line;
+  uint32_t column;
+  uint32_t length;
+  size_t start;  // in Pending()
 };
 
 }  // namespace
@@ -32,6 +32,7 @@ struct WrittenTable::State {
   std::string fileName;
   text::TableLayout layout;
   std::optional<text::WrittenColumns> columns;  // nothing once the table goes unused
+  std::vector<uint8_t> holdsText;               // of each column
   std::string unused;                           // why
   std::deque<std::string> pieces;               // the bytes flushed
   std::string pending;
@@ -46,16 +47,6 @@ struct WrittenTable::State {
     columns.reset();
     finished.reset();
     texts.clear();
-  }
-
-  // The column of the next field; nullopt when the table goes unused.
-  std::optional<size_t> NextColumn() {
-    if (!columns) return std::nullopt;
-    if (field >= columns->Count()) {
-      Drop("line " + std::to_string(line) + " holds more fields than the table has columns");
-      return std::nullopt;
-    }
-    return field++;
   }
 
   std::string_view FieldText(size_t start) const { return std::string_view(pending).substr(start); }
@@ -80,14 +71,18 @@ struct WrittenTable::State {
 
   template <class Typed>
   void Add(size_t start, Typed typed) {
-    const std::optional<size_t> column = NextColumn();
-    if (!column) return;
+    if (!columns) return;
+    const size_t column = field++;
+    if (column >= holdsText.size())
+      return Drop("line " + std::to_string(line) + " holds more fields than the table has columns");
+    if (holdsText[column]) {
+      const size_t length = pending.size() - start;
+      if (length > UINT32_MAX) return Drop("a value is too long");
+      texts.push_back(TextField{static_cast<uint32_t>(column), static_cast<uint32_t>(length), start});
+      return;
+    }
     try {
-      if (columns->HoldsText(*column)) {
-        texts.push_back(TextField{*column, start, pending.size(), line});
-      } else if (!typed(*columns, *column)) {
-        columns->AddField(*column, FieldText(start), line);
-      }
+      if (!typed(*columns, column)) columns->AddField(column, FieldText(start), line);
     } catch (const Error& e) {
       Drop(e.Description());
     }
@@ -114,6 +109,7 @@ WrittenTable::WrittenTable(std::string_view fileName, std::string_view schemaSec
       return;
     }
     s.columns.emplace(s.layout, s.fileName);
+    for (size_t c = 0; c < s.columns->Count(); ++c) s.holdsText.push_back(s.columns->HoldsText(c));
   } catch (const Error& e) {
     s.Drop(e.Description());
     s.unused = e.Description();
@@ -173,7 +169,7 @@ void WrittenTable::Flush() {
   }
   try {
     for (const TextField& t : s.texts)
-      s.columns->AddField(t.column, std::string_view(piece).substr(t.start, t.end - t.start), t.line);
+      s.columns->AddField(t.column, std::string_view(piece).substr(t.start, t.length), 0);
   } catch (const Error& e) {
     s.Drop(e.Description());
   }
