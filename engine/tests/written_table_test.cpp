@@ -15,9 +15,12 @@
 
 #include "data_file_writer.h"
 #include "engine_test_support.h"
+#include "query_run.h"
 #include "schema_file_writer.h"
 #include "value_drawer.h"
+#include "vendrel/dataaccess/connection.h"
 #include "vendrel/dataaccess/filesystem.h"
+#include "vendrel/driver/driver.h"
 #include "vendrel/driver/written_table.h"
 
 namespace vendrel {
@@ -111,6 +114,38 @@ INSTANTIATE_TEST_SUITE_P(
         ColumnCase{"booleans", {"B", adBoolean, 0}, {Variant::Boolean(true), Variant::Boolean(false), Variant::Null()}},
         ColumnCase{"only Nulls", {"T", adVarChar, 10}, {Variant::Null(), Variant::Null()}}),
     testing::NameFromWhat());
+
+// The query's connection finds the table handed over for the file the
+// engine wrote, under the section it wrote: no parsed table beside it.
+TEST_F(WrittenTableTest, TheQueryReadsTheHandedTableAndParsesNothing) {
+  driver::RegisterProviders();
+  testing::ValueDrawer drawer(11);
+  std::vector<std::vector<Variant>> rows(20);
+  for (auto& row : rows)
+    for (const FieldSpec& f : testing::kEveryFieldType) row.push_back(drawer.Draw(f));
+  Ref<Recordset> input = MakeRecordset(testing::kEveryFieldType, rows);
+
+  Ref<Connection> cn = Connection::Create();
+  cn->SetConnectionString(engine::TextConnectionString(Root()));
+  cn->SetCursorLocation(adUseClient);
+  cn->Open();
+  const size_t before = driver::ParsedTextTableCount();
+  driver::WrittenTable table("TEMP1.txt", engine::SchemaSection("TEMP1", *input));
+  {
+    fs::OutputFile file(Root() + "/TEMP1.txt", fs::OutputFile::Mode::Create);
+    engine::WriteDataFile(*input, file, engine::DataFileStyle{}, &table);
+  }
+  fs::OutputFile(Root() + "/schema.ini", fs::OutputFile::Mode::Create).Write(engine::SchemaSection("TEMP1", *input));
+  table.Offer();
+  EXPECT_EQ(driver::ParsedTextTableCount(), before + 1);
+
+  Ref<Recordset> result = Recordset::Create();
+  result->Open(Variant("SELECT * FROM TEMP1.txt"), Variant(cn), adOpenStatic, adLockReadOnly, adCmdText);
+  EXPECT_EQ(result->RecordCount(), 20);
+  EXPECT_EQ(driver::ParsedTextTableCount(), before + 1);
+  cn->Close();
+  EXPECT_EQ(driver::ParsedTextTableCount(), 0u);
+}
 
 TEST_F(WrittenTableTest, LongerRandomRunWhenAsked) {
   const char* seedText = std::getenv("VDL_ROUND_TRIP_SEED");
