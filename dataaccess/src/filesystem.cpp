@@ -257,17 +257,31 @@ std::string ReadFile(const std::string& path) {
 }
 
 bool FileEquals(const std::string& path, std::string_view expected) {
+  return FileEquals(path, std::span<const std::string_view>(&expected, 1));
+}
+
+bool FileEquals(const std::string& path, std::span<const std::string_view> expected) {
   const ReadableFile file(path);
   const int fd = file.Fd();
   char buffer[64 * 1024];
+  size_t piece = 0;
+  std::string_view rest = expected.empty() ? std::string_view() : expected[0];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) RaiseErrno(errno);
-    if (n == 0) return expected.empty();
-    const auto got = static_cast<size_t>(n);
-    if (got > expected.size() || std::memcmp(buffer, expected.data(), got) != 0) return false;
-    expected.remove_prefix(got);
+    if (n == 0) {
+      while (rest.empty() && piece + 1 < expected.size()) rest = expected[++piece];
+      return rest.empty();
+    }
+    std::string_view got(buffer, static_cast<size_t>(n));
+    while (!got.empty()) {
+      while (rest.empty() && piece + 1 < expected.size()) rest = expected[++piece];
+      const size_t take = std::min(got.size(), rest.size());
+      if (take == 0 || std::memcmp(got.data(), rest.data(), take) != 0) return false;
+      got.remove_prefix(take);
+      rest.remove_prefix(take);
+    }
   }
 }
 

@@ -111,6 +111,29 @@ TEST_F(FileSystemTest, FileEqualsComparesEveryByte) {
   EXPECT_EQ(ErrorNumberOf([&] { FileEquals(root_.string(), ""); }), err::kFileNotFound);
 }
 
+TEST_F(FileSystemTest, FileEqualsComparesBytesHeldInPiecesAsOne) {
+  std::string bytes;
+  for (int i = 0; i < 150000; ++i) bytes += static_cast<char>('a' + i % 23);
+  const std::string a = Path("a.txt");
+  { OutputFile(a, OutputFile::Mode::Create).Write(bytes); }
+  const std::string_view all(bytes);
+  using Pieces = std::vector<std::string_view>;
+  // Cut where the file's reads do not cut (64 KB each), with empty pieces between.
+  const Pieces cut = {all.substr(0, 1), {}, all.substr(1, 70000), all.substr(70001, 65535), {},
+                      all.substr(135536)};
+  EXPECT_TRUE(FileEquals(a, cut));
+  EXPECT_TRUE(FileEquals(a, Pieces{all}));
+  EXPECT_FALSE(FileEquals(a, Pieces{all.substr(0, 1000), all.substr(1001)}));  // a byte short
+  EXPECT_FALSE(FileEquals(a, Pieces{all, "x"}));                               // a byte more
+  std::string changed = bytes;
+  changed[100000] = '!';
+  EXPECT_FALSE(FileEquals(a, Pieces{std::string_view(changed).substr(0, 90000), std::string_view(changed).substr(90000)}));
+  { OutputFile(a, OutputFile::Mode::Create); }
+  EXPECT_TRUE(FileEquals(a, Pieces{}));
+  EXPECT_TRUE(FileEquals(a, Pieces{{}, {}}));
+  EXPECT_FALSE(FileEquals(a, Pieces{{}, "x"}));
+}
+
 TEST_F(FileSystemTest, FaultInjectionFailsTheKthOperationOnce) {
   faults::Arm(2);
   EXPECT_NO_THROW(FileExists(Path("x")));

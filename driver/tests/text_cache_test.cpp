@@ -12,6 +12,7 @@
 #include "vendrel/dataaccess/connection.h"
 #include "vendrel/dataaccess/recordset.h"
 #include "vendrel/driver/driver.h"
+#include "vendrel/driver/written_table.h"
 
 namespace vendrel::driver {
 namespace {
@@ -44,7 +45,65 @@ class TextCacheTest : public ::testing::Test {
                                    std::string(type) + "\r\nCol2=Name Char Width 20\r\n");
     folder.Write("kept.txt", data);
   }
+
+  static constexpr std::string_view kSection =
+      "[kept.txt]\r\nColNameHeader = True\r\nFormat = TABDelimited\r\nCol1=N Integer\r\nCol2=Name Char Width 20\r\n";
+
+  // Writes kept.txt with the number `written` in its one row, and hands the
+  // driver a table that says the number is `told`: a query that sees `told`
+  // was served the handed table, one that sees `written` parsed the file.
+  static void WriteHanded(const FixtureFolder& folder, std::string_view written, int64_t told) {
+    folder.Write("schema.ini", std::string(kSection));
+    WrittenTable table("kept.txt", kSection);
+    std::string& bytes = table.Pending();
+    bytes += "N\tName\r\n";
+    size_t start = bytes.size();
+    bytes += written;
+    table.Whole(start, told);
+    bytes += '\t';
+    start = bytes.size();
+    bytes += "handed";
+    table.Field(start);
+    bytes += "\r\n";
+    table.EndRow();
+    folder.Write("kept.txt", bytes);
+    table.Flush();
+    table.Offer();
+  }
 };
+
+TEST_F(TextCacheTest, AHandedTableServesOnlyTheBytesAndLayoutItWasWrittenFor) {
+  FixtureFolder folder, other;
+  const Ref<Connection> held = Open(other);
+  WriteHanded(folder, "5", 7);
+  EXPECT_EQ(RowTexts(Query(folder, "SELECT * FROM kept.txt")), (Rows{{"7", "handed"}}));
+
+  // One byte changed, the size kept: the file is parsed.
+  folder.Write("kept.txt", "N\tName\r\n6\thanded\r\n");
+  EXPECT_EQ(RowTexts(Query(folder, "SELECT * FROM kept.txt")), (Rows{{"6", "handed"}}));
+
+  // The same bytes under another layout: parsed too.
+  WriteHanded(folder, "5", 7);
+  folder.Write("schema.ini", std::string(kSection) + "CharacterSet = 1252\r\n");
+  EXPECT_EQ(RowTexts(Query(folder, "SELECT * FROM kept.txt")), (Rows{{"5", "handed"}}));
+}
+
+TEST_F(TextCacheTest, AHandedTableIsKeptOnlyWhileATextConnectionIsOpen) {
+  FixtureFolder folder, other;
+  ASSERT_EQ(ParsedTextTableCount(), 0u);
+  WriteHanded(folder, "5", 7);
+  EXPECT_EQ(ParsedTextTableCount(), 0u);  // no connection open: nothing kept
+  {
+    const Ref<Connection> held = Open(other);
+    WriteHanded(folder, "5", 7);
+    EXPECT_EQ(ParsedTextTableCount(), 1u);
+    WriteHanded(folder, "5", 7);  // the same again is kept once
+    EXPECT_EQ(ParsedTextTableCount(), 1u);
+    EXPECT_EQ(RowTexts(Query(folder, "SELECT * FROM kept.txt")), (Rows{{"7", "handed"}}));
+    held->Close();
+  }
+  EXPECT_EQ(ParsedTextTableCount(), 0u);
+}
 
 TEST_F(TextCacheTest, TheSameBytesAreParsedOnceAndChangedBytesOrLayoutsAgain) {
   constexpr std::string_view data = "N\tName\r\n1\tcache test one\r\n2\tcache test two\r\n";

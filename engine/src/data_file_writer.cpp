@@ -5,6 +5,7 @@
 #include <set>
 
 #include "component_error.h"
+#include "schema_file_writer.h"
 #include "vendrel/dataaccess/collection.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/enums.h"
@@ -164,19 +165,42 @@ void AppendDigits(std::string& line, int64_t n) {
   line.append(digits, r.ptr);
 }
 
+// Tells the table handed to the driver what the cell CellText wrote from
+// `start` holds: the typed value where its text is that value's own, else
+// only the text.
+void ReportCell(driver::WrittenTable& table, size_t start, const Variant& value, int fieldType) {
+  if (IsDateType(fieldType)) {
+    if (value.Type() == VarType::Date) return table.Date(start, value.AsDate().serial);
+    return table.Field(start);
+  }
+  if (IsBinaryType(fieldType)) return table.Field(start);
+  switch (value.Type()) {
+    case VarType::Boolean: return table.Boolean(start, value.AsBoolean());
+    case VarType::Single: return table.Single(start, value.AsSingle());
+    case VarType::Double: return table.Real(start, value.AsDouble());
+    case VarType::Currency: return table.Currency(start, value.AsCurrency().scaled);
+    default: return table.Field(start);
+  }
+}
+
 // CellText of the value at row and column, appended to the line: read where
 // the rows hold it, and for the values that need no cleaning or quoting
-// without a text of its own. The same bytes.
+// without a text of its own. The same bytes. `table`, when there is one,
+// hears what each cell holds.
 void AppendCell(std::string& line, const RowStore& rows, size_t row, size_t column, int fieldType,
-                const DataFileStyle& style) {
+                const DataFileStyle& style, driver::WrittenTable* table) {
+  const size_t start = line.size();
   const RowStore::View v = rows.ViewAt(row, column);
   if (!v.variant) {
     const bool date = IsDateType(fieldType);
     switch (v.type) {
-      case VarType::Null: return;
+      case VarType::Null:
+        if (table) table->Field(start);
+        return;
       case VarType::Date:
         if (date) {
           AppendDate(line, DateValue{v.real});
+          if (table) table->Date(start, v.real);
           return;
         }
         break;
@@ -186,36 +210,43 @@ void AppendCell(std::string& line, const RowStore& rows, size_t row, size_t colu
       case VarType::Byte:
         if (!date) {
           AppendDigits(line, v.whole);
+          if (table) table->Whole(start, v.whole);
           return;
         }
         break;
       case VarType::Currency:
         if (!date) {
           AppendCurrency(line, Currency{v.whole});
+          if (table) table->Currency(start, v.whole);
           return;
         }
         break;
       case VarType::Double:
         if (!date) {
           AppendReal(line, v.real);
+          if (table) table->Real(start, v.real);
           return;
         }
         break;
       case VarType::String:
         if (!date && !IsBinaryType(fieldType) && !v.bytes.empty() && !NeedsQuotes(v.bytes)) {
           line += v.bytes;
+          if (table) table->Field(start);
           return;
         }
         break;
       default: break;
     }
   }
-  line += CellText(rows.At(row, column), fieldType, style);
+  const Variant value = rows.At(row, column);
+  line += CellText(value, fieldType, style);
+  if (table) ReportCell(*table, start, value, fieldType);
 }
 
 }  // namespace
 
-void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileStyle& style) {
+void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileStyle& style,
+                   driver::WrittenTable* handOff) {
   // A recordset that cannot count its rows reports -1; one without rows has
   // no first row to move to.
   const bool hasRows = recordset.RecordCount() != 0 && !(recordset.Bof() && recordset.Eof());
@@ -224,8 +255,17 @@ void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileSty
   FieldCollection& fields = recordset.Fields();
   const size_t fieldCount = static_cast<size_t>(fields.Count());
   std::vector<int> types(fieldCount);
-  std::string buffer;
+  std::string ownBuffer;
+  // With a table to hand over, the bytes go through it: its texts are views of them.
+  std::string& buffer = handOff ? handOff->Pending() : ownBuffer;
   buffer.reserve(kWriteChunk + 4096);
+  auto flush = [&] {
+    file.Write(buffer);
+    if (handOff)
+      handOff->Flush();
+    else
+      buffer.clear();
+  };
   const std::vector<std::string> names = style.optimizedResult ? std::vector<std::string>() : ColumnNames(fields);
   for (size_t i = 0; i < fieldCount; ++i) {
     if (i > 0) buffer += '\t';
@@ -238,16 +278,14 @@ void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileSty
     const size_t row = recordset.CurrentRow();
     for (size_t i = 0; i < fieldCount; ++i) {
       if (i > 0) buffer += '\t';
-      AppendCell(buffer, rows, row, i, types[i], style);
+      AppendCell(buffer, rows, row, i, types[i], style, handOff);
     }
     buffer += "\r\n";
-    if (buffer.size() >= kWriteChunk) {
-      file.Write(buffer);
-      buffer.clear();
-    }
+    if (handOff) handOff->EndRow();
+    if (buffer.size() >= kWriteChunk) flush();
     recordset.MoveNext();
   }
-  file.Write(buffer);
+  flush();
   if (hasRows) recordset.MoveFirst();
 }
 
@@ -284,8 +322,11 @@ void Vendrel::WriteDataFiles(const Ref<Collection>& entries, const std::vector<s
         recordset = RefCast<Recordset>(entry.AsObject());
         if (!recordset) RaisePlatform(entry.AsObject() ? err::kTypeMismatch : err::kObjectNotSet, source::kRuntime);
         file = fs::OutputFile(path, fs::OutputFile::Mode::Create, engine::kFileMode);
-        engine::WriteDataFile(*recordset, file, style);
+        // The driver gets the typed columns with the file, so that it need not parse what it reads.
+        driver::WrittenTable handOff(fileName + ".txt", engine::SchemaSection(fileName, *recordset));
+        engine::WriteDataFile(*recordset, file, style, &handOff);
         file.Close();
+        handOff.Offer();
         recordset.reset();
       } else {
         optimizedName = ToText(entry);

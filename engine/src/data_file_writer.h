@@ -10,6 +10,7 @@
 #include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/recordset.h"
 #include "vendrel/dataaccess/variant.h"
+#include "vendrel/driver/written_table.h"
 
 namespace vendrel::engine {
 
@@ -44,7 +45,9 @@ std::string CellText(const Variant& value, int fieldType, const DataFileStyle& s
 std::string QuotedCell(std::string_view text);
 
 // Writes the header line and every row from the first, CR LF after each
-// line, and leaves a recordset with rows on its first row.
-void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileStyle& style);
+// line, and leaves a recordset with rows on its first row. `handOff`, when
+// given, gathers the typed columns of what is written for the text driver.
+void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileStyle& style,
+                   driver::WrittenTable* handOff = nullptr);
 
 }  // namespace vendrel::engine

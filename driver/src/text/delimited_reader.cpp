@@ -346,6 +346,50 @@ class ColumnBuilder {
     }
   }
 
+  // A text field that is not quoted, in a column that keeps texts other than
+  // bytes: what Add does with it, without its checks; false when it is not such a field.
+  bool AddPlainText(std::string_view text) {
+    if (guessed_ || !IsTextual(type_) || type_ == JetType::Binary || text.size() > UINT32_MAX) return false;
+    ++added_;
+    if (!keepValues_) return true;
+    if (text.empty())
+      values_.AddNull();
+    else
+      values_.AddText(text);
+    return true;
+  }
+
+  // A value that its writer had in hand, added as Add would add its text
+  // when the column's type at this point reads that text straight back to
+  // it; false (and nothing added) otherwise, and the text is to be Added.
+  bool AddWhole(int64_t n) {
+    if (guessed_ || !IsWholeNumberType(type_)) return false;
+    type_ = WholeTypeFor(n, type_);
+    return Put([&] { PutWhole(n); });
+  }
+  bool AddBoolean(bool b) {
+    if (guessed_ || type_ != JetType::Boolean) return false;
+    return Put([&] { PutWhole(b ? -1 : 0); });
+  }
+  bool AddCurrency(int64_t tenThousandths) {
+    if (guessed_ || type_ != JetType::Currency) return false;
+    return Put([&] { PutWhole(tenThousandths); });
+  }
+  // Not NaN: its text reads as the one NaN the reader gives.
+  bool AddSingle(float f) {
+    if (guessed_ || type_ != JetType::Single || std::isnan(f)) return false;
+    return Put([&] { PutReal(static_cast<double>(f)); });
+  }
+  bool AddDouble(double d) {
+    if (guessed_ || type_ != JetType::Double || std::isnan(d)) return false;
+    return Put([&] { PutReal(d); });
+  }
+  // Not a time of the day before day zero: its text is that of the same time of day zero.
+  bool AddDate(double serial) {
+    if (guessed_ || type_ != JetType::Date || !(serial <= -1 || serial >= 0)) return false;
+    return Put([&] { PutReal(serial); });
+  }
+
   ParsedColumn Finish(const Context& cx) {
     if (guessed_) Settle(cx);
     return ParsedColumn{ColumnDef{name_, type_, width_}, std::move(values_)};
@@ -408,6 +452,12 @@ class ColumnBuilder {
       RaiseDriverError(hr::kFileError, "Line " + std::to_string(line) + " of '" + std::string(cx.fileName) +
                                            "': the value of column '" + name_ + "' is too long.");
     if (keepValues_) values_.AddText(text);
+  }
+  template <class PutValue>
+  bool Put(PutValue put) {
+    ++added_;
+    put();
+    return true;
   }
   void PutNull() {
     if (keepValues_) values_.AddNull();
@@ -490,6 +540,16 @@ void MakeNamesUnique(std::vector<ColumnBuilder>& columns) {
   }
 }
 
+// The names as the table has them: unique, and usable as identifiers.
+void SettleNames(std::vector<ColumnBuilder>& columns, std::string_view fileName) {
+  MakeNamesUnique(columns);
+  // A column's name becomes an identifier of the database, which cannot hold a NUL.
+  for (size_t i = 0; i < columns.size(); ++i)
+    if (columns[i].Name().find('\0') != std::string::npos)
+      RaiseDriverError(hr::kFileError, "The name of column " + std::to_string(i + 1) + " of '" + std::string(fileName) +
+                                           "' holds a NUL character.");
+}
+
 // The file's columns with every row added to them: their names, and the
 // types they settle on. With `keepValues` they hold the values too; without,
 // `afterRow` is told how far the text has been read after each row.
@@ -519,12 +579,7 @@ std::vector<ColumnBuilder> ScanRows(std::string_view text, const TableLayout& la
     if (any && !declared)
       for (const FieldText& f : fields) columns.emplace_back(std::string(f.text), JetType::Text, 0, true, keepValues);
   }
-  MakeNamesUnique(columns);
-  // A column's name becomes an identifier of the database, which cannot hold a NUL.
-  for (size_t i = 0; i < columns.size(); ++i)
-    if (columns[i].Name().find('\0') != std::string::npos)
-      RaiseDriverError(hr::kFileError, "The name of column " + std::to_string(i + 1) + " of '" + std::string(fileName) +
-                                           "' holds a NUL character.");
+  SettleNames(columns, fileName);
 
   // Sized once from the count of line ends (at least the rows): columns that
   // regrow as they fill would hold up to twice their values for a moment.
@@ -691,6 +746,71 @@ Ref<RowStore> ReadTextTableRows(const std::string& path, std::string_view fileNa
     progress.Row(2, splitter.Position());
   }
   return rows;
+}
+
+// ---------------------------------------------------------------- columns from their writer
+
+struct WrittenColumns::State {
+  State(const TableLayout& l, std::string_view name) : layout(l), fileName(name), reader(layout.format) {}
+  TableLayout layout;
+  std::string fileName;
+  ValueReader reader;  // over layout.format
+  ParsedTable table;
+  std::vector<ColumnBuilder> columns;
+  Context Cx() { return Context{fileName, reader, table.owned}; }
+};
+
+WrittenColumns::WrittenColumns(const TableLayout& layout, std::string_view fileName)
+    : state_(std::make_unique<State>(layout, fileName)) {
+  for (const DeclaredColumn& c : layout.columns) state_->columns.emplace_back(c.name, c.type, c.width, false);
+  SettleNames(state_->columns, fileName);
+}
+
+WrittenColumns::~WrittenColumns() = default;
+
+size_t WrittenColumns::Count() const noexcept { return state_->columns.size(); }
+
+bool WrittenColumns::HoldsText(size_t column) const {
+  return StorageKindOf(state_->layout.columns.at(column).type) == StorageKind::Text;
+}
+
+void WrittenColumns::AddField(size_t column, std::string_view field, int line) {
+  const std::optional<char> quote = state_->layout.format.textDelimiter;
+  const bool quoted = quote && field.starts_with(*quote);
+  if (!quoted && state_->columns[column].AddPlainText(field)) return;
+  const Context cx = state_->Cx();
+  if (!quoted) {
+    const FieldText text{field, false};
+    state_->columns.at(column).Add(&text, line, cx);
+    return;
+  }
+  // Read as the splitter reads it within its row.
+  RowSplitter splitter(field, state_->layout.format.delimiter, quote, state_->table.owned);
+  std::vector<FieldText> fields;
+  if (!splitter.Next(fields) || splitter.Error() || fields.size() != 1 || splitter.Position() != field.size())
+    RaiseDriverError(hr::kFileError, "Line " + std::to_string(line) + " of '" + state_->fileName +
+                                         "': a written value is not one field.");
+  state_->columns.at(column).Add(&fields[0], line, cx);
+}
+
+bool WrittenColumns::AddWhole(size_t column, int64_t n) { return state_->columns.at(column).AddWhole(n); }
+bool WrittenColumns::AddBoolean(size_t column, bool b) { return state_->columns.at(column).AddBoolean(b); }
+bool WrittenColumns::AddCurrency(size_t column, int64_t tenThousandths) {
+  return state_->columns.at(column).AddCurrency(tenThousandths);
+}
+bool WrittenColumns::AddSingle(size_t column, float f) { return state_->columns.at(column).AddSingle(f); }
+bool WrittenColumns::AddDouble(size_t column, double d) { return state_->columns.at(column).AddDouble(d); }
+bool WrittenColumns::AddDate(size_t column, double serial) { return state_->columns.at(column).AddDate(serial); }
+
+void WrittenColumns::EndRow() { ++state_->table.rowCount; }
+
+ParsedTable WrittenColumns::Finish() {
+  const Context cx = state_->Cx();
+  ParsedTable& table = state_->table;
+  table.columns.reserve(state_->columns.size());
+  for (ColumnBuilder& c : state_->columns) table.columns.push_back(c.Finish(cx));
+  state_->columns.clear();
+  return std::move(table);
 }
 
 ParsedTable ReadTextTable(const std::string& path, std::string_view fileName, const TableLayout& layout) {

@@ -143,12 +143,26 @@ size_t ColumnValues::MemoryBytes() const noexcept {
          texts_.capacity() * sizeof(const char*) + lengths_.capacity() * sizeof(uint32_t);
 }
 
+std::vector<std::string_view> ParsedTable::FilePieces() const {
+  std::vector<std::string_view> pieces;
+  if (bytes) pieces.emplace_back(*bytes);
+  for (const std::string& piece : written) pieces.emplace_back(piece);
+  return pieces;
+}
+
+size_t ParsedTable::FileSize() const noexcept {
+  size_t size = bytes ? bytes->size() : 0;
+  for (const std::string& piece : written) size += piece.size();
+  return size;
+}
+
 size_t ParsedTable::MemoryBytes() const noexcept {
   size_t total = sizeof(ParsedTable);
   for (const ParsedColumn& c : columns) total += sizeof(ParsedColumn) + c.values.MemoryBytes();
   if (bytes) total += bytes->capacity();
   if (decoded) total += decoded->capacity();
   for (const std::string& s : owned) total += sizeof(std::string) + s.capacity();
+  for (const std::string& s : written) total += sizeof(std::string) + s.capacity();
   return total;
 }
 

@@ -88,7 +88,13 @@ struct ParsedTable {
   std::unique_ptr<const std::string> bytes;  // the file as it was read
   std::unique_ptr<std::string> decoded;      // the file converted to UTF-8, when it was not
   std::deque<std::string> owned;             // quoted values that had doubled quotes
+  // The file as its writer wrote it, in the pieces it wrote, when the writer
+  // handed the table over (`bytes` is then empty).
+  std::deque<std::string> written;
 
+  // The file's bytes as the table was made from them, and their size.
+  std::vector<std::string_view> FilePieces() const;
+  size_t FileSize() const noexcept;
   // What the table takes in memory, its file's bytes included.
   size_t MemoryBytes() const noexcept;
 };

@@ -21,6 +21,20 @@ struct Entry {
   TableLayout layout;
 };
 
+bool SameBytes(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b) {
+  size_t i = 0, j = 0;
+  std::string_view x, y;
+  for (;;) {
+    while (x.empty() && i < a.size()) x = a[i++];
+    while (y.empty() && j < b.size()) y = b[j++];
+    if (x.empty() || y.empty()) return x.empty() && y.empty();
+    const size_t n = std::min(x.size(), y.size());
+    if (x.substr(0, n) != y.substr(0, n)) return false;
+    x.remove_prefix(n);
+    y.remove_prefix(n);
+  }
+}
+
 class TableCache {
  public:
   // Never destroyed: a session may read a table while the process exits.
@@ -36,11 +50,11 @@ class TableCache {
     {
       std::lock_guard lock(mutex_);
       for (const Entry& e : entries_)
-        if (e.table->Table().bytes->size() == size && e.layout == layout) candidates.push_back(e.table);
+        if (e.table->Table().FileSize() == size && e.layout == layout) candidates.push_back(e.table);
     }
     // Compared outside the lock: the tables cannot change, only leave the list.
     for (const auto& candidate : candidates) {
-      if (!fs::FileEquals(path, *candidate->Table().bytes)) continue;
+      if (!fs::FileEquals(path, candidate->Table().FilePieces())) continue;
       std::lock_guard lock(mutex_);
       const auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.table == candidate; });
       if (it != entries_.end()) entries_.splice(entries_.begin(), entries_, it);  // most recently used first
@@ -51,6 +65,16 @@ class TableCache {
 
   void Add(std::shared_ptr<const IndexedTable> table, const TableLayout& layout) {
     std::lock_guard lock(mutex_);
+    entries_.push_front(Entry{std::move(table), layout});
+    Trim();
+  }
+
+  // Kept unless a table of the same bytes under the same layout is kept already.
+  void Offer(std::shared_ptr<const IndexedTable> table, const TableLayout& layout) {
+    const std::vector<std::string_view> pieces = table->Table().FilePieces();
+    std::lock_guard lock(mutex_);
+    for (const Entry& e : entries_)
+      if (e.layout == layout && SameBytes(e.table->Table().FilePieces(), pieces)) return;
     entries_.push_front(Entry{std::move(table), layout});
     Trim();
   }
@@ -125,6 +149,10 @@ std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path,
   auto table = std::make_shared<const IndexedTable>(ParseTextFile(std::move(bytes), fileName, layout));
   cache.Add(table, layout);
   return table;
+}
+
+void OfferTable(std::shared_ptr<const IndexedTable> table, const TableLayout& layout) {
+  TableCache::Instance().Offer(std::move(table), layout);
 }
 
 void DropIdleTables() { TableCache::Instance().DropIdle(); }

@@ -27,6 +27,12 @@ std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path,
 // much, and only while some text session is open.
 inline constexpr size_t kIdleTablesMemory = size_t{256} << 20;
 
+// Keeps a table made without reading its file (handed over by the file's
+// writer) for the sessions that read the file: found, as a parsed one is, only
+// for a file of the very bytes it holds (FilePieces) under the same layout.
+// While no text session is open it is not kept.
+void OfferTable(std::shared_ptr<const IndexedTable> table, const TableLayout& layout);
+
 // Drops the tables that only the cache holds.
 void DropIdleTables();
 

@@ -4,6 +4,7 @@
 // k-th operation fail.
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,8 @@ std::string ReadFile(const std::string& path);
 // Whether the file holds exactly these bytes, read in pieces: neither a
 // copy of the file nor a mapping of it stays in memory. A missing one raises 53.
 bool FileEquals(const std::string& path, std::string_view expected);
+// The same against bytes held in pieces, one after the other.
+bool FileEquals(const std::string& path, std::span<const std::string_view> expected);
 
 // A file open for writing, closed when it goes out of scope.
 class OutputFile {
