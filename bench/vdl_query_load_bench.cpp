@@ -39,16 +39,18 @@ struct Scratch {
   std::string folder;
 };
 
-// Id (Long), Name (text), Amount (Double), Day (date), Paid (Boolean).
-std::string WriteMillionRowFile(const std::string& folder, size_t& bytes) {
-  const std::string path = vendrel::fs::JoinPath(folder, "million.csv");
+// Writes `folder`/`name`: the header line, then rows 0 to rows-1, each line
+// appended to the chunk by `appendRow(chunk, i)`, in writes of about 1 MB.
+// Sets `bytes` to the file's size.
+template <class AppendRow>
+std::string WriteGeneratedCsv(const std::string& folder, const std::string& name, const std::string& header,
+                              size_t rows, size_t& bytes, AppendRow appendRow) {
+  const std::string path = vendrel::fs::JoinPath(folder, name);
   vendrel::fs::OutputFile file(path, vendrel::fs::OutputFile::Mode::Create);
-  std::string chunk = "Id,Name,Amount,Day,Paid\n";
+  std::string chunk = header + "\n";
   bytes = 0;
-  for (int i = 0; i < 1000000; ++i) {
-    chunk += std::to_string(i) + ",customer " + std::to_string(i % 5000) + "," + std::to_string(i / 4) + "." +
-             std::to_string(i % 4 * 25) + ",2003-01-" + std::to_string(10 + i % 18) + "," +
-             (i % 2 ? "True" : "False") + "\n";
+  for (size_t i = 0; i < rows; ++i) {
+    appendRow(chunk, i);
     if (chunk.size() > (1 << 20)) {
       bytes += chunk.size();
       file.Write(chunk);
@@ -59,6 +61,16 @@ std::string WriteMillionRowFile(const std::string& folder, size_t& bytes) {
   file.Write(chunk);
   file.Close();
   return path;
+}
+
+// Id (Long), Name (text), Amount (Double), Day (date), Paid (Boolean).
+std::string WriteMillionRowFile(const std::string& folder, size_t& bytes) {
+  return WriteGeneratedCsv(folder, "million.csv", "Id,Name,Amount,Day,Paid", 1000000, bytes,
+                           [](std::string& chunk, size_t i) {
+                             chunk += std::to_string(i) + ",customer " + std::to_string(i % 5000) + "," +
+                                      std::to_string(i / 4) + "." + std::to_string(i % 4 * 25) + ",2003-01-" +
+                                      std::to_string(10 + i % 18) + "," + (i % 2 ? "True" : "False") + "\n";
+                           });
 }
 
 struct Run {
@@ -126,25 +138,13 @@ BENCHMARK(BM_VdlQueryLoadsMillionRowCsv)->Unit(benchmark::kSecond)->Iterations(1
 // Id, Customer, Region, Amount (Double), Day (date), Paid (Boolean), Note:
 // about 70 bytes a row.
 std::string WriteSalesFile(const std::string& folder, size_t rows, size_t& bytes) {
-  const std::string path = vendrel::fs::JoinPath(folder, "sales.csv");
-  vendrel::fs::OutputFile file(path, vendrel::fs::OutputFile::Mode::Create);
-  std::string chunk = "Id,Customer,Region,Amount,Day,Paid,Note\n";
-  bytes = 0;
-  for (size_t i = 0; i < rows; ++i) {
-    chunk += std::to_string(i) + ",customer " + std::to_string(i % 5000) + ",R" + std::to_string(i % 17) + "," +
-             std::to_string(i % 100000 / 4) + "." + std::to_string(i % 4 * 25) + ",2003-0" +
-             std::to_string(1 + i % 9) + "-" + std::to_string(10 + i % 18) + "," + (i % 2 ? "True" : "False") +
-             ",order note " + std::to_string(i * 7919 % 1000003) + "\n";
-    if (chunk.size() > (1 << 20)) {
-      bytes += chunk.size();
-      file.Write(chunk);
-      chunk.clear();
-    }
-  }
-  bytes += chunk.size();
-  file.Write(chunk);
-  file.Close();
-  return path;
+  return WriteGeneratedCsv(
+      folder, "sales.csv", "Id,Customer,Region,Amount,Day,Paid,Note", rows, bytes, [](std::string& chunk, size_t i) {
+        chunk += std::to_string(i) + ",customer " + std::to_string(i % 5000) + ",R" + std::to_string(i % 17) + "," +
+                 std::to_string(i % 100000 / 4) + "." + std::to_string(i % 4 * 25) + ",2003-0" +
+                 std::to_string(1 + i % 9) + "-" + std::to_string(10 + i % 18) + "," + (i % 2 ? "True" : "False") +
+                 ",order note " + std::to_string(i * 7919 % 1000003) + "\n";
+      });
 }
 
 enum class Question { LoadOnly, Count, GroupBy };

@@ -6,9 +6,12 @@
 #include <bit>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine_test_support.h"
@@ -34,6 +37,23 @@ inline const std::vector<FieldSpec> kEveryFieldType = {
     {"LongVarWChar", adLongVarWChar, 0}, {"VarBinary", adVarBinary, 16},
     {"LongVarBinary", adLongVarBinary, 0},
 };
+
+// The seeds of a longer random run asked for by hand: VDL_ROUND_TRIP_SEED (a
+// number, or "random") and VDL_ROUND_TRIP_RUNS (100 unless given); nullopt
+// when no seed is set.
+struct RandomRun {
+  uint64_t firstSeed = 0;
+  long runs = 100;
+};
+inline std::optional<RandomRun> RandomRunAskedFor() {
+  const char* seedText = std::getenv("VDL_ROUND_TRIP_SEED");
+  if (!seedText) return std::nullopt;
+  RandomRun run;
+  run.firstSeed =
+      std::string_view(seedText) == "random" ? std::random_device{}() : std::strtoull(seedText, nullptr, 10);
+  if (const char* runsText = std::getenv("VDL_ROUND_TRIP_RUNS")) run.runs = std::strtol(runsText, nullptr, 10);
+  return run;
+}
 
 class ValueDrawer {
  public:

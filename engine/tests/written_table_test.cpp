@@ -148,13 +148,9 @@ TEST_F(WrittenTableTest, TheQueryReadsTheHandedTableAndParsesNothing) {
 }
 
 TEST_F(WrittenTableTest, LongerRandomRunWhenAsked) {
-  const char* seedText = std::getenv("VDL_ROUND_TRIP_SEED");
-  if (!seedText) GTEST_SKIP() << "set VDL_ROUND_TRIP_SEED to run";
-  const uint64_t first =
-      std::string_view(seedText) == "random" ? std::random_device{}() : std::strtoull(seedText, nullptr, 10);
-  const char* runsText = std::getenv("VDL_ROUND_TRIP_RUNS");
-  const long runs = runsText ? std::strtol(runsText, nullptr, 10) : 100;
-  for (long i = 0; i < runs && !HasFailure(); ++i) CheckSeed(first + static_cast<uint64_t>(i), 200);
+  const std::optional<testing::RandomRun> run = testing::RandomRunAskedFor();
+  if (!run) GTEST_SKIP() << "set VDL_ROUND_TRIP_SEED to run";
+  for (long i = 0; i < run->runs && !HasFailure(); ++i) CheckSeed(run->firstSeed + static_cast<uint64_t>(i), 200);
 }
 
 }  // namespace

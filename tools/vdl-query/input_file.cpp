@@ -243,9 +243,6 @@ LoadedInput ReadInputFile(const std::string& path, const InputSettings& settings
   loaded.rows->Open(Variant(fileName), Variant(connection), adOpenStatic, adLockReadOnly, adCmdTableDirect);
   loaded.rows->SetActiveConnection(nullptr);
   connection->Close();
-  // The tool reads each file once: the driver's parsed copy goes now, not
-  // when its cache fills.
-  driver::ReleaseIdleTextTables();
   progress.Finish(loaded.rows->Rows()->RowCount());
   if (copy || !DescribedBySchema(file))
     loaded.notes = TextColumnNotes(*loaded.rows->Rows(), shown, settings.header ? 2 : 1);
