@@ -58,8 +58,8 @@ bool FoldsTo(std::string_view text, std::string_view folded) {
   return true;
 }
 
-// The bits of the hash that the bucket number does not use.
-uint8_t TagOf(uint64_t hash) { return static_cast<uint8_t>(hash >> 56); }
+// The bits of the hash that the slot number does not use.
+uint32_t CheckOf(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
 
 }  // namespace
 
@@ -118,44 +118,22 @@ uint64_t ColumnIndex::HashOf(const ColumnValues& values, size_t row) {
 
 ColumnIndex::ColumnIndex(const ColumnValues& values) {
   const size_t n = values.size();
-  // About two rows a bucket: a lookup reads a few more rows, the index takes
-  // half the memory of one bucket a row.
-  size_t buckets = 1;
-  while (buckets * 2 < n) buckets <<= 1;
-  mask_ = buckets - 1;
-
-  // Counting sort of the rows by bucket keeps each bucket in row order; the
-  // hashes are made twice rather than kept.
-  starts_.assign(buckets + 1, 0);
-  size_t present = 0;
-  for (size_t r = 0; r < n; ++r) {
-    if (values.IsNull(r)) continue;
-    ++starts_[(HashOf(values, r) & mask_) + 1];
-    ++present;
-  }
-  for (size_t b = 0; b < buckets; ++b) starts_[b + 1] += starts_[b];
-  rows_.resize(present);
-  tags_.resize(present);
-  // Each bucket's start moves up as it fills, and is put back after.
+  // At most five rows in eight slots: a key absent from the column is found
+  // absent after a few slots, mostly in the cache line of its own slot. One
+  // slot at least stays empty, which ends every lookup.
+  slots_.resize(n + n / 2 + n / 8 + 1);
+  // Rows go in in row order, and each takes the first empty slot from its
+  // home on, so the rows of one key follow each other in row order.
   for (size_t r = 0; r < n; ++r) {
     if (values.IsNull(r)) continue;
     const uint64_t hash = HashOf(values, r);
-    const uint32_t at = starts_[hash & mask_]++;
-    rows_[at] = static_cast<uint32_t>(r);
-    tags_[at] = TagOf(hash);
+    size_t at = HomeOf(hash);
+    while (slots_[at].row != kEmpty) at = at + 1 == slots_.size() ? 0 : at + 1;
+    slots_[at] = {static_cast<uint32_t>(r), CheckOf(hash)};
   }
-  for (size_t b = buckets; b > 0; --b) starts_[b] = starts_[b - 1];
-  starts_[0] = 0;
 }
 
-Bucket ColumnIndex::Candidates(const LookupKey& key) const {
-  const size_t b = key.Hash() & mask_;
-  return {{rows_.data() + starts_[b], rows_.data() + starts_[b + 1]}, tags_.data() + starts_[b], TagOf(key.Hash())};
-}
-
-size_t ColumnIndex::MemoryBytes() const noexcept {
-  return starts_.capacity() * sizeof(uint32_t) + rows_.capacity() * sizeof(uint32_t) + tags_.capacity();
-}
+IndexProbe ColumnIndex::Start(const LookupKey& key) const noexcept { return {HomeOf(key.Hash()), CheckOf(key.Hash())}; }
 
 // ---------------------------------------------------------------- SortedIndex
 

@@ -46,8 +46,7 @@ void ColumnValues::AddNullBit(bool null) {
 
 void ColumnValues::AddNull() {
   if (kind_ == StorageKind::Text) {
-    texts_.push_back(nullptr);
-    lengths_.push_back(0);
+    texts_.push_back({nullptr, 0});
   } else {
     AddNullBit(true);
     if (kind_ == StorageKind::Whole && !wide_)
@@ -107,8 +106,7 @@ void ColumnValues::AddReal(double d) {
 }
 
 void ColumnValues::AddText(std::string_view text) {
-  texts_.push_back(text.data() ? text.data() : kEmptyText);
-  lengths_.push_back(static_cast<uint32_t>(text.size()));
+  texts_.push_back({text.data() ? text.data() : kEmptyText, static_cast<uint32_t>(text.size())});
   ++size_;
 }
 
@@ -127,7 +125,6 @@ void ColumnValues::WholesToReals(double divisor) {
 void ColumnValues::Reserve(size_t rows) {
   if (kind_ == StorageKind::Text) {
     texts_.reserve(rows);
-    lengths_.reserve(rows);
   } else {
     if (kind_ == StorageKind::Whole && !wide_)
       narrow_.reserve(rows);
@@ -140,7 +137,7 @@ void ColumnValues::Reserve(size_t rows) {
 size_t ColumnValues::MemoryBytes() const noexcept {
   return narrow_.capacity() * sizeof(int32_t) + numbers_.capacity() * sizeof(uint64_t) +
          nulls_.capacity() * sizeof(uint64_t) +
-         texts_.capacity() * sizeof(const char*) + lengths_.capacity() * sizeof(uint32_t);
+         texts_.capacity() * sizeof(TextRef);
 }
 
 std::vector<std::string_view> ParsedTable::FilePieces() const {

@@ -26,7 +26,8 @@ StorageKind StorageKindOf(JetType type);
 
 // The values of one column, all of one storage kind, without a per-value
 // allocation: numbers take 8 bytes (4 for whole numbers of 32 bits) and a
-// bit, texts a pointer and a length.
+// bit, texts a pointer and a length side by side (a lookup that reads a
+// random row's text misses the cache once for both).
 class ColumnValues {
  public:
   explicit ColumnValues(StorageKind kind = StorageKind::Text) : kind_(kind) {}
@@ -35,14 +36,14 @@ class ColumnValues {
   size_t size() const noexcept { return size_; }
 
   bool IsNull(size_t row) const noexcept {
-    return kind_ == StorageKind::Text ? texts_[row] == nullptr : (nulls_[row / 64] >> (row % 64) & 1) != 0;
+    return kind_ == StorageKind::Text ? texts_[row].data == nullptr : (nulls_[row / 64] >> (row % 64) & 1) != 0;
   }
   int64_t Whole(size_t row) const noexcept { return wide_ ? static_cast<int64_t>(numbers_[row]) : narrow_[row]; }
   double Real(size_t row) const noexcept;
   // The smallest and the largest number of a Whole or Real column, as reals;
   // false when it holds no number.
   bool Range(double& smallest, double& largest) const noexcept;
-  std::string_view Text(size_t row) const noexcept { return {texts_[row], lengths_[row]}; }
+  std::string_view Text(size_t row) const noexcept { return {texts_[row].data, texts_[row].size}; }
   StoredValue at(size_t row) const;
 
   void AddNull();
@@ -71,8 +72,14 @@ class ColumnValues {
   bool ranged_ = false;
   double smallest_ = 0, largest_ = 0;
   std::vector<uint64_t> nulls_;    // Whole and Real: a bit per row, set for Null
-  std::vector<const char*> texts_;  // Text: nullptr for Null
-  std::vector<uint32_t> lengths_;
+#pragma pack(push, 4)
+  struct TextRef {
+    const char* data;  // nullptr for Null
+    uint32_t size;
+  };
+#pragma pack(pop)
+  static_assert(sizeof(TextRef) == sizeof(const char*) + sizeof(uint32_t));
+  std::vector<TextRef> texts_;  // Text
 };
 
 struct ParsedColumn {
