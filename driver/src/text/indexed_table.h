@@ -96,7 +96,9 @@ class SortedIndex {
 class IndexedTable {
  public:
   explicit IndexedTable(ParsedTable table)
-      : table_(std::move(table)), indexes_(table_.columns.size()), orders_(table_.columns.size()) {}
+      : table_(std::move(table)), indexes_(table_.columns.size()), orders_(table_.columns.size()) {
+    LayOutRows(table_);
+  }
 
   const ParsedTable& Table() const noexcept { return table_; }
   // Whether lookups can use an index of the column (Binary columns compare

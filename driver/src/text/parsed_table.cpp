@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 namespace vendrel::driver::text {
@@ -25,8 +26,6 @@ StorageKind StorageKindOf(JetType type) {
     default: return StorageKind::Whole;
   }
 }
-
-double ColumnValues::Real(size_t row) const noexcept { return std::bit_cast<double>(numbers_[row]); }
 
 StoredValue ColumnValues::at(size_t row) const {
   if (row >= size_) throw std::out_of_range("ColumnValues::at");
@@ -134,6 +133,35 @@ void ColumnValues::Reserve(size_t rows) {
   }
 }
 
+size_t ColumnValues::CellBytes() const noexcept {
+  switch (kind_) {
+    case StorageKind::Whole: return wide_ ? sizeof(int64_t) : sizeof(int32_t);
+    case StorageKind::Real: return sizeof(uint64_t);
+    case StorageKind::Text: return sizeof(TextRef);
+  }
+  return 0;
+}
+
+void ColumnValues::CopyCells(std::byte* block, size_t stride) const noexcept {
+  auto put = [&](const auto& values) {
+    for (size_t row = 0; row < size_; ++row) std::memcpy(block + row * stride, &values[row], sizeof(values[row]));
+  };
+  if (kind_ == StorageKind::Text)
+    put(texts_);
+  else if (kind_ == StorageKind::Whole && !wide_)
+    put(narrow_);
+  else
+    put(numbers_);
+}
+
+void ColumnValues::UseCells(const std::byte* cells, size_t stride) noexcept {
+  cells_ = cells;
+  stride_ = stride;
+  std::vector<int32_t>().swap(narrow_);
+  std::vector<uint64_t>().swap(numbers_);
+  std::vector<TextRef>().swap(texts_);
+}
+
 size_t ColumnValues::MemoryBytes() const noexcept {
   return narrow_.capacity() * sizeof(int32_t) + numbers_.capacity() * sizeof(uint64_t) +
          nulls_.capacity() * sizeof(uint64_t) +
@@ -153,8 +181,26 @@ size_t ParsedTable::FileSize() const noexcept {
   return size;
 }
 
+void LayOutRows(ParsedTable& table) {
+  if (table.columns.size() < 2 || table.rowCount == 0 || table.rowCells) return;
+  size_t stride = 0;
+  for (const ParsedColumn& c : table.columns) {
+    if (c.values.size() != table.rowCount) return;  // not a finished table
+    stride += c.values.CellBytes();
+  }
+  table.rowCells = std::make_unique_for_overwrite<std::byte[]>(stride * table.rowCount);
+  table.rowCellBytes = stride * table.rowCount;
+  size_t offset = 0;
+  for (ParsedColumn& c : table.columns) {
+    const size_t bytes = c.values.CellBytes();
+    c.values.CopyCells(table.rowCells.get() + offset, stride);
+    c.values.UseCells(table.rowCells.get() + offset, stride);
+    offset += bytes;
+  }
+}
+
 size_t ParsedTable::MemoryBytes() const noexcept {
-  size_t total = sizeof(ParsedTable);
+  size_t total = sizeof(ParsedTable) + rowCellBytes;
   for (const ParsedColumn& c : columns) total += sizeof(ParsedColumn) + c.values.MemoryBytes();
   if (bytes) total += bytes->capacity();
   if (decoded) total += decoded->capacity();

@@ -2,7 +2,10 @@
 // A text table in memory: one typed column per field over the bytes of its
 // file, as the reader leaves it and the virtual table serves it to SQLite.
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <string>
@@ -24,10 +27,21 @@ using StoredValue = std::variant<std::monostate, int64_t, double, std::string_vi
 enum class StorageKind : uint8_t { Whole, Real, Text };
 StorageKind StorageKindOf(JetType type);
 
+#pragma pack(push, 4)
+// A text value as a column holds it: a view of bytes the table keeps alive.
+struct TextRef {
+  const char* data;  // nullptr for Null
+  uint32_t size;
+};
+#pragma pack(pop)
+static_assert(sizeof(TextRef) == sizeof(const char*) + sizeof(uint32_t));
+
 // The values of one column, all of one storage kind, without a per-value
 // allocation: numbers take 8 bytes (4 for whole numbers of 32 bits) and a
-// bit, texts a pointer and a length side by side (a lookup that reads a
-// random row's text misses the cache once for both).
+// bit, texts a pointer and a length side by side. Built a value at a time in
+// vectors of the column's own; a finished table may move the values into
+// cells laid out row by row with the other columns' (UseCells), so that
+// reading a random row reads one or two cache lines, not one per column.
 class ColumnValues {
  public:
   explicit ColumnValues(StorageKind kind = StorageKind::Text) : kind_(kind) {}
@@ -36,14 +50,22 @@ class ColumnValues {
   size_t size() const noexcept { return size_; }
 
   bool IsNull(size_t row) const noexcept {
-    return kind_ == StorageKind::Text ? texts_[row].data == nullptr : (nulls_[row / 64] >> (row % 64) & 1) != 0;
+    return kind_ == StorageKind::Text ? TextAt(row).data == nullptr : (nulls_[row / 64] >> (row % 64) & 1) != 0;
   }
-  int64_t Whole(size_t row) const noexcept { return wide_ ? static_cast<int64_t>(numbers_[row]) : narrow_[row]; }
-  double Real(size_t row) const noexcept;
+  int64_t Whole(size_t row) const noexcept {
+    if (cells_) return wide_ ? CellAt<int64_t>(row) : CellAt<int32_t>(row);
+    return wide_ ? static_cast<int64_t>(numbers_[row]) : narrow_[row];
+  }
+  double Real(size_t row) const noexcept {
+    return std::bit_cast<double>(cells_ ? CellAt<uint64_t>(row) : numbers_[row]);
+  }
   // The smallest and the largest number of a Whole or Real column, as reals;
   // false when it holds no number.
   bool Range(double& smallest, double& largest) const noexcept;
-  std::string_view Text(size_t row) const noexcept { return {texts_[row].data, texts_[row].size}; }
+  std::string_view Text(size_t row) const noexcept {
+    const TextRef text = TextAt(row);
+    return {text.data, text.size};
+  }
   StoredValue at(size_t row) const;
 
   void AddNull();
@@ -58,7 +80,22 @@ class ColumnValues {
   // The memory the values take, their texts' bytes not counted.
   size_t MemoryBytes() const noexcept;
 
+  // The bytes a row's value takes in a cell.
+  size_t CellBytes() const noexcept;
+  // Writes row r's value at `block + r * stride`.
+  void CopyCells(std::byte* block, size_t stride) const noexcept;
+  // Reads the values from cells CopyCells wrote, which must outlive the
+  // column, and lets go of its own; the column takes no more values.
+  void UseCells(const std::byte* cells, size_t stride) noexcept;
+
  private:
+  template <typename T>
+  T CellAt(size_t row) const noexcept {
+    T value;
+    std::memcpy(&value, cells_ + row * stride_, sizeof(T));
+    return value;
+  }
+  TextRef TextAt(size_t row) const noexcept { return cells_ ? CellAt<TextRef>(row) : texts_[row]; }
   void AddNullBit(bool null);
   void Widen();
   void Extend(double d) noexcept;
@@ -72,14 +109,9 @@ class ColumnValues {
   bool ranged_ = false;
   double smallest_ = 0, largest_ = 0;
   std::vector<uint64_t> nulls_;    // Whole and Real: a bit per row, set for Null
-#pragma pack(push, 4)
-  struct TextRef {
-    const char* data;  // nullptr for Null
-    uint32_t size;
-  };
-#pragma pack(pop)
-  static_assert(sizeof(TextRef) == sizeof(const char*) + sizeof(uint32_t));
   std::vector<TextRef> texts_;  // Text
+  const std::byte* cells_ = nullptr;  // once UseCells: row r's value at cells_ + r * stride_
+  size_t stride_ = 0;
 };
 
 struct ParsedColumn {
@@ -98,6 +130,9 @@ struct ParsedTable {
   // The file as its writer wrote it, in the pieces it wrote, when the writer
   // handed the table over (`bytes` is then empty).
   std::deque<std::string> written;
+  // The columns' values row by row, once LayOutRows moved them here.
+  std::unique_ptr<std::byte[]> rowCells;
+  size_t rowCellBytes = 0;
 
   // The file's bytes as the table was made from them, and their size.
   std::vector<std::string_view> FilePieces() const;
@@ -105,5 +140,9 @@ struct ParsedTable {
   // What the table takes in memory, its file's bytes included.
   size_t MemoryBytes() const noexcept;
 };
+
+// Moves the values of a finished table of several columns into cells laid
+// out row by row (ColumnValues::UseCells); the values read the same.
+void LayOutRows(ParsedTable& table);
 
 }  // namespace vendrel::driver::text
