@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -24,19 +25,37 @@ uint64_t HashReal(double d) {
   return Mix(std::bit_cast<uint64_t>(d) ^ 0x5851F42D4C957F2DULL);
 }
 
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+
+// Up to eight bytes of a text from `at` on, the rest of the word zero.
+uint64_t WordAt(std::string_view s, size_t at) {
+  uint64_t word = 0;
+  std::memcpy(&word, s.data() + at, std::min<size_t>(8, s.size() - at));
+  return word;
+}
+
+// The eight bytes with their ASCII capitals lowered, all at once (a byte of
+// 0x80 or above is left as it is).
+uint64_t LowerAscii(uint64_t word) {
+  const uint64_t low = word & 0x7F7F7F7F7F7F7F7FULL;
+  const uint64_t fromA = low + 0x3F3F3F3F3F3F3F3FULL;  // top bit set where a byte is 'A' or above
+  const uint64_t pastZ = low + 0x2525252525252525ULL;  // ... where it is above 'Z'
+  return word | ((fromA & ~pastZ & ~word & kHighBits) >> 2);
+}
+
 bool IsAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
+  for (size_t at = 0; at < s.size(); at += 8)
+    if (WordAt(s, at) & kHighBits) return false;
   return true;
 }
 
-// FNV-1a over the text as its case folding spells it. For ASCII the folding
-// only lowers A to Z, so those texts need no copy.
+// A hash of the text as its case folding spells it, eight bytes at a time.
+// For ASCII the folding only lowers A to Z, so those texts need no copy.
 uint64_t HashFolded(std::string_view folded) {
-  uint64_t h = 0xCBF29CE484222325ULL;
-  for (unsigned char c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
-    h = (h ^ c) * 0x100000001B3ULL;
+  uint64_t h = 0x9E3779B97F4A7C15ULL ^ folded.size();
+  for (size_t at = 0; at < folded.size(); at += 8) {
+    h = (h ^ LowerAscii(WordAt(folded, at))) * 0xBF58476D1CE4E5B9ULL;
+    h ^= h >> 29;
   }
   return Mix(h);
 }
@@ -48,14 +67,16 @@ uint64_t HashText(std::string_view text) {
 
 // Whether the text's case folding is `folded`.
 bool FoldsTo(std::string_view text, std::string_view folded) {
-  if (!IsAscii(text)) return FoldCase(text) == folded;
-  if (text.size() != folded.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != folded[i]) return false;
+  if (text.size() == folded.size()) {
+    for (size_t at = 0; at < text.size(); at += 8) {
+      const uint64_t word = WordAt(text, at);
+      if (word & kHighBits) return FoldCase(text) == folded;
+      if (LowerAscii(word) != WordAt(folded, at)) return false;
+    }
+    return true;
   }
-  return true;
+  // Of another length: equal only by a folding that changes lengths.
+  return !IsAscii(text) && FoldCase(text) == folded;
 }
 
 // The bits of the hash that the slot number does not use.
@@ -85,9 +106,11 @@ LookupKey LookupKey::Text(std::string_view text) {
   LookupKey key;
   key.kind_ = StorageKind::Text;
   if (IsAscii(text)) {
-    key.text_.assign(text);
-    for (char& c : key.text_)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    key.text_.resize(text.size());
+    for (size_t at = 0; at < text.size(); at += 8) {
+      const uint64_t word = LowerAscii(WordAt(text, at));
+      std::memcpy(key.text_.data() + at, &word, std::min<size_t>(8, text.size() - at));
+    }
   } else {
     key.text_ = FoldCase(text);
   }
