@@ -139,24 +139,75 @@ uint64_t ColumnIndex::HashOf(const ColumnValues& values, size_t row) {
   return 0;
 }
 
+namespace {
+
+// At most five entries in eight slots: a key absent from the column is found
+// absent after a few slots, mostly in the cache line of its own slot. One
+// slot at least stays empty, which ends every lookup.
+size_t SlotsFor(size_t entries) { return entries + entries / 2 + entries / 8 + 1; }
+
+}  // namespace
+
 ColumnIndex::ColumnIndex(const ColumnValues& values) {
   const size_t n = values.size();
-  // At most five rows in eight slots: a key absent from the column is found
-  // absent after a few slots, mostly in the cache line of its own slot. One
-  // slot at least stays empty, which ends every lookup.
-  slots_.resize(n + n / 2 + n / 8 + 1);
-  // Rows go in in row order, and each takes the first empty slot from its
-  // home on, so the rows of one key follow each other in row order.
+  // First the rows grouped by their whole hash, each group a list of its rows
+  // in row order, in a table that grows with the hashes found (a column of
+  // few values takes little while it is built).
+  constexpr uint32_t kEnd = UINT32_MAX;
+  struct Building {
+    uint64_t hash = 0;
+    uint32_t first = kEnd, last = kEnd;
+  };
+  std::vector<Building> building(SlotsFor(std::min<size_t>(n, 1024)));
+  std::vector<uint32_t> nextRow(n, kEnd);
+  size_t distinct = 0;
+  auto place = [](std::vector<Building>& table, uint64_t hash) -> Building& {
+    size_t at = HomeOf(hash, table.size());
+    while (table[at].first != kEnd && table[at].hash != hash) at = at + 1 == table.size() ? 0 : at + 1;
+    return table[at];
+  };
   for (size_t r = 0; r < n; ++r) {
     if (values.IsNull(r)) continue;
     const uint64_t hash = HashOf(values, r);
-    size_t at = HomeOf(hash);
-    while (slots_[at].row != kEmpty) at = at + 1 == slots_.size() ? 0 : at + 1;
-    slots_[at] = {static_cast<uint32_t>(r), CheckOf(hash)};
+    const auto row = static_cast<uint32_t>(r);
+    Building* b = &place(building, hash);
+    if (b->first != kEnd) {
+      nextRow[b->last] = row;
+      b->last = row;
+      continue;
+    }
+    if (SlotsFor(distinct + 1) > building.size()) {
+      std::vector<Building> grown(SlotsFor(2 * (distinct + 1)));
+      for (const Building& old : building)
+        if (old.first != kEnd) place(grown, old.hash) = old;
+      building = std::move(grown);
+      b = &place(building, hash);
+    }
+    *b = {hash, row, row};
+    ++distinct;
   }
+  // Then the slots for the distinct hashes, and the groups' rows.
+  slots_.resize(SlotsFor(distinct));
+  for (const Building& b : building) {
+    if (b.first == kEnd) continue;
+    Slot slot{b.first, CheckOf(b.hash)};
+    if (b.first != b.last) {
+      slot.rows = kGroup | static_cast<uint32_t>(groups_.size());
+      groups_.push_back(0);
+      const size_t size = groups_.size() - 1;
+      for (uint32_t row = b.first; row != kEnd; row = nextRow[row]) groups_.push_back(row);
+      groups_[size] = static_cast<uint32_t>(groups_.size() - size - 1);
+    }
+    size_t at = HomeOf(b.hash, slots_.size());
+    while (slots_[at].rows != kEmpty) at = at + 1 == slots_.size() ? 0 : at + 1;
+    slots_[at] = slot;
+  }
+  groups_.shrink_to_fit();
 }
 
-IndexProbe ColumnIndex::Start(const LookupKey& key) const noexcept { return {HomeOf(key.Hash()), CheckOf(key.Hash())}; }
+IndexProbe ColumnIndex::Start(const LookupKey& key) const noexcept {
+  return {HomeOf(key.Hash(), slots_.size()), CheckOf(key.Hash())};
+}
 
 // ---------------------------------------------------------------- SortedIndex
 
@@ -189,7 +240,7 @@ std::span<const uint32_t> SortedIndex::Between(const ColumnValues& values, doubl
 
 bool IndexedTable::Indexable(size_t column) const {
   return column < table_.columns.size() && table_.columns[column].def.type != JetType::Binary &&
-         table_.rowCount < std::numeric_limits<uint32_t>::max();
+         table_.rowCount < ColumnIndex::kMaxRows;
 }
 
 const ColumnIndex& IndexedTable::IndexOf(size_t column) const {

@@ -6,11 +6,31 @@
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace vendrel::driver::text {
 
 namespace {
 constexpr const char* kEmptyText = "";
+// Smaller blocks come from the allocator: a table of a few rows takes a few
+// bytes, not a page a column.
+constexpr size_t kMappedFrom = 16 * 1024;
+}
+
+void PageRelease::operator()(void* p) const noexcept {
+  if (bytes < kMappedFrom)
+    ::operator delete(p);
+  else
+    ::munmap(p, bytes);
+}
+
+std::unique_ptr<std::byte[], PageRelease> MapPages(size_t bytes) {
+  if (bytes < kMappedFrom) return {static_cast<std::byte*>(::operator new(bytes)), PageRelease{bytes}};
+  void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  return {static_cast<std::byte*>(p), PageRelease{bytes}};
 }
 
 StorageKind StorageKindOf(JetType type) {
@@ -57,10 +77,9 @@ void ColumnValues::AddNull() {
 }
 
 void ColumnValues::Widen() {
-  numbers_.reserve(narrow_.capacity());
-  for (int32_t n : narrow_) numbers_.push_back(static_cast<uint64_t>(static_cast<int64_t>(n)));
+  for (size_t row = 0; row < narrow_.size(); ++row)
+    numbers_.push_back(static_cast<uint64_t>(static_cast<int64_t>(narrow_[row])));
   narrow_.clear();
-  narrow_.shrink_to_fit();
   wide_ = true;
 }
 
@@ -122,15 +141,7 @@ void ColumnValues::WholesToReals(double divisor) {
 }
 
 void ColumnValues::Reserve(size_t rows) {
-  if (kind_ == StorageKind::Text) {
-    texts_.reserve(rows);
-  } else {
-    if (kind_ == StorageKind::Whole && !wide_)
-      narrow_.reserve(rows);
-    else
-      numbers_.reserve(rows);
-    nulls_.reserve(rows / 64 + 1);
-  }
+  if (kind_ != StorageKind::Text) nulls_.reserve(rows / 64 + 1);
 }
 
 size_t ColumnValues::CellBytes() const noexcept {
@@ -142,30 +153,31 @@ size_t ColumnValues::CellBytes() const noexcept {
   return 0;
 }
 
-void ColumnValues::CopyCells(std::byte* block, size_t stride) const noexcept {
-  auto put = [&](const auto& values) {
-    for (size_t row = 0; row < size_; ++row) std::memcpy(block + row * stride, &values[row], sizeof(values[row]));
+void ColumnValues::MoveChunkToCells(size_t chunk, std::byte* block, size_t stride) noexcept {
+  auto move = [&](auto& values) {
+    const size_t first = chunk * kChunkRows;
+    const size_t end = std::min(size_, first + kChunkRows);
+    for (size_t row = first; row < end; ++row) std::memcpy(block + row * stride, &values[row], sizeof(values[row]));
+    values.ReleaseChunk(chunk);
   };
   if (kind_ == StorageKind::Text)
-    put(texts_);
+    move(texts_);
   else if (kind_ == StorageKind::Whole && !wide_)
-    put(narrow_);
+    move(narrow_);
   else
-    put(numbers_);
+    move(numbers_);
 }
 
 void ColumnValues::UseCells(const std::byte* cells, size_t stride) noexcept {
   cells_ = cells;
   stride_ = stride;
-  std::vector<int32_t>().swap(narrow_);
-  std::vector<uint64_t>().swap(numbers_);
-  std::vector<TextRef>().swap(texts_);
+  narrow_.clear();
+  numbers_.clear();
+  texts_.clear();
 }
 
 size_t ColumnValues::MemoryBytes() const noexcept {
-  return narrow_.capacity() * sizeof(int32_t) + numbers_.capacity() * sizeof(uint64_t) +
-         nulls_.capacity() * sizeof(uint64_t) +
-         texts_.capacity() * sizeof(TextRef);
+  return narrow_.MemoryBytes() + numbers_.MemoryBytes() + nulls_.capacity() * sizeof(uint64_t) + texts_.MemoryBytes();
 }
 
 std::vector<std::string_view> ParsedTable::FilePieces() const {
@@ -188,15 +200,22 @@ void LayOutRows(ParsedTable& table) {
     if (c.values.size() != table.rowCount) return;  // not a finished table
     stride += c.values.CellBytes();
   }
-  table.rowCells = std::make_unique_for_overwrite<std::byte[]>(stride * table.rowCount);
+  table.rowCells = MapPages(stride * table.rowCount);
   table.rowCellBytes = stride * table.rowCount;
+  // A chunk of rows at a time, freeing the columns' own chunks as it goes:
+  // the table never holds its values twice over.
+  std::vector<size_t> offsets;
   size_t offset = 0;
-  for (ParsedColumn& c : table.columns) {
-    const size_t bytes = c.values.CellBytes();
-    c.values.CopyCells(table.rowCells.get() + offset, stride);
-    c.values.UseCells(table.rowCells.get() + offset, stride);
-    offset += bytes;
+  for (const ParsedColumn& c : table.columns) {
+    offsets.push_back(offset);
+    offset += c.values.CellBytes();
   }
+  const size_t chunks = (table.rowCount + ColumnValues::kChunkRows - 1) / ColumnValues::kChunkRows;
+  for (size_t chunk = 0; chunk < chunks; ++chunk)
+    for (size_t i = 0; i < table.columns.size(); ++i)
+      table.columns[i].values.MoveChunkToCells(chunk, table.rowCells.get() + offsets[i], stride);
+  for (size_t i = 0; i < table.columns.size(); ++i)
+    table.columns[i].values.UseCells(table.rowCells.get() + offsets[i], stride);
 }
 
 size_t ParsedTable::MemoryBytes() const noexcept {

@@ -2,6 +2,7 @@
 // A text table in memory: one typed column per field over the bytes of its
 // file, as the reader leaves it and the virtual table serves it to SQLite.
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -35,6 +37,69 @@ struct TextRef {
 };
 #pragma pack(pop)
 static_assert(sizeof(TextRef) == sizeof(const char*) + sizeof(uint32_t));
+
+// Memory of its own pages, handed back to the system as soon as it is
+// freed: what the allocator frees it may keep, and a table that moves its
+// values keeps them twice over while it does.
+struct PageRelease {
+  size_t bytes = 0;
+  void operator()(void* p) const noexcept;
+};
+std::unique_ptr<std::byte[], PageRelease> MapPages(size_t bytes);
+
+// A growing array that never copies to grow (beyond its first, small
+// chunk) and lets go of its chunks one at a time.
+template <typename T>
+class ChunkedArray {
+ public:
+  static constexpr size_t kChunkShift = 13;
+  static constexpr size_t kChunk = size_t{1} << kChunkShift;  // values a chunk
+
+  size_t size() const noexcept { return size_; }
+  const T& operator[](size_t i) const noexcept { return At(i); }
+  T& operator[](size_t i) noexcept { return At(i); }
+
+  void push_back(const T& value) {
+    if (size_ < kChunk) {
+      if (size_ == firstCapacity_) GrowFirstChunk();
+    } else if ((size_ & (kChunk - 1)) == 0) {
+      chunks_.push_back(MapPages(kChunk * sizeof(T)));
+    }
+    At(size_++) = value;
+  }
+  // Frees one chunk; its values must not be read again.
+  void ReleaseChunk(size_t chunk) noexcept { chunks_[chunk].reset(); }
+  void clear() noexcept {
+    chunks_.clear();
+    size_ = firstCapacity_ = 0;
+  }
+  size_t MemoryBytes() const noexcept {
+    size_t bytes = chunks_.capacity() * sizeof(chunks_[0]);
+    for (size_t k = 0; k < chunks_.size(); ++k)
+      if (chunks_[k]) bytes += (k == 0 ? firstCapacity_ : kChunk) * sizeof(T);
+    return bytes;
+  }
+
+ private:
+  T& At(size_t i) const noexcept {
+    return reinterpret_cast<T*>(chunks_[i >> kChunkShift].get())[i & (kChunk - 1)];
+  }
+  void GrowFirstChunk() {
+    const size_t capacity = std::min(kChunk, std::max<size_t>(16, firstCapacity_ * 2));
+    auto grown = MapPages(capacity * sizeof(T));
+    if (size_ > 0) std::memcpy(grown.get(), chunks_[0].get(), size_ * sizeof(T));
+    if (chunks_.empty())
+      chunks_.push_back(std::move(grown));
+    else
+      chunks_[0] = std::move(grown);
+    firstCapacity_ = capacity;
+  }
+
+  static_assert(std::is_trivially_copyable_v<T>);
+  std::vector<std::unique_ptr<std::byte[], PageRelease>> chunks_;
+  size_t size_ = 0;
+  size_t firstCapacity_ = 0;
+};
 
 // The values of one column, all of one storage kind, without a per-value
 // allocation: numbers take 8 bytes (4 for whole numbers of 32 bits) and a
@@ -82,10 +147,12 @@ class ColumnValues {
 
   // The bytes a row's value takes in a cell.
   size_t CellBytes() const noexcept;
-  // Writes row r's value at `block + r * stride`.
-  void CopyCells(std::byte* block, size_t stride) const noexcept;
-  // Reads the values from cells CopyCells wrote, which must outlive the
-  // column, and lets go of its own; the column takes no more values.
+  static constexpr size_t kChunkRows = ChunkedArray<TextRef>::kChunk;
+  // Writes the values of the rows of one chunk of the column's own, row r's
+  // at `block + r * stride`, and frees the chunk.
+  void MoveChunkToCells(size_t chunk, std::byte* block, size_t stride) noexcept;
+  // Reads the values from the cells every chunk moved to, which must outlive
+  // the column; the column takes no more values.
   void UseCells(const std::byte* cells, size_t stride) noexcept;
 
  private:
@@ -104,12 +171,12 @@ class ColumnValues {
   size_t size_ = 0;
   // Whole: 4 bytes a number while every one fits them, else 8.
   bool wide_ = false;
-  std::vector<int32_t> narrow_;
-  std::vector<uint64_t> numbers_;  // Whole when wide: the number; Real: the bits of the double
+  ChunkedArray<int32_t> narrow_;
+  ChunkedArray<uint64_t> numbers_;  // Whole when wide: the number; Real: the bits of the double
   bool ranged_ = false;
   double smallest_ = 0, largest_ = 0;
   std::vector<uint64_t> nulls_;    // Whole and Real: a bit per row, set for Null
-  std::vector<TextRef> texts_;  // Text
+  ChunkedArray<TextRef> texts_;  // Text
   const std::byte* cells_ = nullptr;  // once UseCells: row r's value at cells_ + r * stride_
   size_t stride_ = 0;
 };
@@ -131,7 +198,7 @@ struct ParsedTable {
   // handed the table over (`bytes` is then empty).
   std::deque<std::string> written;
   // The columns' values row by row, once LayOutRows moved them here.
-  std::unique_ptr<std::byte[]> rowCells;
+  std::unique_ptr<std::byte[], PageRelease> rowCells;
   size_t rowCellBytes = 0;
 
   // The file's bytes as the table was made from them, and their size.
