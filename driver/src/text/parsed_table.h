@@ -60,11 +60,8 @@ class ChunkedArray {
   T& operator[](size_t i) noexcept { return At(i); }
 
   void push_back(const T& value) {
-    if (size_ < kChunk) {
-      if (size_ == firstCapacity_) GrowFirstChunk();
-    } else if ((size_ & (kChunk - 1)) == 0) {
-      chunks_.push_back(MapPages(kChunk * sizeof(T)));
-    }
+    if ((size_ & (kChunk - 1)) == 0 || size_ == firstCapacity_) [[unlikely]]
+      MakeRoom();
     At(size_++) = value;
   }
   // Frees one chunk; its values must not be read again.
@@ -83,6 +80,14 @@ class ChunkedArray {
  private:
   T& At(size_t i) const noexcept {
     return reinterpret_cast<T*>(chunks_[i >> kChunkShift].get())[i & (kChunk - 1)];
+  }
+  // Room for one more value: a larger first chunk, or a chunk after the last.
+  [[gnu::noinline]] void MakeRoom() {
+    if (size_ >= kChunk) {
+      if ((size_ & (kChunk - 1)) == 0) chunks_.push_back(MapPages(kChunk * sizeof(T)));
+      return;
+    }
+    if (size_ == firstCapacity_) GrowFirstChunk();
   }
   void GrowFirstChunk() {
     const size_t capacity = std::min(kChunk, std::max<size_t>(16, firstCapacity_ * 2));
