@@ -52,7 +52,7 @@ std::unique_ptr<std::byte[], PageRelease> MapPages(size_t bytes);
 template <typename T>
 class ChunkedArray {
  public:
-  static constexpr size_t kChunkShift = 13;
+  static constexpr size_t kChunkShift = 15;
   static constexpr size_t kChunk = size_t{1} << kChunkShift;  // values a chunk
 
   size_t size() const noexcept { return size_; }
