@@ -266,7 +266,8 @@ TEST(TextTable, ValuesLaidOutRowByRowReadAsTheirColumnsHeldThem) {
     data += std::to_string(row - 150) + "\t";
     data += row % 7 == 0 ? "" : std::to_string(int64_t{1} << 40 | row);
     data += "\t" + std::to_string(row) + ".5\t";
-    data += row % 5 == 0 ? "" : row % 5 == 1 ? "\"\"" : "t" + std::to_string(row);
+    // Null, empty, and texts of every length around what a cell holds itself.
+    data += row % 5 == 0 ? "" : row % 5 == 1 ? "\"\"" : std::string(static_cast<size_t>(row % 17), 'x') + "t";
     data += "\t" + std::to_string(1 + row % 12) + "/1/2001\r\n";
   }
   ParsedTable t = ParseDelimitedText(data, Guessed(), "t.txt");

@@ -124,6 +124,7 @@ void ColumnValues::AddReal(double d) {
 }
 
 void ColumnValues::AddText(std::string_view text) {
+  if (text.size() >= (size_t{1} << 31)) throw std::length_error("a text value of 2 GiB or more");
   texts_.push_back({text.data() ? text.data() : kEmptyText, static_cast<uint32_t>(text.size())});
   ++size_;
 }
@@ -160,9 +161,21 @@ void ColumnValues::MoveChunkToCells(size_t chunk, std::byte* block, size_t strid
     for (size_t row = first; row < end; ++row) std::memcpy(block + row * stride, &values[row], sizeof(values[row]));
     values.ReleaseChunk(chunk);
   };
-  if (kind_ == StorageKind::Text)
-    move(texts_);
-  else if (kind_ == StorageKind::Whole && !wide_)
+  if (kind_ == StorageKind::Text) {
+    const size_t first = chunk * kChunkRows;
+    const size_t end = std::min(size_, first + kChunkRows);
+    for (size_t row = first; row < end; ++row) {
+      const TextRef text = texts_[row];
+      std::byte* cell = block + row * stride;
+      if (text.data && text.size <= kInlineMark) {
+        std::memcpy(cell, text.data, text.size);
+        cell[kInlineMark] = static_cast<std::byte>(kInline | text.size);
+      } else {
+        std::memcpy(cell, &text, sizeof(text));
+      }
+    }
+    texts_.ReleaseChunk(chunk);
+  } else if (kind_ == StorageKind::Whole && !wide_)
     move(narrow_);
   else
     move(numbers_);

@@ -37,6 +37,9 @@ struct TextRef {
 };
 #pragma pack(pop)
 static_assert(sizeof(TextRef) == sizeof(const char*) + sizeof(uint32_t));
+// A cell tells a text held in it by the top byte of `size`, which no text
+// reaches (AddText refuses texts of 2 GiB or more).
+static_assert(std::endian::native == std::endian::little);
 
 // Memory of its own pages, handed back to the system as soon as it is
 // freed: what the allocator frees it may keep, and a table that moves its
@@ -167,7 +170,17 @@ class ColumnValues {
     std::memcpy(&value, cells_ + row * stride_, sizeof(T));
     return value;
   }
-  TextRef TextAt(size_t row) const noexcept { return cells_ ? CellAt<TextRef>(row) : texts_[row]; }
+  TextRef TextAt(size_t row) const noexcept {
+    if (!cells_) return texts_[row];
+    // A short text lies in its cell itself (the cell's last byte says so and
+    // gives its length), which spares a lookup reading its bytes elsewhere.
+    const std::byte* cell = cells_ + row * stride_;
+    const auto mark = static_cast<uint8_t>(cell[kInlineMark]);
+    if (mark & kInline) return {reinterpret_cast<const char*>(cell), static_cast<uint32_t>(mark & ~kInline)};
+    return CellAt<TextRef>(row);
+  }
+  static constexpr size_t kInlineMark = sizeof(TextRef) - 1;  // the top byte of `size`
+  static constexpr uint8_t kInline = 0x80;
   void AddNullBit(bool null);
   void Widen();
   void Extend(double d) noexcept;
