@@ -256,6 +256,44 @@ TEST(TextTable, DeclaredWholeNumberColumnsWidenInsteadOfFailing) {
   EXPECT_EQ(RealAt(t, 0, 2), 1E20);
 }
 
+TEST(TextTable, ValuesLaidOutRowByRowReadAsTheirColumnsHeldThem) {
+  // A small whole number, one that needs 64 bits, a real, a text with Null
+  // and empty values, and a date: every kind of cell and both widths.
+  std::string data = "Small\tWide\tReal\tText\tWhen\r\n";
+  // Rows over several chunks of the columns' own storage.
+  constexpr int kRows = 70000;
+  for (int row = 0; row < kRows; ++row) {
+    data += std::to_string(row - 150) + "\t";
+    data += row % 7 == 0 ? "" : std::to_string(int64_t{1} << 40 | row);
+    data += "\t" + std::to_string(row) + ".5\t";
+    // Null, empty, and texts of every length around what a cell holds itself.
+    data += row % 5 == 0 ? "" : row % 5 == 1 ? "\"\"" : std::string(static_cast<size_t>(row % 17), 'x') + "t";
+    data += "\t" + std::to_string(1 + row % 12) + "/1/2001\r\n";
+  }
+  ParsedTable t = ParseDelimitedText(data, Guessed(), "t.txt");
+  ASSERT_EQ(t.rowCount, static_cast<size_t>(kRows));
+  ASSERT_EQ(t.columns.size(), 5u);
+  EXPECT_EQ(t.columns[0].values.CellBytes(), 4u);
+  EXPECT_EQ(t.columns[1].values.CellBytes(), 8u);
+  EXPECT_EQ(t.columns[2].values.Kind(), StorageKind::Real);
+  EXPECT_EQ(t.columns[3].values.Kind(), StorageKind::Text);
+  std::vector<std::vector<StoredValue>> before(t.columns.size());
+  for (size_t c = 0; c < t.columns.size(); ++c)
+    for (size_t r = 0; r < t.rowCount; ++r) before[c].push_back(t.columns[c].values.at(r));
+  LayOutRows(t);
+  ASSERT_NE(t.rowCells, nullptr);
+  for (size_t c = 0; c < t.columns.size(); ++c)
+    for (size_t r = 0; r < t.rowCount; ++r) {
+      const ColumnValues& values = t.columns[c].values;
+      EXPECT_EQ(values.at(r), before[c][r]) << "column " << c << " row " << r;
+      EXPECT_EQ(values.IsNull(r), std::holds_alternative<std::monostate>(before[c][r])) << "column " << c << " row " << r;
+    }
+  double smallest = 0, largest = 0;
+  ASSERT_TRUE(t.columns[0].values.Range(smallest, largest));
+  EXPECT_EQ(smallest, -150);
+  EXPECT_EQ(largest, kRows - 151);
+}
+
 TEST(TextTable, ColumnNamesFromHeaderOrPosition) {
   // Empty and repeated names are named by position, as columns without a header are.
   ParsedTable t = ParseDelimitedText("A\t\ta\tB\r\n1\t2\t3\t4\r\n", Guessed(), "t.txt");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -24,19 +25,37 @@ uint64_t HashReal(double d) {
   return Mix(std::bit_cast<uint64_t>(d) ^ 0x5851F42D4C957F2DULL);
 }
 
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+
+// Up to eight bytes of a text from `at` on, the rest of the word zero.
+uint64_t WordAt(std::string_view s, size_t at) {
+  uint64_t word = 0;
+  std::memcpy(&word, s.data() + at, std::min<size_t>(8, s.size() - at));
+  return word;
+}
+
+// The eight bytes with their ASCII capitals lowered, all at once (a byte of
+// 0x80 or above is left as it is).
+uint64_t LowerAscii(uint64_t word) {
+  const uint64_t low = word & 0x7F7F7F7F7F7F7F7FULL;
+  const uint64_t fromA = low + 0x3F3F3F3F3F3F3F3FULL;  // top bit set where a byte is 'A' or above
+  const uint64_t pastZ = low + 0x2525252525252525ULL;  // ... where it is above 'Z'
+  return word | ((fromA & ~pastZ & ~word & kHighBits) >> 2);
+}
+
 bool IsAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
+  for (size_t at = 0; at < s.size(); at += 8)
+    if (WordAt(s, at) & kHighBits) return false;
   return true;
 }
 
-// FNV-1a over the text as its case folding spells it. For ASCII the folding
-// only lowers A to Z, so those texts need no copy.
+// A hash of the text as its case folding spells it, eight bytes at a time.
+// For ASCII the folding only lowers A to Z, so those texts need no copy.
 uint64_t HashFolded(std::string_view folded) {
-  uint64_t h = 0xCBF29CE484222325ULL;
-  for (unsigned char c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
-    h = (h ^ c) * 0x100000001B3ULL;
+  uint64_t h = 0x9E3779B97F4A7C15ULL ^ folded.size();
+  for (size_t at = 0; at < folded.size(); at += 8) {
+    h = (h ^ LowerAscii(WordAt(folded, at))) * 0xBF58476D1CE4E5B9ULL;
+    h ^= h >> 29;
   }
   return Mix(h);
 }
@@ -48,18 +67,20 @@ uint64_t HashText(std::string_view text) {
 
 // Whether the text's case folding is `folded`.
 bool FoldsTo(std::string_view text, std::string_view folded) {
-  if (!IsAscii(text)) return FoldCase(text) == folded;
-  if (text.size() != folded.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != folded[i]) return false;
+  if (text.size() == folded.size()) {
+    for (size_t at = 0; at < text.size(); at += 8) {
+      const uint64_t word = WordAt(text, at);
+      if (word & kHighBits) return FoldCase(text) == folded;
+      if (LowerAscii(word) != WordAt(folded, at)) return false;
+    }
+    return true;
   }
-  return true;
+  // Of another length: equal only by a folding that changes lengths.
+  return !IsAscii(text) && FoldCase(text) == folded;
 }
 
-// The bits of the hash that the bucket number does not use.
-uint8_t TagOf(uint64_t hash) { return static_cast<uint8_t>(hash >> 56); }
+// The bits of the hash that the slot number does not use.
+uint32_t CheckOf(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
 
 }  // namespace
 
@@ -85,9 +106,11 @@ LookupKey LookupKey::Text(std::string_view text) {
   LookupKey key;
   key.kind_ = StorageKind::Text;
   if (IsAscii(text)) {
-    key.text_.assign(text);
-    for (char& c : key.text_)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    key.text_.resize(text.size());
+    for (size_t at = 0; at < text.size(); at += 8) {
+      const uint64_t word = LowerAscii(WordAt(text, at));
+      std::memcpy(key.text_.data() + at, &word, std::min<size_t>(8, text.size() - at));
+    }
   } else {
     key.text_ = FoldCase(text);
   }
@@ -116,45 +139,74 @@ uint64_t ColumnIndex::HashOf(const ColumnValues& values, size_t row) {
   return 0;
 }
 
+namespace {
+
+// At most five entries in eight slots: a key absent from the column is found
+// absent after a few slots, mostly in the cache line of its own slot. One
+// slot at least stays empty, which ends every lookup.
+size_t SlotsFor(size_t entries) { return entries + entries / 2 + entries / 8 + 1; }
+
+}  // namespace
+
 ColumnIndex::ColumnIndex(const ColumnValues& values) {
   const size_t n = values.size();
-  // About two rows a bucket: a lookup reads a few more rows, the index takes
-  // half the memory of one bucket a row.
-  size_t buckets = 1;
-  while (buckets * 2 < n) buckets <<= 1;
-  mask_ = buckets - 1;
-
-  // Counting sort of the rows by bucket keeps each bucket in row order; the
-  // hashes are made twice rather than kept.
-  starts_.assign(buckets + 1, 0);
-  size_t present = 0;
-  for (size_t r = 0; r < n; ++r) {
-    if (values.IsNull(r)) continue;
-    ++starts_[(HashOf(values, r) & mask_) + 1];
-    ++present;
-  }
-  for (size_t b = 0; b < buckets; ++b) starts_[b + 1] += starts_[b];
-  rows_.resize(present);
-  tags_.resize(present);
-  // Each bucket's start moves up as it fills, and is put back after.
+  // First the rows grouped by their whole hash, each group a list of its rows
+  // in row order, in a table that grows with the hashes found (a column of
+  // few values takes little while it is built).
+  constexpr uint32_t kEnd = UINT32_MAX;
+  struct Building {
+    uint64_t hash = 0;
+    uint32_t first = kEnd, last = kEnd;
+  };
+  std::vector<Building> building(SlotsFor(std::min<size_t>(n, 1024)));
+  std::vector<uint32_t> nextRow(n, kEnd);
+  size_t distinct = 0;
+  auto place = [](std::vector<Building>& table, uint64_t hash) -> Building& {
+    size_t at = HomeOf(hash, table.size());
+    while (table[at].first != kEnd && table[at].hash != hash) at = at + 1 == table.size() ? 0 : at + 1;
+    return table[at];
+  };
   for (size_t r = 0; r < n; ++r) {
     if (values.IsNull(r)) continue;
     const uint64_t hash = HashOf(values, r);
-    const uint32_t at = starts_[hash & mask_]++;
-    rows_[at] = static_cast<uint32_t>(r);
-    tags_[at] = TagOf(hash);
+    const auto row = static_cast<uint32_t>(r);
+    Building* b = &place(building, hash);
+    if (b->first != kEnd) {
+      nextRow[b->last] = row;
+      b->last = row;
+      continue;
+    }
+    if (SlotsFor(distinct + 1) > building.size()) {
+      std::vector<Building> grown(SlotsFor(2 * (distinct + 1)));
+      for (const Building& old : building)
+        if (old.first != kEnd) place(grown, old.hash) = old;
+      building = std::move(grown);
+      b = &place(building, hash);
+    }
+    *b = {hash, row, row};
+    ++distinct;
   }
-  for (size_t b = buckets; b > 0; --b) starts_[b] = starts_[b - 1];
-  starts_[0] = 0;
+  // Then the slots for the distinct hashes, and the groups' rows.
+  slots_.resize(SlotsFor(distinct));
+  for (const Building& b : building) {
+    if (b.first == kEnd) continue;
+    Slot slot{b.first, CheckOf(b.hash)};
+    if (b.first != b.last) {
+      slot.rows = kGroup | static_cast<uint32_t>(groups_.size());
+      groups_.push_back(0);
+      const size_t size = groups_.size() - 1;
+      for (uint32_t row = b.first; row != kEnd; row = nextRow[row]) groups_.push_back(row);
+      groups_[size] = static_cast<uint32_t>(groups_.size() - size - 1);
+    }
+    size_t at = HomeOf(b.hash, slots_.size());
+    while (slots_[at].rows != kEmpty) at = at + 1 == slots_.size() ? 0 : at + 1;
+    slots_[at] = slot;
+  }
+  groups_.shrink_to_fit();
 }
 
-Bucket ColumnIndex::Candidates(const LookupKey& key) const {
-  const size_t b = key.Hash() & mask_;
-  return {{rows_.data() + starts_[b], rows_.data() + starts_[b + 1]}, tags_.data() + starts_[b], TagOf(key.Hash())};
-}
-
-size_t ColumnIndex::MemoryBytes() const noexcept {
-  return starts_.capacity() * sizeof(uint32_t) + rows_.capacity() * sizeof(uint32_t) + tags_.capacity();
+IndexProbe ColumnIndex::Start(const LookupKey& key) const noexcept {
+  return {HomeOf(key.Hash(), slots_.size()), CheckOf(key.Hash())};
 }
 
 // ---------------------------------------------------------------- SortedIndex
@@ -188,7 +240,7 @@ std::span<const uint32_t> SortedIndex::Between(const ColumnValues& values, doubl
 
 bool IndexedTable::Indexable(size_t column) const {
   return column < table_.columns.size() && table_.columns[column].def.type != JetType::Binary &&
-         table_.rowCount < std::numeric_limits<uint32_t>::max();
+         table_.rowCount < ColumnIndex::kMaxRows;
 }
 
 const ColumnIndex& IndexedTable::IndexOf(size_t column) const {

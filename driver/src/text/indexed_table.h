@@ -33,35 +33,72 @@ class LookupKey {
   uint64_t hash_ = 0;
 };
 
-// The rows of one bucket of a ColumnIndex, with a byte of each row's hash:
-// a row whose byte differs from the key's cannot hold the key, which spares
-// reading its value (in a large table, a cache miss or three).
-struct Bucket {
-  std::span<const uint32_t> rows;
-  const uint8_t* tags = nullptr;  // one per row of `rows`
-  uint8_t tag = 0;
-
-  bool MayHold(size_t i) const noexcept { return tags[i] == tag; }
+// A lookup of one key in a ColumnIndex: the slots from the key's own on, up
+// to the first empty one, and the rest of a group of rows found on the way.
+struct IndexProbe {
+  size_t slot = 0;
+  uint32_t check = 0;  // the key's hash bits that a slot keeps beside its rows
+  const uint32_t* group = nullptr;
+  uint32_t groupLeft = 0;
 };
 
-// The rows of a column grouped by the hash of their values; Null rows are left out.
+// The rows of a column by the hash of their values, Null rows left out: an
+// open-addressed table with a slot for each distinct hash, holding more bits
+// of the hash and its row, or for a hash of several rows the place of its
+// rows (in row order) in a second array. A lookup usually reads one cache
+// line of the slots, one of the group for a key of several rows, and the
+// value of a row only when its bits agree with the key's.
 class ColumnIndex {
  public:
   explicit ColumnIndex(const ColumnValues& values);
 
-  // The rows that may hold the key, in row order; those that do are the ones
-  // the key Matches.
-  Bucket Candidates(const LookupKey& key) const;
-  size_t MemoryBytes() const noexcept;
+  IndexProbe Start(const LookupKey& key) const noexcept;
+  // The next row that may hold the probe's key, in row order; false when
+  // there is none. Those that do hold it are the ones the key Matches.
+  bool NextCandidate(IndexProbe& probe, uint32_t& row) const noexcept {
+    if (probe.groupLeft > 0) {
+      --probe.groupLeft;
+      row = *probe.group++;
+      return true;
+    }
+    for (;;) {
+      const Slot slot = slots_[probe.slot];
+      if (slot.rows == kEmpty) return false;
+      probe.slot = probe.slot + 1 == slots_.size() ? 0 : probe.slot + 1;
+      if (slot.check != probe.check) continue;
+      if ((slot.rows & kGroup) == 0) {
+        row = slot.rows;
+        return true;
+      }
+      // A group: its size, then its rows.
+      const uint32_t* group = groups_.data() + (slot.rows & ~kGroup);
+      probe.groupLeft = group[0] - 1;
+      probe.group = group + 2;
+      row = group[1];
+      return true;
+    }
+  }
+  size_t MemoryBytes() const noexcept {
+    return slots_.capacity() * sizeof(Slot) + groups_.capacity() * sizeof(uint32_t);
+  }
+  // Tables of more rows than this are not indexed.
+  static constexpr size_t kMaxRows = size_t{1} << 31;
 
   // The hash a value of the column has, consistent with LookupKey.
   static uint64_t HashOf(const ColumnValues& values, size_t row);
 
  private:
-  uint64_t mask_ = 0;
-  std::vector<uint32_t> starts_;  // bucket b holds rows_[starts_[b], starts_[b + 1])
-  std::vector<uint32_t> rows_;
-  std::vector<uint8_t> tags_;  // TagOf the hash of each row of rows_
+  static constexpr uint32_t kEmpty = UINT32_MAX;
+  static constexpr uint32_t kGroup = uint32_t{1} << 31;  // `rows` is a place in groups_
+  struct Slot {
+    uint32_t rows = kEmpty;  // a row, or kGroup and a place in groups_
+    uint32_t check = 0;
+  };
+  static size_t HomeOf(uint64_t hash, size_t slots) noexcept {
+    return static_cast<size_t>((static_cast<uint64_t>(static_cast<uint32_t>(hash)) * slots) >> 32);
+  }
+  std::vector<Slot> slots_;
+  std::vector<uint32_t> groups_;
 };
 
 // The non-Null rows of a numeric column in the order of their values.
@@ -81,7 +118,9 @@ class SortedIndex {
 class IndexedTable {
  public:
   explicit IndexedTable(ParsedTable table)
-      : table_(std::move(table)), indexes_(table_.columns.size()), orders_(table_.columns.size()) {}
+      : table_(std::move(table)), indexes_(table_.columns.size()), orders_(table_.columns.size()) {
+    LayOutRows(table_);
+  }
 
   const ParsedTable& Table() const noexcept { return table_; }
   // Whether lookups can use an index of the column (Binary columns compare

@@ -4,12 +4,33 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace vendrel::driver::text {
 
 namespace {
 constexpr const char* kEmptyText = "";
+// Smaller blocks come from the allocator: a table of a few rows takes a few
+// bytes, not a page a column.
+constexpr size_t kMappedFrom = 16 * 1024;
+}
+
+void PageRelease::operator()(void* p) const noexcept {
+  if (bytes < kMappedFrom)
+    ::operator delete(p);
+  else
+    ::munmap(p, bytes);
+}
+
+std::unique_ptr<std::byte[], PageRelease> MapPages(size_t bytes) {
+  if (bytes < kMappedFrom) return {static_cast<std::byte*>(::operator new(bytes)), PageRelease{bytes}};
+  void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  return {static_cast<std::byte*>(p), PageRelease{bytes}};
 }
 
 StorageKind StorageKindOf(JetType type) {
@@ -25,8 +46,6 @@ StorageKind StorageKindOf(JetType type) {
     default: return StorageKind::Whole;
   }
 }
-
-double ColumnValues::Real(size_t row) const noexcept { return std::bit_cast<double>(numbers_[row]); }
 
 StoredValue ColumnValues::at(size_t row) const {
   if (row >= size_) throw std::out_of_range("ColumnValues::at");
@@ -46,8 +65,7 @@ void ColumnValues::AddNullBit(bool null) {
 
 void ColumnValues::AddNull() {
   if (kind_ == StorageKind::Text) {
-    texts_.push_back(nullptr);
-    lengths_.push_back(0);
+    texts_.push_back({nullptr, 0});
   } else {
     AddNullBit(true);
     if (kind_ == StorageKind::Whole && !wide_)
@@ -59,10 +77,9 @@ void ColumnValues::AddNull() {
 }
 
 void ColumnValues::Widen() {
-  numbers_.reserve(narrow_.capacity());
-  for (int32_t n : narrow_) numbers_.push_back(static_cast<uint64_t>(static_cast<int64_t>(n)));
+  for (size_t row = 0; row < narrow_.size(); ++row)
+    numbers_.push_back(static_cast<uint64_t>(static_cast<int64_t>(narrow_[row])));
   narrow_.clear();
-  narrow_.shrink_to_fit();
   wide_ = true;
 }
 
@@ -107,8 +124,8 @@ void ColumnValues::AddReal(double d) {
 }
 
 void ColumnValues::AddText(std::string_view text) {
-  texts_.push_back(text.data() ? text.data() : kEmptyText);
-  lengths_.push_back(static_cast<uint32_t>(text.size()));
+  if (text.size() >= (size_t{1} << 31)) throw std::length_error("a text value of 2 GiB or more");
+  texts_.push_back({text.data() ? text.data() : kEmptyText, static_cast<uint32_t>(text.size())});
   ++size_;
 }
 
@@ -125,22 +142,55 @@ void ColumnValues::WholesToReals(double divisor) {
 }
 
 void ColumnValues::Reserve(size_t rows) {
-  if (kind_ == StorageKind::Text) {
-    texts_.reserve(rows);
-    lengths_.reserve(rows);
-  } else {
-    if (kind_ == StorageKind::Whole && !wide_)
-      narrow_.reserve(rows);
-    else
-      numbers_.reserve(rows);
-    nulls_.reserve(rows / 64 + 1);
+  if (kind_ != StorageKind::Text) nulls_.reserve(rows / 64 + 1);
+}
+
+size_t ColumnValues::CellBytes() const noexcept {
+  switch (kind_) {
+    case StorageKind::Whole: return wide_ ? sizeof(int64_t) : sizeof(int32_t);
+    case StorageKind::Real: return sizeof(uint64_t);
+    case StorageKind::Text: return sizeof(TextRef);
   }
+  return 0;
+}
+
+void ColumnValues::MoveChunkToCells(size_t chunk, std::byte* block, size_t stride) noexcept {
+  auto move = [&](auto& values) {
+    const size_t first = chunk * kChunkRows;
+    const size_t end = std::min(size_, first + kChunkRows);
+    for (size_t row = first; row < end; ++row) std::memcpy(block + row * stride, &values[row], sizeof(values[row]));
+    values.ReleaseChunk(chunk);
+  };
+  if (kind_ == StorageKind::Text) {
+    const size_t first = chunk * kChunkRows;
+    const size_t end = std::min(size_, first + kChunkRows);
+    for (size_t row = first; row < end; ++row) {
+      const TextRef text = texts_[row];
+      std::byte* cell = block + row * stride;
+      if (text.data && text.size <= kInlineMark) {
+        std::memcpy(cell, text.data, text.size);
+        cell[kInlineMark] = static_cast<std::byte>(kInline | text.size);
+      } else {
+        std::memcpy(cell, &text, sizeof(text));
+      }
+    }
+    texts_.ReleaseChunk(chunk);
+  } else if (kind_ == StorageKind::Whole && !wide_)
+    move(narrow_);
+  else
+    move(numbers_);
+}
+
+void ColumnValues::UseCells(const std::byte* cells, size_t stride) noexcept {
+  cells_ = cells;
+  stride_ = stride;
+  narrow_.clear();
+  numbers_.clear();
+  texts_.clear();
 }
 
 size_t ColumnValues::MemoryBytes() const noexcept {
-  return narrow_.capacity() * sizeof(int32_t) + numbers_.capacity() * sizeof(uint64_t) +
-         nulls_.capacity() * sizeof(uint64_t) +
-         texts_.capacity() * sizeof(const char*) + lengths_.capacity() * sizeof(uint32_t);
+  return narrow_.MemoryBytes() + numbers_.MemoryBytes() + nulls_.capacity() * sizeof(uint64_t) + texts_.MemoryBytes();
 }
 
 std::vector<std::string_view> ParsedTable::FilePieces() const {
@@ -156,8 +206,33 @@ size_t ParsedTable::FileSize() const noexcept {
   return size;
 }
 
+void LayOutRows(ParsedTable& table) {
+  if (table.columns.size() < 2 || table.rowCount == 0 || table.rowCells) return;
+  size_t stride = 0;
+  for (const ParsedColumn& c : table.columns) {
+    if (c.values.size() != table.rowCount) return;  // not a finished table
+    stride += c.values.CellBytes();
+  }
+  table.rowCells = MapPages(stride * table.rowCount);
+  table.rowCellBytes = stride * table.rowCount;
+  // A chunk of rows at a time, freeing the columns' own chunks as it goes:
+  // the table never holds its values twice over.
+  std::vector<size_t> offsets;
+  size_t offset = 0;
+  for (const ParsedColumn& c : table.columns) {
+    offsets.push_back(offset);
+    offset += c.values.CellBytes();
+  }
+  const size_t chunks = (table.rowCount + ColumnValues::kChunkRows - 1) / ColumnValues::kChunkRows;
+  for (size_t chunk = 0; chunk < chunks; ++chunk)
+    for (size_t i = 0; i < table.columns.size(); ++i)
+      table.columns[i].values.MoveChunkToCells(chunk, table.rowCells.get() + offsets[i], stride);
+  for (size_t i = 0; i < table.columns.size(); ++i)
+    table.columns[i].values.UseCells(table.rowCells.get() + offsets[i], stride);
+}
+
 size_t ParsedTable::MemoryBytes() const noexcept {
-  size_t total = sizeof(ParsedTable);
+  size_t total = sizeof(ParsedTable) + rowCellBytes;
   for (const ParsedColumn& c : columns) total += sizeof(ParsedColumn) + c.values.MemoryBytes();
   if (bytes) total += bytes->capacity();
   if (decoded) total += decoded->capacity();

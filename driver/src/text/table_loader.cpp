@@ -26,19 +26,19 @@ size_t ColumnOf(int idxNum) { return static_cast<size_t>(idxNum >> 3); }
 
 struct TextCursor : sqlite3_vtab_cursor {
   const ParsedTable* rows = nullptr;
-  // Scanning rows [row, end), or visiting `candidates`, which with `filter`
-  // are only those that match `key`.
-  bool scan = true;
+  // Scanning rows [row, end); visiting `listed`; or visiting the rows of an
+  // index probe that match `key`, `row` being the current one.
+  enum class Mode { Scan, List, Probe } mode = Mode::Scan;
   size_t row = 0;
   size_t end = 0;
-  std::span<const uint32_t> candidates;
-  size_t candidate = 0;
-  bool filter = false;
-  const uint8_t* tags = nullptr;  // with `filter` from an index: Bucket::tags
-  uint8_t tag = 0;
+  std::span<const uint32_t> listed;
+  size_t at = 0;  // in `listed`
+  const ColumnIndex* index = nullptr;
+  IndexProbe probe;
+  bool probeDone = true;
   LookupKey key;
   const ColumnValues* keyColumn = nullptr;
-  std::vector<uint32_t> found;  // candidates gathered by the cursor itself, in row order
+  std::vector<uint32_t> found;  // rows gathered by the cursor itself, in row order
 };
 
 TextVtab* VtabOf(sqlite3_vtab_cursor* cursor) { return static_cast<TextVtab*>(cursor->pVtab); }
@@ -152,11 +152,16 @@ int Close(sqlite3_vtab_cursor* cursor) {
   return SQLITE_OK;
 }
 
-void SkipToMatch(TextCursor& c) {
-  if (!c.filter) return;
-  while (c.candidate < c.candidates.size() && ((c.tags && c.tags[c.candidate] != c.tag) ||
-                                                !c.key.Matches(*c.keyColumn, c.candidates[c.candidate])))
-    ++c.candidate;
+// Moves the probe on to the next row that holds its key.
+void NextMatch(TextCursor& c) {
+  uint32_t row = 0;
+  while (c.index->NextCandidate(c.probe, row)) {
+    if (c.key.Matches(*c.keyColumn, row)) {
+      c.row = row;
+      return;
+    }
+  }
+  c.probeDone = true;
 }
 
 enum class Probe { AllRows, NoRows, Key };
@@ -238,13 +243,13 @@ Bound BoundFor(const ColumnValues& column, sqlite3_value* value, bool lower) {
 }
 
 void ScanAll(TextCursor& c) {
-  c.scan = true;
+  c.mode = TextCursor::Mode::Scan;
   c.row = 0;
   c.end = c.rows->rowCount;
 }
 
 void ScanNothing(TextCursor& c) {
-  c.scan = true;
+  c.mode = TextCursor::Mode::Scan;
   c.row = c.end = 0;
 }
 
@@ -253,10 +258,9 @@ void VisitInRowOrder(TextCursor& c, std::span<const uint32_t> rows) {
   c.found.assign(rows.begin(), rows.end());
   std::sort(c.found.begin(), c.found.end());
   c.found.erase(std::unique(c.found.begin(), c.found.end()), c.found.end());
-  c.scan = false;
-  c.filter = false;
-  c.candidates = c.found;
-  c.candidate = 0;
+  c.mode = TextCursor::Mode::List;
+  c.listed = c.found;
+  c.at = 0;
 }
 
 int FilterRange(TextCursor& c, TextVtab& vtab, size_t column, Plan plan, sqlite3_value** argv) {
@@ -317,9 +321,9 @@ int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
         const Probe probe = KeyFor(values, value, key);
         if (probe == Probe::AllRows) return SQLITE_OK;
         if (probe == Probe::NoRows) continue;
-        const Bucket bucket = index.Candidates(key);
-        for (size_t i = 0; i < bucket.rows.size(); ++i)
-          if (bucket.MayHold(i) && key.Matches(values, bucket.rows[i])) rows.push_back(bucket.rows[i]);
+        IndexProbe slots = index.Start(key);
+        for (uint32_t row = 0; index.NextCandidate(slots, row);)
+          if (key.Matches(values, row)) rows.push_back(row);
       }
       if (rc != SQLITE_OK && rc != SQLITE_DONE) return SQLITE_OK;  // the list unread: every row
       VisitInRowOrder(c, rows);
@@ -330,15 +334,12 @@ int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
       case Probe::NoRows: ScanNothing(c); return SQLITE_OK;
       case Probe::Key: break;
     }
-    c.scan = false;
-    c.filter = true;
+    c.mode = TextCursor::Mode::Probe;
     c.keyColumn = &values;
-    const Bucket bucket = index.Candidates(c.key);
-    c.candidates = bucket.rows;
-    c.tags = bucket.tags;
-    c.tag = bucket.tag;
-    c.candidate = 0;
-    SkipToMatch(c);
+    c.index = &index;
+    c.probe = index.Start(c.key);
+    c.probeDone = false;
+    NextMatch(c);
     return SQLITE_OK;
   } catch (const std::bad_alloc&) {
     return SQLITE_NOMEM;
@@ -347,21 +348,25 @@ int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
 
 int Next(sqlite3_vtab_cursor* base) {
   auto& c = *static_cast<TextCursor*>(base);
-  if (c.scan) {
-    ++c.row;
-  } else {
-    ++c.candidate;
-    SkipToMatch(c);
+  switch (c.mode) {
+    case TextCursor::Mode::Scan: ++c.row; break;
+    case TextCursor::Mode::List: ++c.at; break;
+    case TextCursor::Mode::Probe: NextMatch(c); break;
   }
   return SQLITE_OK;
 }
 
 int Eof(sqlite3_vtab_cursor* base) {
   const auto& c = *static_cast<TextCursor*>(base);
-  return c.scan ? c.row >= c.end : c.candidate >= c.candidates.size();
+  switch (c.mode) {
+    case TextCursor::Mode::Scan: return c.row >= c.end;
+    case TextCursor::Mode::List: return c.at >= c.listed.size();
+    case TextCursor::Mode::Probe: return c.probeDone;
+  }
+  return 1;
 }
 
-size_t CurrentRow(const TextCursor& c) { return c.scan ? c.row : c.candidates[c.candidate]; }
+size_t CurrentRow(const TextCursor& c) { return c.mode == TextCursor::Mode::List ? c.listed[c.at] : c.row; }
 
 int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
   const auto& c = *static_cast<TextCursor*>(base);
