@@ -107,6 +107,43 @@ bool KeepsInCells(const Variant& value) {
   return value.IsNumeric() || type == VarType::Date || type == VarType::String || type == VarType::Bytes;
 }
 
+// The types a view gives as a number or bytes rather than as a variant.
+bool KeepsInCells(VarType type) {
+  switch (type) {
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::BigInt:
+    case VarType::Byte:
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Currency:
+    case VarType::Date:
+    case VarType::Boolean:
+    case VarType::String:
+    case VarType::Bytes: return true;
+    default: return false;
+  }
+}
+
+// The value of a view that holds no variant: as the variant of its type
+// would be made from its number or bytes.
+Variant ValueOf(const RowStore::View& v) {
+  switch (v.type) {
+    case VarType::Integer: return Variant::Integer(static_cast<int16_t>(v.whole));
+    case VarType::Long: return Variant::Long(static_cast<int32_t>(v.whole));
+    case VarType::BigInt: return Variant::BigInt(v.whole);
+    case VarType::Byte: return Variant::Byte(static_cast<uint8_t>(v.whole));
+    case VarType::Single: return Variant::Single(static_cast<float>(v.real));
+    case VarType::Double: return Variant::Double(v.real);
+    case VarType::Currency: return Variant(Currency{v.whole});
+    case VarType::Date: return Variant::Date(v.real);
+    case VarType::Boolean: return Variant::Boolean(v.whole != 0);
+    case VarType::String: return Variant::String(std::string(v.bytes));
+    case VarType::Bytes: return Variant::FromBytes(Bytes(v.bytes.begin(), v.bytes.end()));
+    default: return Variant::Null();
+  }
+}
+
 }  // namespace
 
 class RowStore::Column {
@@ -183,6 +220,31 @@ class RowStore::Column {
     Store(row, value);
   }
 
+  // The same cell as PushBack(ValueOf(cell)) makes, without the variant
+  // where the column keeps cells of the view's type.
+  void PushBack(const RowStore::View& cell, size_t row) {
+    if (cell.variant) {
+      PushBack(*cell.variant, row);
+      return;
+    }
+    const bool null = cell.type == VarType::Null;
+    if (mixed_ || (!null && typed_ && cell.type != type_)) {
+      PushBack(ValueOf(cell), row);
+      return;
+    }
+    uint64_t value = 0;
+    if (!null) {
+      value = CellOf(cell);
+      if (!typed_) {
+        typed_ = true;
+        type_ = cell.type;
+      }
+    }
+    cells_.PushBack(value);
+    if (row % 64 == 0) nulls_.push_back(0);
+    if (null) SetNull(row, true);
+  }
+
   void Set(size_t row, const Variant& value, size_t rows) {
     if (!mixed_ && !value.IsNull() && !Accepts(value)) MakeMixed(rows);
     if (mixed_) {
@@ -256,6 +318,25 @@ class RowStore::Column {
     cells_[row] = cell;
   }
 
+  // The cell of a view of a type kept in cells, as Store makes it from the
+  // view's variant.
+  uint64_t CellOf(const RowStore::View& v) {
+    switch (v.type) {
+      case VarType::Integer: return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int16_t>(v.whole)));
+      case VarType::Long: return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(v.whole)));
+      case VarType::BigInt:
+      case VarType::Currency: return static_cast<uint64_t>(v.whole);
+      case VarType::Byte: return static_cast<uint8_t>(v.whole);
+      case VarType::Single: return std::bit_cast<uint32_t>(static_cast<float>(v.real));
+      case VarType::Double:
+      case VarType::Date: return std::bit_cast<uint64_t>(v.real);
+      case VarType::Boolean: return v.whole != 0 ? 1 : 0;
+      case VarType::String:
+      case VarType::Bytes: return texts_.Add(v.bytes);
+      default: return 0;
+    }
+  }
+
   // From now on the column keeps its values as variants, those so far included.
   void MakeMixed(size_t rows) {
     std::deque<Variant> variants;
@@ -317,6 +398,16 @@ void RowStore::AppendRow(std::vector<Variant>&& values) { AppendRow(std::span<co
 void RowStore::AppendRow(std::span<const Variant> values) {
   if (values.size() != columns_.size()) RaisePlatform(err::kArgumentsWrongType, source::kRecordset);
   for (size_t i = 0; i < columns_.size(); ++i) columns_[i].PushBack(values[i], rows_);
+  ++rows_;
+}
+
+void RowStore::AppendTypedRow(std::span<const View> cells) {
+  if (cells.size() != columns_.size()) RaisePlatform(err::kArgumentsWrongType, source::kRecordset);
+  // Checked first, so a row is appended to every column or to none.
+  for (const View& cell : cells)
+    if (!cell.variant && cell.type != VarType::Null && !KeepsInCells(cell.type))
+      RaisePlatform(err::kArgumentsWrongType, source::kRecordset);
+  for (size_t i = 0; i < columns_.size(); ++i) columns_[i].PushBack(cells[i], rows_);
   ++rows_;
 }
 
