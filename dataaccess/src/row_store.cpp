@@ -1,5 +1,6 @@
 // The storage of a recordset's rows: one column at a time, 8 bytes a value.
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <deque>
@@ -20,20 +21,15 @@ namespace {
 class TextBlocks {
  public:
   uint64_t Add(std::string_view bytes) {
-    const bool longValue = bytes.size() >= kLongMarker;
-    const size_t need = bytes.size() + (longValue ? sizeof(uint64_t) : 0);
-    if (blocks_.empty() || used_ + need > capacity_) NewBlock(need);
-    char* at = blocks_.back().get() + used_;
-    if (longValue) {
-      const uint64_t length = bytes.size();
-      std::memcpy(at, &length, sizeof length);
-      at += sizeof length;
+    // Most values: short, with room for them in the last block.
+    if (bytes.size() < kLongMarker && used_ + bytes.size() <= capacity_ && !blocks_.empty()) {
+      if (!bytes.empty()) std::memcpy(blocks_.back().get() + used_, bytes.data(), bytes.size());
+      const uint64_t reference =
+          (static_cast<uint64_t>(blocks_.size() - 1) << 44) | (static_cast<uint64_t>(used_) << 24) | bytes.size();
+      used_ += bytes.size();
+      return reference;
     }
-    if (!bytes.empty()) std::memcpy(at, bytes.data(), bytes.size());
-    const uint64_t reference = (static_cast<uint64_t>(blocks_.size() - 1) << 44) | (static_cast<uint64_t>(used_) << 24) |
-                               (longValue ? kLongMarker : bytes.size());
-    used_ += need;
-    return reference;
+    return AddAnyValue(bytes);
   }
 
   std::string_view Get(uint64_t reference) const {
@@ -59,6 +55,24 @@ class TextBlocks {
   static constexpr uint64_t kOffsetMask = (uint64_t{1} << 20) - 1;
   static constexpr size_t kLargestBlock = size_t{1} << 20;
 
+  // Apart from Add, which is then small enough to be inlined.
+  uint64_t AddAnyValue(std::string_view bytes) {
+    const bool longValue = bytes.size() >= kLongMarker;
+    const size_t need = bytes.size() + (longValue ? sizeof(uint64_t) : 0);
+    if (blocks_.empty() || used_ + need > capacity_) NewBlock(need);
+    char* at = blocks_.back().get() + used_;
+    if (longValue) {
+      const uint64_t length = bytes.size();
+      std::memcpy(at, &length, sizeof length);
+      at += sizeof length;
+    }
+    if (!bytes.empty()) std::memcpy(at, bytes.data(), bytes.size());
+    const uint64_t reference = (static_cast<uint64_t>(blocks_.size() - 1) << 44) | (static_cast<uint64_t>(used_) << 24) |
+                               (longValue ? kLongMarker : bytes.size());
+    used_ += need;
+    return reference;
+  }
+
   void NewBlock(size_t need) {
     // Small at first, so a few rows take little; doubling up to 1 MiB.
     size_t size = blocks_.empty() ? 256 : std::min(capacity_ * 2, kLargestBlock);
@@ -80,10 +94,9 @@ class Cells {
   uint64_t operator[](size_t i) const { return chunks_[i >> kShift][i & kMask]; }
   uint64_t& operator[](size_t i) { return chunks_[i >> kShift][i & kMask]; }
   void PushBack(uint64_t value) {
-    if (chunks_.empty() || chunks_.back().size() == kChunk) {
-      chunks_.emplace_back();
-      // The first chunk grows as needed; the others hold a whole chunk at once.
-      if (chunks_.size() > 1) chunks_.back().reserve(kChunk);
+    if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity() || chunks_.back().size() == kChunk) {
+      Grow(value);
+      return;
     }
     chunks_.back().push_back(value);
   }
@@ -98,8 +111,23 @@ class Cells {
   static constexpr unsigned kShift = 12;
   static constexpr size_t kChunk = size_t{1} << kShift;
   static constexpr size_t kMask = kChunk - 1;
+
+  // Apart from PushBack, which is then small enough to be inlined.
+  void Grow(uint64_t value);
+
   std::vector<std::vector<uint64_t>> chunks_;
 };
+
+void Cells::Grow(uint64_t value) {
+  if (chunks_.empty() || chunks_.back().size() == kChunk) {
+    chunks_.emplace_back();
+    // The first chunk grows as needed; the others hold a whole chunk at once.
+    if (chunks_.size() > 1) chunks_.back().reserve(kChunk);
+  }
+  std::vector<uint64_t>& last = chunks_.back();
+  if (last.size() == last.capacity()) last.reserve(std::min(kChunk, std::max<size_t>(1, last.capacity() * 2)));
+  last.push_back(value);
+}
 
 // Numbers, dates, texts and bytes fit a cell; objects and Empty do not.
 bool KeepsInCells(const Variant& value) {
