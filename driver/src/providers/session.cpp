@@ -83,10 +83,13 @@ namespace {
 // the next step.
 RowStore::View ReadCell(sqlite3_stmt* s, int i, JetType type, Variant& general) {
   RowStore::View cell;
-  const int storage = sqlite3_column_type(s, i);
+  // One look-up of the column for all that is read of it. The value is
+  // read only here, by the thread that steps the statement.
+  sqlite3_value* value = sqlite3_column_value(s, i);
+  const int storage = sqlite3_value_type(value);
   if (storage == SQLITE_NULL) return cell;
   if (storage == SQLITE_INTEGER) {
-    const int64_t n = sqlite3_column_int64(s, i);
+    const int64_t n = sqlite3_value_int64(value);
     switch (type) {
       case JetType::Long:
         if (n < INT32_MIN || n > INT32_MAX) break;
@@ -112,16 +115,16 @@ RowStore::View ReadCell(sqlite3_stmt* s, int i, JetType type, Variant& general) 
   } else if (storage == SQLITE_FLOAT) {
     if (type == JetType::Double || type == JetType::Date) {
       cell.type = type == JetType::Double ? VarType::Double : VarType::Date;
-      cell.real = sqlite3_column_double(s, i);
+      cell.real = sqlite3_value_double(value);
       return cell;
     }
   } else if (storage == SQLITE_TEXT &&
              (type == JetType::Text || type == JetType::Memo || type == JetType::Guid || type == JetType::Null)) {
     // Read as bytes: a text that a table serves in place carries no NUL, and
     // asking for it as text would make SQLite copy it to add one.
-    const auto* text = static_cast<const char*>(sqlite3_column_blob(s, i));
+    const auto* text = static_cast<const char*>(sqlite3_value_blob(value));
     cell.type = VarType::String;
-    cell.bytes = {text ? text : "", static_cast<size_t>(sqlite3_column_bytes(s, i))};
+    cell.bytes = {text ? text : "", static_cast<size_t>(sqlite3_value_bytes(value))};
     return cell;
   }
   general = FromStorage(s, i, type);
