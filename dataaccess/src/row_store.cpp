@@ -130,12 +130,6 @@ void Cells::Grow(uint64_t value) {
 }
 
 // Numbers, dates, texts and bytes fit a cell; objects and Empty do not.
-bool KeepsInCells(const Variant& value) {
-  const VarType type = value.Type();
-  return value.IsNumeric() || type == VarType::Date || type == VarType::String || type == VarType::Bytes;
-}
-
-// The types a view gives as a number or bytes rather than as a variant.
 bool KeepsInCells(VarType type) {
   switch (type) {
     case VarType::Integer:
@@ -152,6 +146,8 @@ bool KeepsInCells(VarType type) {
     default: return false;
   }
 }
+
+bool KeepsInCells(const Variant& value) { return KeepsInCells(value.Type()); }
 
 // The value of a view that holds no variant: as the variant of its type
 // would be made from its number or bytes.
