@@ -121,7 +121,8 @@ inline uint64_t NotPrintableIn(std::string_view s) {
 }
 
 // The comparison when both texts consist of ranked characters only: the
-// first differing rank decides. Sorting calls it for every pair it compares.
+// first differing rank decides. Sorting calls it for every pair it compares
+// (inline, as NotPrintableIn: without the hint the compiler keeps the calls).
 inline std::optional<int> CompareRanked(std::string_view a, std::string_view b) {
   const AsciiOrder& o = Ascii();
   // Printable texts, the common case, are known ranked without look-ups.
