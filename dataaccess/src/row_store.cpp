@@ -56,7 +56,7 @@ class TextBlocks {
   static constexpr size_t kLargestBlock = size_t{1} << 20;
 
   // Apart from Add, which is then small enough to be inlined.
-  uint64_t AddAnyValue(std::string_view bytes) {
+  [[gnu::noinline]] uint64_t AddAnyValue(std::string_view bytes) {
     const bool longValue = bytes.size() >= kLongMarker;
     const size_t need = bytes.size() + (longValue ? sizeof(uint64_t) : 0);
     if (blocks_.empty() || used_ + need > capacity_) NewBlock(need);
