@@ -1,5 +1,6 @@
 // The storage of a recordset's rows: one column at a time, 8 bytes a value.
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <deque>
@@ -20,20 +21,15 @@ namespace {
 class TextBlocks {
  public:
   uint64_t Add(std::string_view bytes) {
-    const bool longValue = bytes.size() >= kLongMarker;
-    const size_t need = bytes.size() + (longValue ? sizeof(uint64_t) : 0);
-    if (blocks_.empty() || used_ + need > capacity_) NewBlock(need);
-    char* at = blocks_.back().get() + used_;
-    if (longValue) {
-      const uint64_t length = bytes.size();
-      std::memcpy(at, &length, sizeof length);
-      at += sizeof length;
+    // Most values: short, with room for them in the last block.
+    if (bytes.size() < kLongMarker && used_ + bytes.size() <= capacity_ && !blocks_.empty()) {
+      if (!bytes.empty()) std::memcpy(blocks_.back().get() + used_, bytes.data(), bytes.size());
+      const uint64_t reference =
+          (static_cast<uint64_t>(blocks_.size() - 1) << 44) | (static_cast<uint64_t>(used_) << 24) | bytes.size();
+      used_ += bytes.size();
+      return reference;
     }
-    if (!bytes.empty()) std::memcpy(at, bytes.data(), bytes.size());
-    const uint64_t reference = (static_cast<uint64_t>(blocks_.size() - 1) << 44) | (static_cast<uint64_t>(used_) << 24) |
-                               (longValue ? kLongMarker : bytes.size());
-    used_ += need;
-    return reference;
+    return AddAnyValue(bytes);
   }
 
   std::string_view Get(uint64_t reference) const {
@@ -59,6 +55,24 @@ class TextBlocks {
   static constexpr uint64_t kOffsetMask = (uint64_t{1} << 20) - 1;
   static constexpr size_t kLargestBlock = size_t{1} << 20;
 
+  // Apart from Add, which is then small enough to be inlined.
+  [[gnu::noinline]] uint64_t AddAnyValue(std::string_view bytes) {
+    const bool longValue = bytes.size() >= kLongMarker;
+    const size_t need = bytes.size() + (longValue ? sizeof(uint64_t) : 0);
+    if (blocks_.empty() || used_ + need > capacity_) NewBlock(need);
+    char* at = blocks_.back().get() + used_;
+    if (longValue) {
+      const uint64_t length = bytes.size();
+      std::memcpy(at, &length, sizeof length);
+      at += sizeof length;
+    }
+    if (!bytes.empty()) std::memcpy(at, bytes.data(), bytes.size());
+    const uint64_t reference = (static_cast<uint64_t>(blocks_.size() - 1) << 44) | (static_cast<uint64_t>(used_) << 24) |
+                               (longValue ? kLongMarker : bytes.size());
+    used_ += need;
+    return reference;
+  }
+
   void NewBlock(size_t need) {
     // Small at first, so a few rows take little; doubling up to 1 MiB.
     size_t size = blocks_.empty() ? 256 : std::min(capacity_ * 2, kLargestBlock);
@@ -80,10 +94,9 @@ class Cells {
   uint64_t operator[](size_t i) const { return chunks_[i >> kShift][i & kMask]; }
   uint64_t& operator[](size_t i) { return chunks_[i >> kShift][i & kMask]; }
   void PushBack(uint64_t value) {
-    if (chunks_.empty() || chunks_.back().size() == kChunk) {
-      chunks_.emplace_back();
-      // The first chunk grows as needed; the others hold a whole chunk at once.
-      if (chunks_.size() > 1) chunks_.back().reserve(kChunk);
+    if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity() || chunks_.back().size() == kChunk) {
+      Grow(value);
+      return;
     }
     chunks_.back().push_back(value);
   }
@@ -98,13 +111,61 @@ class Cells {
   static constexpr unsigned kShift = 12;
   static constexpr size_t kChunk = size_t{1} << kShift;
   static constexpr size_t kMask = kChunk - 1;
+
+  // Apart from PushBack, which is then small enough to be inlined.
+  void Grow(uint64_t value);
+
   std::vector<std::vector<uint64_t>> chunks_;
 };
 
+void Cells::Grow(uint64_t value) {
+  if (chunks_.empty() || chunks_.back().size() == kChunk) {
+    chunks_.emplace_back();
+    // The first chunk grows as needed; the others hold a whole chunk at once.
+    if (chunks_.size() > 1) chunks_.back().reserve(kChunk);
+  }
+  std::vector<uint64_t>& last = chunks_.back();
+  if (last.size() == last.capacity()) last.reserve(std::min(kChunk, std::max<size_t>(1, last.capacity() * 2)));
+  last.push_back(value);
+}
+
 // Numbers, dates, texts and bytes fit a cell; objects and Empty do not.
-bool KeepsInCells(const Variant& value) {
-  const VarType type = value.Type();
-  return value.IsNumeric() || type == VarType::Date || type == VarType::String || type == VarType::Bytes;
+bool KeepsInCells(VarType type) {
+  switch (type) {
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::BigInt:
+    case VarType::Byte:
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Currency:
+    case VarType::Date:
+    case VarType::Boolean:
+    case VarType::String:
+    case VarType::Bytes: return true;
+    default: return false;
+  }
+}
+
+bool KeepsInCells(const Variant& value) { return KeepsInCells(value.Type()); }
+
+// The value of a view that holds no variant: as the variant of its type
+// would be made from its number or bytes.
+Variant ValueOf(const RowStore::View& v) {
+  switch (v.type) {
+    case VarType::Integer: return Variant::Integer(static_cast<int16_t>(v.whole));
+    case VarType::Long: return Variant::Long(static_cast<int32_t>(v.whole));
+    case VarType::BigInt: return Variant::BigInt(v.whole);
+    case VarType::Byte: return Variant::Byte(static_cast<uint8_t>(v.whole));
+    case VarType::Single: return Variant::Single(static_cast<float>(v.real));
+    case VarType::Double: return Variant::Double(v.real);
+    case VarType::Currency: return Variant(Currency{v.whole});
+    case VarType::Date: return Variant::Date(v.real);
+    case VarType::Boolean: return Variant::Boolean(v.whole != 0);
+    case VarType::String: return Variant::String(std::string(v.bytes));
+    case VarType::Bytes: return Variant::FromBytes(Bytes(v.bytes.begin(), v.bytes.end()));
+    default: return Variant::Null();
+  }
 }
 
 }  // namespace
@@ -183,6 +244,31 @@ class RowStore::Column {
     Store(row, value);
   }
 
+  // The same cell as PushBack(ValueOf(cell)) makes, without the variant
+  // where the column keeps cells of the view's type.
+  void PushBack(const RowStore::View& cell, size_t row) {
+    if (cell.variant) {
+      PushBack(*cell.variant, row);
+      return;
+    }
+    const bool null = cell.type == VarType::Null;
+    if (mixed_ || (!null && typed_ && cell.type != type_)) {
+      PushBack(ValueOf(cell), row);
+      return;
+    }
+    uint64_t value = 0;
+    if (!null) {
+      value = CellOf(cell);
+      if (!typed_) {
+        typed_ = true;
+        type_ = cell.type;
+      }
+    }
+    cells_.PushBack(value);
+    if (row % 64 == 0) nulls_.push_back(0);
+    if (null) SetNull(row, true);
+  }
+
   void Set(size_t row, const Variant& value, size_t rows) {
     if (!mixed_ && !value.IsNull() && !Accepts(value)) MakeMixed(rows);
     if (mixed_) {
@@ -256,6 +342,25 @@ class RowStore::Column {
     cells_[row] = cell;
   }
 
+  // The cell of a view of a type kept in cells, as Store makes it from the
+  // view's variant.
+  uint64_t CellOf(const RowStore::View& v) {
+    switch (v.type) {
+      case VarType::Integer: return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int16_t>(v.whole)));
+      case VarType::Long: return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(v.whole)));
+      case VarType::BigInt:
+      case VarType::Currency: return static_cast<uint64_t>(v.whole);
+      case VarType::Byte: return static_cast<uint8_t>(v.whole);
+      case VarType::Single: return std::bit_cast<uint32_t>(static_cast<float>(v.real));
+      case VarType::Double:
+      case VarType::Date: return std::bit_cast<uint64_t>(v.real);
+      case VarType::Boolean: return v.whole != 0 ? 1 : 0;
+      case VarType::String:
+      case VarType::Bytes: return texts_.Add(v.bytes);
+      default: return 0;
+    }
+  }
+
   // From now on the column keeps its values as variants, those so far included.
   void MakeMixed(size_t rows) {
     std::deque<Variant> variants;
@@ -317,6 +422,16 @@ void RowStore::AppendRow(std::vector<Variant>&& values) { AppendRow(std::span<co
 void RowStore::AppendRow(std::span<const Variant> values) {
   if (values.size() != columns_.size()) RaisePlatform(err::kArgumentsWrongType, source::kRecordset);
   for (size_t i = 0; i < columns_.size(); ++i) columns_[i].PushBack(values[i], rows_);
+  ++rows_;
+}
+
+void RowStore::AppendTypedRow(std::span<const View> cells) {
+  if (cells.size() != columns_.size()) RaisePlatform(err::kArgumentsWrongType, source::kRecordset);
+  // Checked first, so a row is appended to every column or to none.
+  for (const View& cell : cells)
+    if (!cell.variant && cell.type != VarType::Null && !KeepsInCells(cell.type))
+      RaisePlatform(err::kArgumentsWrongType, source::kRecordset);
+  for (size_t i = 0; i < columns_.size(); ++i) columns_[i].PushBack(cells[i], rows_);
   ++rows_;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/recordset.h"
 
 namespace vendrel {
@@ -60,6 +61,79 @@ TEST(RowStore, EachTypeComesBackAsItWasInAColumnOfItsOwnAndAmongOthers) {
     mixed->AppendRow(std::vector<Variant>{v});
   }
   for (size_t i = 0; i < values.size(); ++i) EXPECT_TRUE(Same(mixed->At(i, 0), values[i])) << i;
+}
+
+// A value as a typed row gives it: its number or bytes, or its variant for
+// a value no cell holds.
+RowStore::View ViewOf(const Variant& v) {
+  RowStore::View view;
+  view.type = v.Type();
+  switch (v.Type()) {
+    case VarType::Null: break;
+    case VarType::Integer: view.whole = v.AsInteger(); break;
+    case VarType::Long: view.whole = v.AsLong(); break;
+    case VarType::BigInt: view.whole = v.AsBigInt(); break;
+    case VarType::Byte: view.whole = v.AsByte(); break;
+    case VarType::Currency: view.whole = v.AsCurrency().scaled; break;
+    case VarType::Boolean: view.whole = v.AsBoolean() ? 1 : 0; break;
+    case VarType::Single: view.real = v.AsSingle(); break;
+    case VarType::Double: view.real = v.AsDouble(); break;
+    case VarType::Date: view.real = v.AsDate().serial; break;
+    case VarType::String: view.bytes = v.AsString(); break;
+    case VarType::Bytes:
+      view.bytes = {reinterpret_cast<const char*>(v.AsBytes().data()), v.AsBytes().size()};
+      break;
+    default: view.variant = &v; break;
+  }
+  return view;
+}
+
+TEST(RowStore, TypedRowsAreTheRowsOfTheSameValuesAsVariants) {
+  const std::vector<Variant> values = ValuesOfEachType();
+  const Variant null = Variant::Null();
+  Ref<RowStore> mixed = OneColumn();
+  for (const Variant& v : values) {
+    Ref<RowStore> own = OneColumn();
+    for (const Variant* x : {&null, &v, &v, &null, &v})
+      own->AppendTypedRow(std::vector<RowStore::View>{ViewOf(*x)});
+    ASSERT_EQ(own->RowCount(), 5u);
+    for (size_t row : {0u, 3u}) EXPECT_TRUE(own->At(row, 0).IsNull()) << static_cast<int>(v.Type());
+    for (size_t row : {1u, 2u, 4u}) EXPECT_TRUE(Same(own->At(row, 0), v)) << static_cast<int>(v.Type()) << " " << row;
+    // Kept as typed cells when a value of the type is kept in cells: a view
+    // of it shows no variant.
+    EXPECT_EQ(own->ViewAt(1, 0).variant == nullptr, ViewOf(v).variant == nullptr) << static_cast<int>(v.Type());
+    mixed->AppendTypedRow(std::vector<RowStore::View>{ViewOf(v)});
+  }
+  for (size_t i = 0; i < values.size(); ++i) EXPECT_TRUE(Same(mixed->At(i, 0), values[i])) << i;
+}
+
+TEST(RowStore, ATypedRowTakesAVariantBeforeTheNumberBesideItAndRefusesACellOfNoType) {
+  Ref<RowStore> rows = MakeRef<RowStore>(std::vector<FieldInfo>{{"N", adInteger}, {"T", adVarWChar}});
+  const Variant text("held");
+  RowStore::View number;
+  number.type = VarType::Long;
+  number.whole = 5;
+  RowStore::View byVariant = number;
+  byVariant.variant = &text;
+  rows->AppendTypedRow(std::vector<RowStore::View>{number, byVariant});
+
+  RowStore::View noType;
+  noType.type = VarType::Empty;
+  for (const std::vector<RowStore::View>& bad :
+       {std::vector<RowStore::View>{number, noType}, std::vector<RowStore::View>{number}}) {
+    try {
+      rows->AppendTypedRow(bad);
+      ADD_FAILURE() << "appended";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), 3001);
+    }
+  }
+  rows->AppendTypedRow(std::vector<RowStore::View>{number, number});
+  ASSERT_EQ(rows->RowCount(), 2u);
+  EXPECT_EQ(rows->At(0, 0), Variant::Long(5));
+  EXPECT_EQ(rows->At(0, 1), text);
+  EXPECT_EQ(rows->At(1, 0), Variant::Long(5));
+  EXPECT_EQ(rows->At(1, 1), Variant::Long(5));
 }
 
 TEST(RowStore, AViewShowsTheValueAsItIsKept) {

@@ -37,7 +37,8 @@ Variant RawValue(sqlite3_stmt* s, int i) {
   }
 }
 
-// The value of a column of the given type from its storage (core/types.h).
+}  // namespace
+
 Variant FromStorage(sqlite3_stmt* s, int i, JetType type) {
   Variant raw = RawValue(s, i);
   if (raw.IsNull()) return raw;
@@ -74,49 +75,62 @@ Variant FromStorage(sqlite3_stmt* s, int i, JetType type) {
   return raw;
 }
 
-// FromStorage into `out`, for the storage each type is usually found in
-// without the general conversions (the same values), and reusing the text
-// storage `out` holds.
-void ReadValue(sqlite3_stmt* s, int i, JetType type, Variant& out) {
-  const int storage = sqlite3_column_type(s, i);
-  if (storage == SQLITE_NULL) {
-    out = Variant::Null();
-    return;
-  }
+namespace {
+
+// A cell of the result: read in place for the storage each type is usually
+// found in (the values FromStorage gives), otherwise FromStorage's value
+// into `general`, which the cell then refers to. Texts stay SQLite's until
+// the next step.
+RowStore::View ReadCell(sqlite3_stmt* s, int i, JetType type, Variant& general) {
+  RowStore::View cell;
+  // One look-up of the column for all that is read of it. The value is
+  // read only here, by the thread that steps the statement.
+  sqlite3_value* value = sqlite3_column_value(s, i);
+  const int storage = sqlite3_value_type(value);
+  if (storage == SQLITE_NULL) return cell;
   if (storage == SQLITE_INTEGER) {
-    const int64_t n = sqlite3_column_int64(s, i);
+    const int64_t n = sqlite3_value_int64(value);
     switch (type) {
       case JetType::Long:
-        if (n >= INT32_MIN && n <= INT32_MAX) {
-          out = Variant::Long(static_cast<int32_t>(n));
-          return;
-        }
-        break;
-      case JetType::BigInt: out = Variant::BigInt(n); return;
-      case JetType::Currency: out = Variant(Currency{n}); return;
-      case JetType::Boolean: out = Variant::Boolean(n != 0); return;
-      case JetType::Double: out = Variant::Double(static_cast<double>(n)); return;
-      case JetType::Date: out = Variant::Date(static_cast<double>(n)); return;
+        if (n < INT32_MIN || n > INT32_MAX) break;
+        cell.type = VarType::Long;
+        cell.whole = n;
+        return cell;
+      case JetType::BigInt:
+      case JetType::Currency:
+        cell.type = type == JetType::BigInt ? VarType::BigInt : VarType::Currency;
+        cell.whole = n;
+        return cell;
+      case JetType::Boolean:
+        cell.type = VarType::Boolean;
+        cell.whole = n != 0 ? 1 : 0;
+        return cell;
+      case JetType::Double:
+      case JetType::Date:
+        cell.type = type == JetType::Double ? VarType::Double : VarType::Date;
+        cell.real = static_cast<double>(n);
+        return cell;
       default: break;
     }
   } else if (storage == SQLITE_FLOAT) {
-    if (type == JetType::Double) {
-      out = Variant::Double(sqlite3_column_double(s, i));
-      return;
-    }
-    if (type == JetType::Date) {
-      out = Variant::Date(sqlite3_column_double(s, i));
-      return;
+    if (type == JetType::Double || type == JetType::Date) {
+      cell.type = type == JetType::Double ? VarType::Double : VarType::Date;
+      cell.real = sqlite3_value_double(value);
+      return cell;
     }
   } else if (storage == SQLITE_TEXT &&
              (type == JetType::Text || type == JetType::Memo || type == JetType::Guid || type == JetType::Null)) {
     // Read as bytes: a text that a table serves in place carries no NUL, and
     // asking for it as text would make SQLite copy it to add one.
-    const auto* text = static_cast<const char*>(sqlite3_column_blob(s, i));
-    out.AssignString({text ? text : "", static_cast<size_t>(sqlite3_column_bytes(s, i))});
-    return;
+    const auto* text = static_cast<const char*>(sqlite3_value_blob(value));
+    cell.type = VarType::String;
+    cell.bytes = {text ? text : "", static_cast<size_t>(sqlite3_value_bytes(value))};
+    return cell;
   }
-  out = FromStorage(s, i, type);
+  general = FromStorage(s, i, type);
+  cell.type = general.Type();
+  cell.variant = &general;
+  return cell;
 }
 
 }  // namespace
@@ -136,20 +150,23 @@ Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query) {
     RaiseDriverError(hr::kFileError, "Unexpected error from external database driver (the statement returns " +
                                          std::to_string(count) + " columns instead of " +
                                          std::to_string(query.columns.size()) + ").");
-  std::vector<Variant> values(static_cast<size_t>(count));
+  std::vector<Variant> general(static_cast<size_t>(count));
+  std::vector<RowStore::View> cells(static_cast<size_t>(count));
   for (;;) {
     const int rc = sqlite3_step(s);
     if (rc == SQLITE_DONE) break;
     if (rc != SQLITE_ROW) RaiseSqliteError(db);
     try {
-      for (int i = 0; i < count; ++i)
-        ReadValue(s, i, query.columns[static_cast<size_t>(i)].type, values[static_cast<size_t>(i)]);
+      for (int i = 0; i < count; ++i) {
+        const auto at = static_cast<size_t>(i);
+        cells[at] = ReadCell(s, i, query.columns[at].type, general[at]);
+      }
     } catch (const Error& e) {
       // A value that does not fit its column's type: a runtime error of the statement,
       // numbered as the front end numbers its runtime errors.
       RaiseDriverError(e.Number() == err::kTypeMismatch ? hr::kTypeMismatch : hr::kSyntaxError, e.Description());
     }
-    rows->AppendRow(std::span<const Variant>(values));
+    rows->AppendTypedRow(cells);
   }
   return rows;
 }

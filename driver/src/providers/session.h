@@ -43,8 +43,14 @@ class SqlSession final : public ProviderSession {
 // The field a result column reports: type, size and attributes.
 FieldInfo FieldInfoOf(const OutputColumn& column);
 
+// The value of a column of the given type from its storage (core/types.h)
+// at the current row: every storage into every type, with the errors of a
+// value that does not fit.
+Variant FromStorage(sqlite3_stmt* s, int i, JetType type);
+
 // Runs compiled SQL and fetches every row, turning the storage of each
-// column's type back into values.
+// column's type back into values: those FromStorage gives, the common pairs
+// of storage and type read straight into the rows.
 Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query);
 
 }  // namespace vendrel::driver

@@ -66,6 +66,12 @@ class RowStore : public Object {
   // Appends a row from exactly FieldCount() values.
   void AppendRow(std::vector<Variant>&& values);
   void AppendRow(std::span<const Variant> values);
+  // Appends a row from exactly FieldCount() cells given as ViewAt gives
+  // them: Null, a number or bytes of the cell's type (copied), or any value
+  // at `variant`. For writers that hold their values typed: the rows are
+  // those the same values as variants make, with no variant made per value.
+  // A cell of another type without `variant` raises 3001.
+  void AppendTypedRow(std::span<const View> cells);
   void RemoveLastRow();
   // Renames a field; the recordsets over these rows all see the new name.
   void SetFieldName(size_t column, std::string name) { fields_.at(column).name = std::move(name); }
