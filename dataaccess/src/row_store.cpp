@@ -22,7 +22,7 @@ class TextBlocks {
  public:
   uint64_t Add(std::string_view bytes) {
     // Most values: short, with room for them in the last block.
-    if (bytes.size() < kLongMarker && used_ + bytes.size() <= capacity_ && !blocks_.empty()) {
+    if (bytes.size() < kLongMarker && used_ + bytes.size() <= capacity_ && used_ <= kOffsetMask && !blocks_.empty()) {
       if (!bytes.empty()) std::memcpy(blocks_.back().get() + used_, bytes.data(), bytes.size());
       const uint64_t reference =
           (static_cast<uint64_t>(blocks_.size() - 1) << 44) | (static_cast<uint64_t>(used_) << 24) | bytes.size();
@@ -59,7 +59,10 @@ class TextBlocks {
   [[gnu::noinline]] uint64_t AddAnyValue(std::string_view bytes) {
     const bool longValue = bytes.size() >= kLongMarker;
     const size_t need = bytes.size() + (longValue ? sizeof(uint64_t) : 0);
-    if (blocks_.empty() || used_ + need > capacity_) NewBlock(need);
+    // A block filled to its end (or beyond the offsets a reference holds,
+    // after a value of a block of its own) takes nothing more, not even an
+    // empty text, whose offset would spill into the block's number.
+    if (blocks_.empty() || used_ + need > capacity_ || used_ > kOffsetMask) NewBlock(need);
     char* at = blocks_.back().get() + used_;
     if (longValue) {
       const uint64_t length = bytes.size();

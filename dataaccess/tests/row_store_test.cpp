@@ -170,6 +170,31 @@ TEST(RowStore, ATextLongerThanItsLengthFieldKeepsEveryByte) {
   EXPECT_EQ(rows->At(2, 0).AsString(), "after");
 }
 
+// An empty text after a block filled to its end, or after a text of a block
+// of its own, still refers to a place inside a block.
+TEST(RowStore, AnEmptyTextAfterAFullBlockReadsBackEmpty) {
+  for (const size_t before : {size_t{1} << 20, size_t{3} << 20, size_t{2} << 20 | 5}) {
+    Ref<RowStore> rows = MakeRef<RowStore>(std::vector<FieldInfo>{{"V", adVarWChar}});
+    // Texts of 256 bytes fill the blocks, which double up to 1 MiB, to their ends.
+    size_t filled = 0;
+    while (filled + 256 <= before) {
+      rows->AppendRow(std::vector<Variant>{Variant(std::string(256, 'f'))});
+      filled += 256;
+    }
+    rows->AppendRow(std::vector<Variant>{Variant(std::string(before - filled + (2 << 20), 'x'))});
+    rows->AppendRow(std::vector<Variant>{Variant(std::string())});
+    rows->AppendRow(std::vector<Variant>{Variant("after")});
+    const size_t last = rows->RowCount() - 1;
+    EXPECT_EQ(rows->At(last - 1, 0).AsString(), "") << before;
+    EXPECT_EQ(rows->At(last, 0).AsString(), "after") << before;
+    EXPECT_EQ(rows->At(last - 2, 0).AsString().size(), before - filled + (2 << 20)) << before;
+  }
+  Ref<RowStore> rows = MakeRef<RowStore>(std::vector<FieldInfo>{{"V", adVarWChar}});
+  for (int i = 0; i < 4096 * 3; ++i) rows->AppendRow(std::vector<Variant>{Variant(std::string(256, 'f'))});
+  rows->AppendRow(std::vector<Variant>{Variant(std::string())});
+  EXPECT_EQ(rows->At(rows->RowCount() - 1, 0).AsString(), "");
+}
+
 TEST(RowStore, ManyRowsSetAgainAndTheLastRemovedKeepTheOthersIntact) {
   Ref<RowStore> rows = MakeRef<RowStore>(std::vector<FieldInfo>{{"N", adInteger}, {"T", adVarWChar}});
   constexpr int kRows = 10000;  // more than a chunk of cells
