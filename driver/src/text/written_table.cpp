@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <deque>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -145,6 +146,16 @@ void WrittenTable::Real(size_t start, size_t end, double d) {
 }
 void WrittenTable::Date(size_t start, size_t end, double serial) {
   state_->Add(start, end, [serial](text::WrittenColumns& c, size_t i) { return c.AddDate(i, serial); });
+}
+
+void WrittenTable::Reserve(size_t rows) {
+  State& s = *state_;
+  if (!s.columns) return;
+  try {
+    s.columns->Reserve(rows);
+  } catch (const std::bad_alloc&) {
+    // Only room: the columns grow as the rows come instead.
+  }
 }
 
 void WrittenTable::EndRow() {

@@ -47,6 +47,9 @@ class WrittenTable {
   void Single(size_t start, size_t end, float f);      // its shortest text
   void Real(size_t start, size_t end, double d);       // a Double's shortest text
   void Date(size_t start, size_t end, double serial);  // its exact date text
+  // Before the first row: how many rows the file will hold, so that the
+  // columns take their room at once.
+  void Reserve(size_t rows);
   // The row's line end has been appended.
   void EndRow();
   // Pending(), exactly the bytes written, has been written to the file:
