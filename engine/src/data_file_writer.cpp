@@ -174,6 +174,12 @@ namespace {
 class PieceBuffer {
  public:
   explicit PieceBuffer(std::string& bytes) : bytes_(bytes), used_(bytes.size()) { Grow(kWriteChunk + 4096); }
+  // Also when a field raises: the string is left with the bytes written.
+  ~PieceBuffer() {
+    if (open_) bytes_.resize(used_);
+  }
+  PieceBuffer(const PieceBuffer&) = delete;
+  PieceBuffer& operator=(const PieceBuffer&) = delete;
 
   size_t size() const { return used_; }
   // Room for `n` bytes at the end; Wrote tells where they end.
@@ -191,10 +197,14 @@ class PieceBuffer {
     used_ += text.size();
   }
   // The string holds exactly the bytes written, until the next Reopen.
-  void Close() { bytes_.resize(used_); }
+  void Close() {
+    bytes_.resize(used_);
+    open_ = false;
+  }
   // After the string has been emptied or replaced.
   void Reopen() {
     used_ = bytes_.size();
+    open_ = true;
     Grow(kWriteChunk + 4096);
   }
 
@@ -206,6 +216,7 @@ class PieceBuffer {
 
   std::string& bytes_;
   size_t used_;
+  bool open_ = true;
 };
 
 // What a column's field type makes of the values it holds.
