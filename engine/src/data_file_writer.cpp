@@ -28,15 +28,23 @@ constexpr size_t kWriteChunk = 64 * 1024;
 // are quoted too, so that no reader takes one for the start of a value.
 bool NeedsQuotes(std::string_view text) {
   // Each of them is below '#': eight bytes at a time while none is, which
-  // is the usual case, then byte by byte from the first eight that hold one.
+  // is the usual case, the last eight overlapping the ones before; then
+  // byte by byte from the first eight that hold one.
   constexpr uint64_t kOnes = 0x0101010101010101, kHighBits = 0x8080808080808080;
-  size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, text.data() + i, 8);
-    if (((word - kOnes * '#') & ~word & kHighBits) != 0) break;
+  size_t from = 0;
+  if (text.size() >= 8) {
+    for (size_t i = 0;; i += 8) {
+      const size_t at = std::min(i, text.size() - 8);
+      uint64_t word;
+      std::memcpy(&word, text.data() + at, 8);
+      if (((word - kOnes * '#') & ~word & kHighBits) != 0) {
+        from = at;
+        break;
+      }
+      if (at == text.size() - 8) return false;
+    }
   }
-  for (; i < text.size(); ++i) {
+  for (size_t i = from; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\t' || c == '\r' || c == '\n' || c == '"') return true;
   }
