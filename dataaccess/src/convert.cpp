@@ -1,6 +1,7 @@
 #include "vendrel/dataaccess/convert.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cfloat>
@@ -118,19 +119,36 @@ char* PutDigits(char* at, int64_t n, int width) {
   return std::copy(digits, r.ptr, at);
 }
 
-void AppendDigits(std::string& out, int64_t n, int width) {
-  char buf[48];
-  out.append(buf, PutDigits(buf, n, width));
-}
+// "00" to "99", two characters a number.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 char* PutTwoDigits(char* at, int n) {
-  *at++ = static_cast<char>('0' + n / 10);
-  *at++ = static_cast<char>('0' + n % 10);
-  return at;
+  std::memcpy(at, kDigitPairs + 2 * n, 2);
+  return at + 2;
+}
+
+// 1 to 99 without a leading zero.
+char* PutOneOrTwoDigits(char* at, int n) {
+  if (n < 10) {
+    *at = static_cast<char>('0' + n);
+    return at + 1;
+  }
+  return PutTwoDigits(at, n);
 }
 
 char* PutShortDate(char* at, const CivilDateTime& c) {
   const char sep = Regional().dateSeparator;
+  if (c.year >= 0 && c.year < 10000 && c.month >= 1 && c.month <= 12 && c.day >= 1 && c.day <= 31) {
+    at = PutOneOrTwoDigits(at, c.month);
+    *at++ = sep;
+    at = PutOneOrTwoDigits(at, c.day);
+    *at++ = sep;
+    at = PutTwoDigits(at, c.year / 100);
+    return PutTwoDigits(at, c.year % 100);
+  }
   at = PutDigits(at, c.month, 1);
   *at++ = sep;
   at = PutDigits(at, c.day, 1);
@@ -189,17 +207,26 @@ constexpr int kMostFractionDigits = 19;
 
 }  // namespace
 
-void AppendExactDate(std::string& out, DateValue d) {
+char* PutExactDate(char* at, DateValue d) {
   // The text to the second when it reads back (through MakeDate, as
-  // ParseDate reads it) to the same serial, which is the usual case.
-  const CivilDateTime rounded = SplitDate(d);
-  if (MakeDate(rounded.year, rounded.month, rounded.day, rounded.hour, rounded.minute, rounded.second) ==
-      std::optional<DateValue>(d)) {
-    char buf[64];
-    char* at = PutShortDate(buf, rounded);
-    *at++ = ' ';
-    out.append(buf, PutTime24(at, rounded));
-    return;
+  // ParseDate reads it) to the same serial, which is the usual case. The
+  // day and the seconds are those MakeDate would take, so its serial is
+  // computed from them directly.
+  {
+    int64_t day, seconds;
+    SplitSerial(d.serial, day, seconds);
+    CivilDateTime rounded;
+    CivilFromEpoch(day + kDayZero, rounded.year, rounded.month, rounded.day);
+    const double days = static_cast<double>(day);
+    const double time = static_cast<double>(seconds) / kSecondsPerDay;
+    if (rounded.year >= 100 && rounded.year <= 9999 && (days < 0 ? days - time : days + time) == d.serial) {
+      rounded.hour = static_cast<int>(seconds / 3600);
+      rounded.minute = static_cast<int>(seconds / 60 % 60);
+      rounded.second = static_cast<int>(seconds % 60);
+      at = PutShortDate(at, rounded);
+      *at++ = ' ';
+      return PutTime24(at, rounded);
+    }
   }
   // The time to the second, cut (not rounded) so that the fraction stays below
   // one; then the fewest digits of the fraction that read back to the serial.
@@ -215,10 +242,10 @@ void AppendExactDate(std::string& out, DateValue d) {
   c.minute = static_cast<int>(s / 60 % 60);
   c.second = static_cast<int>(s % 60);
   char buf[64];
-  char* at = PutShortDate(buf, c);
-  *at++ = ' ';
-  at = PutTime24(at, c);
-  const std::string base(buf, at);
+  char* end = PutShortDate(buf, c);
+  *end++ = ' ';
+  end = PutTime24(end, c);
+  const std::string base(buf, end);
   std::string candidate;
   bool exact = false;
   long double scale = 1;
@@ -238,10 +265,17 @@ void AppendExactDate(std::string& out, DateValue d) {
   // Only a time before day zero that is less than a day away (-0.25) has no
   // such text: it shows as the same time of day zero, and is written so.
   if (!exact) {
-    AppendShortDateTime(out, d);
-    return;
+    const CivilDateTime same = SplitDate(d);
+    at = PutShortDate(at, same);
+    *at++ = ' ';
+    return PutTime24(at, same);
   }
-  out += candidate;
+  return std::copy(candidate.begin(), candidate.end(), at);
+}
+
+void AppendExactDate(std::string& out, DateValue d) {
+  char buf[kMostValueChars];
+  out.append(buf, PutExactDate(buf, d));
 }
 
 std::optional<DateValue> ParseExactDate(std::string_view text) {
@@ -346,41 +380,51 @@ Decimal Significant(double v, int precision) {
 
 // Digits (no leading or trailing zeros; none for zero) with the exponent of
 // the first one, laid out as the platform does: plain up to `precision`
-// digits, else scientific with a two-digit exponent.
-void AppendLayout(std::string& out, bool negative, std::string_view digits, int e, int precision) {
+// digits, else scientific with a two-digit exponent. At most
+// digits.size() + precision + 16 characters.
+char* PutLayout(char* at, bool negative, std::string_view digits, int e, int precision) {
   if (digits.empty()) {
-    out += '0';
-    return;
+    *at++ = '0';
+    return at;
   }
-  if (negative) out += '-';
+  const char point = Regional().decimalSeparator;
+  if (negative) *at++ = '-';
   const int n = static_cast<int>(digits.size());
   const bool scientific = e >= precision || (e < 0 && (-e - 1) + std::min(n, precision) > precision);
   if (scientific) {
-    out += digits[0];
+    *at++ = digits[0];
     if (n > 1) {
-      out += Regional().decimalSeparator;
-      out.append(digits.substr(1));
+      *at++ = point;
+      at = std::copy(digits.begin() + 1, digits.end(), at);
     }
-    out += 'E';
-    out += e < 0 ? '-' : '+';
-    AppendDigits(out, std::abs(e), 2);
-    return;
+    *at++ = 'E';
+    *at++ = e < 0 ? '-' : '+';
+    return PutDigits(at, std::abs(e), 2);
   }
   if (e < 0) {
-    out += '0';
-    out += Regional().decimalSeparator;
-    out.append(static_cast<size_t>(-e - 1), '0');
-    out.append(digits);
-    return;
+    *at++ = '0';
+    *at++ = point;
+    at = std::fill_n(at, -e - 1, '0');
+    return std::copy(digits.begin(), digits.end(), at);
   }
   if (n <= e + 1) {
-    out.append(digits);
-    out.append(static_cast<size_t>(e + 1 - n), '0');
+    at = std::copy(digits.begin(), digits.end(), at);
+    return std::fill_n(at, e + 1 - n, '0');
+  }
+  at = std::copy(digits.begin(), digits.begin() + e + 1, at);
+  *at++ = point;
+  return std::copy(digits.begin() + e + 1, digits.end(), at);
+}
+
+void AppendLayout(std::string& out, bool negative, std::string_view digits, int e, int precision) {
+  char buf[64];
+  if (digits.size() + static_cast<size_t>(precision) + 16 <= sizeof buf) {
+    out.append(buf, PutLayout(buf, negative, digits, e, precision));
     return;
   }
-  out.append(digits.substr(0, static_cast<size_t>(e + 1)));
-  out += Regional().decimalSeparator;
-  out.append(digits.substr(static_cast<size_t>(e + 1)));
+  std::string text(digits.size() + static_cast<size_t>(precision) + 16, '\0');
+  text.resize(static_cast<size_t>(PutLayout(text.data(), negative, digits, e, precision) - text.data()));
+  out += text;
 }
 
 std::string Layout(const Decimal& d, int precision) {
@@ -405,7 +449,64 @@ void AppendShortest(std::string& out, T v, int precision) {
   int exponent = 0;
   if (p < r.ptr) std::from_chars(p + 1 + (p[1] == '+'), r.ptr, exponent);
   while (n > 0 && digits[n - 1] == '0') --n;
-  AppendLayout(out, negative, std::string_view(digits, static_cast<size_t>(n)), exponent, precision);
+  char text[64];
+  out.append(text, PutLayout(text, negative, std::string_view(digits, static_cast<size_t>(n)), exponent, precision));
+}
+
+// The digits of a whole number or a binary fraction (m / 2^j) whose exact
+// decimal has at most 15 significant digits, such as 1234.25 or 3.0517578125:
+// any other decimal of 15 digits or fewer is more than half a unit in the
+// last place away from the value (their spacing is at least 10^-15 of it, the
+// unit at most 2^-52), so the exact one is the shortest that reads back.
+// The count of the digits (no trailing zeros) and the exponent of the first;
+// 0 when the value is not such a number.
+int ExactBinaryDigits(double magnitude, char* digits, int& exponent) {
+  static constexpr uint64_t kMost = 999'999'999'999'999;
+  static constexpr uint64_t kPowersOf5[] = {1,
+                                            5,
+                                            25,
+                                            125,
+                                            625,
+                                            3125,
+                                            15625,
+                                            78125,
+                                            390625,
+                                            1953125,
+                                            9765625,
+                                            48828125,
+                                            244140625,
+                                            1220703125,
+                                            6103515625,
+                                            30517578125,
+                                            152587890625,
+                                            762939453125,
+                                            3814697265625,
+                                            19073486328125,
+                                            95367431640625,
+                                            476837158203125};
+  const uint64_t bits = std::bit_cast<uint64_t>(magnitude);
+  const int biased = static_cast<int>(bits >> 52);
+  if (biased == 0 || biased == 0x7ff) return 0;  // zero, subnormal or not finite: the general path
+  uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+  int power = biased - 1075;  // magnitude = mantissa * 2^power
+  const int zeros = std::countr_zero(mantissa);
+  mantissa >>= zeros;
+  power += zeros;
+  uint64_t scaled;  // magnitude * 10^places
+  int places = 0;
+  if (power >= 0) {
+    if (power > 50 || mantissa > (kMost >> power)) return 0;
+    scaled = mantissa << power;
+  } else {
+    places = -power;
+    if (places >= static_cast<int>(std::size(kPowersOf5)) || mantissa > kMost / kPowersOf5[places]) return 0;
+    scaled = mantissa * kPowersOf5[places];
+  }
+  const auto r = std::to_chars(digits, digits + 24, scaled);
+  int n = static_cast<int>(r.ptr - digits);
+  exponent = n - 1 - places;
+  while (n > 1 && digits[n - 1] == '0') --n;
+  return n;
 }
 
 // The digits of a double that is the nearest one to a decimal of at most 15
@@ -427,7 +528,8 @@ bool AppendFewPlaces(std::string& out, double v, int precision) {
     int n = static_cast<int>(r.ptr - digits);
     const int exponent = n - 1 - k;
     while (n > 0 && digits[n - 1] == '0') --n;
-    AppendLayout(out, v < 0, std::string_view(digits, static_cast<size_t>(n)), exponent, precision);
+    char text[64];
+    out.append(text, PutLayout(text, v < 0, std::string_view(digits, static_cast<size_t>(n)), exponent, precision));
     return true;
   }
   return false;
@@ -450,13 +552,23 @@ std::string FormatSingle(float f) {
   return Layout(Significant(static_cast<double>(f), 7), 7);
 }
 
-void AppendDoubleRoundTrip(std::string& out, double v) {
+char* PutDoubleRoundTrip(char* at, double v) {
   if (!std::isfinite(v)) {
-    out += SpecialValue(v);
-    return;
+    const std::string special = SpecialValue(v);
+    return std::copy(special.begin(), special.end(), at);
   }
-  if (AppendFewPlaces(out, v, 15)) return;
-  AppendShortest(out, v, 15);
+  char digits[24];
+  int exponent;
+  if (const int n = ExactBinaryDigits(std::fabs(v), digits, exponent))
+    return PutLayout(at, v < 0, std::string_view(digits, static_cast<size_t>(n)), exponent, 15);
+  std::string text;
+  if (!AppendFewPlaces(text, v, 15)) AppendShortest(text, v, 15);
+  return std::copy(text.begin(), text.end(), at);
+}
+
+void AppendDoubleRoundTrip(std::string& out, double v) {
+  char buf[kMostValueChars];
+  out.append(buf, PutDoubleRoundTrip(buf, v));
 }
 
 std::string FormatDoubleRoundTrip(double v) {
@@ -472,21 +584,24 @@ std::string FormatSingleRoundTrip(float f) {
   return out;
 }
 
-void AppendCurrency(std::string& out, Currency c) {
+char* PutCurrency(char* at, Currency c) {
+  static_assert(Currency::kScale == 10000);
   const uint64_t magnitude = c.scaled < 0 ? 0 - static_cast<uint64_t>(c.scaled) : static_cast<uint64_t>(c.scaled);
-  if (c.scaled < 0) out += '-';
-  char buf[24];
-  const auto r = std::to_chars(buf, buf + sizeof buf, magnitude / Currency::kScale);
-  out.append(buf, r.ptr);
-  unsigned fraction = static_cast<unsigned>(magnitude % Currency::kScale);
-  if (fraction == 0) return;
-  int digits = 4;
-  while (fraction % 10 == 0) {
-    fraction /= 10;
-    --digits;
+  if (c.scaled < 0) *at++ = '-';
+  at = std::to_chars(at, at + 24, magnitude / Currency::kScale).ptr;
+  if (const int fraction = static_cast<int>(magnitude % Currency::kScale); fraction != 0) {
+    // Four places, then without their trailing zeros.
+    *at++ = Regional().decimalSeparator;
+    at = PutTwoDigits(at, fraction / 100);
+    at = PutTwoDigits(at, fraction % 100);
+    while (at[-1] == '0') --at;
   }
-  out += Regional().decimalSeparator;
-  AppendDigits(out, fraction, digits);
+  return at;
+}
+
+void AppendCurrency(std::string& out, Currency c) {
+  char buf[kMostValueChars];
+  out.append(buf, PutCurrency(buf, c));
 }
 
 std::string FormatCurrency(Currency c) {

@@ -7,7 +7,9 @@
 #include <bit>
 #include <string>
 #include <vector>
+#include <cfloat>
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <random>
 #include <optional>
@@ -78,6 +80,67 @@ TEST(FormatRoundTrip, EveryValueGetsItsShortestDigits) {
   EXPECT_EQ(FormatDoubleRoundTrip(-0.000001), "-0.000001");
   EXPECT_EQ(FormatDoubleRoundTrip(1e14), "100000000000000");
   EXPECT_EQ(FormatDoubleRoundTrip(-0.0), FormatDoubleRoundTrip(0.0));
+}
+
+// The shortest digits (the standard library's) laid out as the platform
+// writes a Double: plain up to 15 digits, else d.dddE+XX.
+std::string ShortestLaidOut(double v) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+  std::string_view s(buf, static_cast<size_t>(r.ptr - buf));
+  const bool negative = s.front() == '-';
+  if (negative) s.remove_prefix(1);
+  const size_t e = s.find('e');
+  std::string digits;
+  for (char c : s.substr(0, e))
+    if (c != '.') digits += c;
+  const int exponent = std::stoi(std::string(s.substr(e + 1)));
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
+  if (digits.empty()) return "0";
+  const std::string sign = negative ? "-" : "";
+  const int n = static_cast<int>(digits.size());
+  if (exponent >= 15 || (exponent < 0 && -exponent - 1 + std::min(n, 15) > 15)) {
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+    return sign + digits[0] + (n > 1 ? "." + digits.substr(1) : "") + tail;
+  }
+  if (exponent < 0) return sign + "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+  if (n <= exponent + 1) return sign + digits + std::string(static_cast<size_t>(exponent + 1 - n), '0');
+  return sign + digits.substr(0, static_cast<size_t>(exponent + 1)) + "." + digits.substr(static_cast<size_t>(exponent + 1));
+}
+
+// Every double gets exactly that text, whichever way the formatter finds its
+// digits: random bit patterns, binary fractions and whole numbers around the
+// 15-digit edge, decimals of few places, and the edges of the range.
+TEST(FormatRoundTrip, EveryDoubleIsItsShortestDigitsLaidOut) {
+  std::vector<double> values = {DBL_MIN,       DBL_MAX,    DBL_TRUE_MIN, 5e-324,    1e15,       1e15 - 1,
+                                1e15 + 2,      999999999999999.5, 0.1,   1e-5,      1e-6,       1.5e-6,
+                                123456789012345e-29, 9007199254740992.0, 9007199254740991.0, 1e21, 1e22, 1e23,
+                                std::ldexp(1.0, -21), std::ldexp(1.0, -22), std::ldexp(3.0, -21), 476837158203125e-21,
+                                std::ldexp(1.0, 49), std::ldexp(1.0, 50), std::ldexp(1.0, 51), 1.0, 2.0, 10.0};
+  std::mt19937_64 random(20261211);
+  for (int i = 0; i < 300000; ++i) {
+    values.push_back(std::bit_cast<double>(random()));
+    // m / 2^j and m * 2^j: exact binary values with up to and beyond 15 digits.
+    const uint64_t m = random() >> (random() % 64);
+    const int j = static_cast<int>(random() % 80) - 20;
+    values.push_back(std::ldexp(static_cast<double>(m), -j));
+    values.push_back(static_cast<double>(random() % 100000000000ULL) / 1024.0);
+    values.push_back(static_cast<double>(random() % 1000000000ULL) / std::pow(10.0, static_cast<double>(random() % 8)));
+  }
+  for (double v : std::vector<double>(values)) {
+    values.push_back(-v);
+    values.push_back(std::nextafter(v, 0.0));
+    values.push_back(std::nextafter(v, HUGE_VAL));
+  }
+  for (double v : values) {
+    if (!std::isfinite(v) || v == 0) continue;
+    ASSERT_EQ(FormatDoubleRoundTrip(v), ShortestLaidOut(v)) << std::bit_cast<uint64_t>(v);
+  }
+  EXPECT_EQ(FormatDoubleRoundTrip(3.0517578125), "3.0517578125");
+  EXPECT_EQ(FormatDoubleRoundTrip(-1024.0), "-1024");
+  EXPECT_EQ(FormatDoubleRoundTrip(std::ldexp(1.0, -20)), "9.5367431640625E-07");
+  EXPECT_EQ(FormatDoubleRoundTrip(std::ldexp(1.0, 60)), "1.152921504606847E+18");
 }
 
 TEST(FormatSingle, SevenSignificantDigitsRoundingTiesAwayFromZero) {

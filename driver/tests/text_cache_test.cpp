@@ -59,11 +59,11 @@ class TextCacheTest : public ::testing::Test {
     bytes += "N\tName\r\n";
     size_t start = bytes.size();
     bytes += written;
-    table.Whole(start, told);
+    table.Whole(start, bytes.size(), told);
     bytes += '\t';
     start = bytes.size();
     bytes += "handed";
-    table.Field(start);
+    table.Field(start, bytes.size());
     bytes += "\r\n";
     table.EndRow();
     folder.Write("kept.txt", bytes);

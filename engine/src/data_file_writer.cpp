@@ -1,7 +1,9 @@
 #include "data_file_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <set>
 
 #include "component_error.h"
@@ -24,7 +26,30 @@ constexpr size_t kWriteChunk = 64 * 1024;
 // A value the driver would not read back as it is unquoted: one that would
 // end the field or the row, or begins like a quoted value; quotes anywhere
 // are quoted too, so that no reader takes one for the start of a value.
-bool NeedsQuotes(std::string_view text) { return text.find_first_of("\t\r\n\"") != std::string_view::npos; }
+bool NeedsQuotes(std::string_view text) {
+  // Each of them is below '#': eight bytes at a time while none is, which
+  // is the usual case, the last eight overlapping the ones before; then
+  // byte by byte from the first eight that hold one.
+  constexpr uint64_t kOnes = 0x0101010101010101, kHighBits = 0x8080808080808080;
+  size_t from = 0;
+  if (text.size() >= 8) {
+    for (size_t i = 0;; i += 8) {
+      const size_t at = std::min(i, text.size() - 8);
+      uint64_t word;
+      std::memcpy(&word, text.data() + at, 8);
+      if (((word - kOnes * '#') & ~word & kHighBits) != 0) {
+        from = at;
+        break;
+      }
+      if (at == text.size() - 8) return false;
+    }
+  }
+  for (size_t i = from; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\t' || c == '\r' || c == '\n' || c == '"') return true;
+  }
+  return false;
+}
 
 // A header name as the driver splits the line: quoted when it would end the
 // name early, or begins like a quoted value. Line breaks are left out, as
@@ -56,14 +81,6 @@ void AppendHexBytes(std::string& line, std::string_view bytes) {
     line += kDigits[b >> 4];
     line += kDigits[b & 15];
   }
-}
-
-// A Single or Double in the shortest text that reads back to it; -0 keeps its sign.
-void AppendReal(std::string& line, double d) {
-  if (d == 0 && std::signbit(d))
-    line += "-0";
-  else
-    AppendDoubleRoundTrip(line, d);
 }
 
 void AppendDate(std::string& line, DateValue d) {
@@ -159,48 +176,102 @@ std::string CellText(const Variant& value, int fieldType, const DataFileStyle& s
 
 namespace {
 
-void AppendDigits(std::string& line, int64_t n) {
-  char digits[24];
-  const auto r = std::to_chars(digits, digits + sizeof digits, n);
-  line.append(digits, r.ptr);
-}
+// The bytes of a piece of the file, kept in a string at its full length so
+// that a field costs no growth of the string: the bytes written are
+// [0, size()), the rest is room for the next ones.
+class PieceBuffer {
+ public:
+  explicit PieceBuffer(std::string& bytes) : bytes_(bytes), used_(bytes.size()) { Grow(kWriteChunk + 4096); }
+  // Also when a field raises: the string is left with the bytes written.
+  ~PieceBuffer() {
+    if (open_) bytes_.resize(used_);
+  }
+  PieceBuffer(const PieceBuffer&) = delete;
+  PieceBuffer& operator=(const PieceBuffer&) = delete;
+
+  size_t size() const { return used_; }
+  // Room for `n` bytes at the end; Wrote tells where they end.
+  char* Room(size_t n) {
+    if (bytes_.size() - used_ < n) Grow(n);
+    return bytes_.data() + used_;
+  }
+  void Wrote(const char* end) { used_ = static_cast<size_t>(end - bytes_.data()); }
+  void Put(char c) {
+    *Room(1) = c;
+    ++used_;
+  }
+  void Put(std::string_view text) {
+    std::memcpy(Room(text.size()), text.data(), text.size());
+    used_ += text.size();
+  }
+  // The string holds exactly the bytes written, until the next Reopen.
+  void Close() {
+    bytes_.resize(used_);
+    open_ = false;
+  }
+  // After the string has been emptied or replaced.
+  void Reopen() {
+    used_ = bytes_.size();
+    open_ = true;
+    Grow(kWriteChunk + 4096);
+  }
+
+ private:
+  void Grow(size_t n) {
+    if (bytes_.size() - used_ >= n) return;
+    bytes_.resize(std::max(used_ + n, std::max(bytes_.capacity(), bytes_.size() * 2)));
+  }
+
+  std::string& bytes_;
+  size_t used_;
+  bool open_ = true;
+};
+
+// What a column's field type makes of the values it holds.
+struct ColumnForm {
+  int fieldType;
+  bool date;
+  bool binary;
+};
 
 // Tells the table handed to the driver what the cell CellText wrote from
-// `start` holds: the typed value where its text is that value's own, else
-// only the text.
-void ReportCell(driver::WrittenTable& table, size_t start, const Variant& value, int fieldType) {
-  if (IsDateType(fieldType)) {
-    if (value.Type() == VarType::Date) return table.Date(start, value.AsDate().serial);
-    return table.Field(start);
+// `start` to `end` holds: the typed value where its text is that value's
+// own, else only the text.
+void ReportCell(driver::WrittenTable& table, size_t start, size_t end, const Variant& value, const ColumnForm& form) {
+  if (form.date) {
+    if (value.Type() == VarType::Date) return table.Date(start, end, value.AsDate().serial);
+    return table.Field(start, end);
   }
-  if (IsBinaryType(fieldType)) return table.Field(start);
+  if (form.binary) return table.Field(start, end);
   switch (value.Type()) {
-    case VarType::Boolean: return table.Boolean(start, value.AsBoolean());
-    case VarType::Single: return table.Single(start, value.AsSingle());
-    case VarType::Double: return table.Real(start, value.AsDouble());
-    case VarType::Currency: return table.Currency(start, value.AsCurrency().scaled);
-    default: return table.Field(start);
+    case VarType::Boolean: return table.Boolean(start, end, value.AsBoolean());
+    case VarType::Single: return table.Single(start, end, value.AsSingle());
+    case VarType::Double: return table.Real(start, end, value.AsDouble());
+    case VarType::Currency: return table.Currency(start, end, value.AsCurrency().scaled);
+    default: return table.Field(start, end);
   }
 }
 
-// CellText of the value at row and column, appended to the line: read where
-// the rows hold it, and for the values that need no cleaning or quoting
-// without a text of its own. The same bytes. `table`, when there is one,
-// hears what each cell holds.
-void AppendCell(std::string& line, const RowStore& rows, size_t row, size_t column, int fieldType,
-                const DataFileStyle& style, driver::WrittenTable* table) {
-  const size_t start = line.size();
+// CellText of the value at row and column, appended to the piece: read
+// where the rows hold it, and for the values that need no cleaning or
+// quoting without a text of its own. The same bytes. `table`, when there is
+// one, hears what each cell holds.
+void PutCell(PieceBuffer& piece, const RowStore& rows, size_t row, size_t column, const ColumnForm& form,
+             const DataFileStyle& style, driver::WrittenTable* table) {
+  const size_t start = piece.size();
   const RowStore::View v = rows.ViewAt(row, column);
   if (!v.variant) {
-    const bool date = IsDateType(fieldType);
     switch (v.type) {
       case VarType::Null:
-        if (table) table->Field(start);
+        if (table) table->Field(start, start);
         return;
       case VarType::Date:
-        if (date) {
-          AppendDate(line, DateValue{v.real});
-          if (table) table->Date(start, v.real);
+        if (form.date) {
+          // A field refuses such dates; one that reaches a data file in
+          // another way has no text.
+          if (!IsValidDate(DateValue{v.real})) RaisePlatform(err::kOverflow, source::kRuntime);
+          piece.Wrote(PutExactDate(piece.Room(kMostValueChars), DateValue{v.real}));
+          if (table) table->Date(start, piece.size(), v.real);
           return;
         }
         break;
@@ -208,30 +279,35 @@ void AppendCell(std::string& line, const RowStore& rows, size_t row, size_t colu
       case VarType::Long:
       case VarType::BigInt:
       case VarType::Byte:
-        if (!date) {
-          AppendDigits(line, v.whole);
-          if (table) table->Whole(start, v.whole);
+        if (!form.date) {
+          char* at = piece.Room(24);
+          piece.Wrote(std::to_chars(at, at + 24, v.whole).ptr);
+          if (table) table->Whole(start, piece.size(), v.whole);
           return;
         }
         break;
       case VarType::Currency:
-        if (!date) {
-          AppendCurrency(line, Currency{v.whole});
-          if (table) table->Currency(start, v.whole);
+        if (!form.date) {
+          piece.Wrote(PutCurrency(piece.Room(kMostValueChars), Currency{v.whole}));
+          if (table) table->Currency(start, piece.size(), v.whole);
           return;
         }
         break;
       case VarType::Double:
-        if (!date) {
-          AppendReal(line, v.real);
-          if (table) table->Real(start, v.real);
+        if (!form.date) {
+          // -0 keeps its sign.
+          if (v.real == 0 && std::signbit(v.real))
+            piece.Put("-0");
+          else
+            piece.Wrote(PutDoubleRoundTrip(piece.Room(kMostValueChars), v.real));
+          if (table) table->Real(start, piece.size(), v.real);
           return;
         }
         break;
       case VarType::String:
-        if (!date && !IsBinaryType(fieldType) && !v.bytes.empty() && !NeedsQuotes(v.bytes)) {
-          line += v.bytes;
-          if (table) table->Field(start);
+        if (!form.date && !form.binary && !v.bytes.empty() && !NeedsQuotes(v.bytes)) {
+          piece.Put(v.bytes);
+          if (table) table->Field(start, piece.size());
           return;
         }
         break;
@@ -239,8 +315,8 @@ void AppendCell(std::string& line, const RowStore& rows, size_t row, size_t colu
     }
   }
   const Variant value = rows.At(row, column);
-  line += CellText(value, fieldType, style);
-  if (table) ReportCell(*table, start, value, fieldType);
+  piece.Put(CellText(value, form.fieldType, style));
+  if (table) ReportCell(*table, start, piece.size(), value, form);
 }
 
 }  // namespace
@@ -254,38 +330,42 @@ void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileSty
 
   FieldCollection& fields = recordset.Fields();
   const size_t fieldCount = static_cast<size_t>(fields.Count());
-  std::vector<int> types(fieldCount);
+  std::vector<ColumnForm> forms(fieldCount);
   std::string ownBuffer;
   // With a table to hand over, the bytes go through it: its texts are views of them.
   std::string& buffer = handOff ? handOff->Pending() : ownBuffer;
-  buffer.reserve(kWriteChunk + 4096);
-  auto flush = [&] {
+  PieceBuffer piece(buffer);
+  auto flush = [&](bool more) {
+    piece.Close();
     file.Write(buffer);
     if (handOff)
       handOff->Flush();
     else
       buffer.clear();
+    if (more) piece.Reopen();
   };
   const std::vector<std::string> names = style.optimizedResult ? std::vector<std::string>() : ColumnNames(fields);
   for (size_t i = 0; i < fieldCount; ++i) {
-    if (i > 0) buffer += '\t';
-    buffer += HeaderCell(style.optimizedResult ? fields[i].Name() : names[i]);
-    types[i] = fields[i].Type();
+    if (i > 0) piece.Put('\t');
+    piece.Put(HeaderCell(style.optimizedResult ? fields[i].Name() : names[i]));
+    const int type = fields[i].Type();
+    forms[i] = ColumnForm{type, IsDateType(type), IsBinaryType(type)};
   }
-  buffer += "\r\n";
+  piece.Put("\r\n");
   const RowStore& rows = *recordset.Rows();
+  if (handOff && hasRows && recordset.RecordCount() > 0) handOff->Reserve(static_cast<size_t>(recordset.RecordCount()));
   while (!recordset.Eof()) {
     const size_t row = recordset.CurrentRow();
     for (size_t i = 0; i < fieldCount; ++i) {
-      if (i > 0) buffer += '\t';
-      AppendCell(buffer, rows, row, i, types[i], style, handOff);
+      if (i > 0) piece.Put('\t');
+      PutCell(piece, rows, row, i, forms[i], style, handOff);
     }
-    buffer += "\r\n";
+    piece.Put("\r\n");
     if (handOff) handOff->EndRow();
-    if (buffer.size() >= kWriteChunk) flush();
+    if (piece.size() >= kWriteChunk) flush(true);
     recordset.MoveNext();
   }
-  flush();
+  flush(false);
   if (hasRows) recordset.MoveFirst();
 }
 

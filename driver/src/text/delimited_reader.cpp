@@ -364,7 +364,9 @@ class ColumnBuilder {
   // it; false (and nothing added) otherwise, and the text is to be Added.
   bool AddWhole(int64_t n) {
     if (guessed_ || !IsWholeNumberType(type_)) return false;
-    type_ = WholeTypeFor(n, type_);
+    // What WholeTypeFor gives, without the call for a number that fits the type as it stands.
+    const bool fits = type_ == JetType::BigInt || (type_ == JetType::Long && n >= INT32_MIN && n <= INT32_MAX);
+    if (!fits) type_ = WholeTypeFor(n, type_);
     return Put([&] { PutWhole(n); });
   }
   bool AddBoolean(bool b) {
@@ -801,6 +803,10 @@ bool WrittenColumns::AddCurrency(size_t column, int64_t tenThousandths) {
 bool WrittenColumns::AddSingle(size_t column, float f) { return state_->columns.at(column).AddSingle(f); }
 bool WrittenColumns::AddDouble(size_t column, double d) { return state_->columns.at(column).AddDouble(d); }
 bool WrittenColumns::AddDate(size_t column, double serial) { return state_->columns.at(column).AddDate(serial); }
+
+void WrittenColumns::Reserve(size_t rows) {
+  for (ColumnBuilder& c : state_->columns) c.Reserve(rows);
+}
 
 void WrittenColumns::EndRow() { ++state_->table.rowCount; }
 

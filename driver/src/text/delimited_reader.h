@@ -60,6 +60,8 @@ class WrittenColumns {
   bool AddSingle(size_t column, float f);
   bool AddDouble(size_t column, double d);
   bool AddDate(size_t column, double serial);
+  // Room for this many rows in every column, before the first.
+  void Reserve(size_t rows);
   void EndRow();
   // The table, without its file's bytes; once.
   ParsedTable Finish();

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <deque>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -50,7 +51,9 @@ struct WrittenTable::State {
     texts.clear();
   }
 
-  std::string_view FieldText(size_t start) const { return std::string_view(pending).substr(start); }
+  std::string_view FieldText(size_t start, size_t end) const {
+    return std::string_view(pending).substr(start, end - start);
+  }
 
   // The table gathered, once every row has ended; nullptr when it goes unused.
   text::ParsedTable* Finished() {
@@ -71,19 +74,19 @@ struct WrittenTable::State {
   }
 
   template <class Typed>
-  void Add(size_t start, Typed typed) {
+  void Add(size_t start, size_t end, Typed typed) {
     if (!columns) return;
     const size_t column = field++;
     if (column >= holdsText.size())
       return Drop("line " + std::to_string(line) + " holds more fields than the table has columns");
     if (holdsText[column]) {
-      const size_t length = pending.size() - start;
+      const size_t length = end - start;
       if (length > UINT32_MAX) return Drop("a value is too long");
       texts.push_back(TextField{static_cast<uint32_t>(column), static_cast<uint32_t>(length), start});
       return;
     }
     try {
-      if (!typed(*columns, column)) columns->AddField(column, FieldText(start), line);
+      if (!typed(*columns, column)) columns->AddField(column, FieldText(start, end), line);
     } catch (const Error& e) {
       Drop(e.Description());
     }
@@ -123,26 +126,36 @@ WrittenTable& WrittenTable::operator=(WrittenTable&&) noexcept = default;
 
 std::string& WrittenTable::Pending() { return state_->pending; }
 
-void WrittenTable::Field(size_t start) {
-  state_->Add(start, [](text::WrittenColumns&, size_t) { return false; });
+void WrittenTable::Field(size_t start, size_t end) {
+  state_->Add(start, end, [](text::WrittenColumns&, size_t) { return false; });
 }
-void WrittenTable::Whole(size_t start, int64_t n) {
-  state_->Add(start, [n](text::WrittenColumns& c, size_t i) { return c.AddWhole(i, n); });
+void WrittenTable::Whole(size_t start, size_t end, int64_t n) {
+  state_->Add(start, end, [n](text::WrittenColumns& c, size_t i) { return c.AddWhole(i, n); });
 }
-void WrittenTable::Boolean(size_t start, bool b) {
-  state_->Add(start, [b](text::WrittenColumns& c, size_t i) { return c.AddBoolean(i, b); });
+void WrittenTable::Boolean(size_t start, size_t end, bool b) {
+  state_->Add(start, end, [b](text::WrittenColumns& c, size_t i) { return c.AddBoolean(i, b); });
 }
-void WrittenTable::Currency(size_t start, int64_t tenThousandths) {
-  state_->Add(start, [tenThousandths](text::WrittenColumns& c, size_t i) { return c.AddCurrency(i, tenThousandths); });
+void WrittenTable::Currency(size_t start, size_t end, int64_t tenThousandths) {
+  state_->Add(start, end, [tenThousandths](text::WrittenColumns& c, size_t i) { return c.AddCurrency(i, tenThousandths); });
 }
-void WrittenTable::Single(size_t start, float f) {
-  state_->Add(start, [f](text::WrittenColumns& c, size_t i) { return c.AddSingle(i, f); });
+void WrittenTable::Single(size_t start, size_t end, float f) {
+  state_->Add(start, end, [f](text::WrittenColumns& c, size_t i) { return c.AddSingle(i, f); });
 }
-void WrittenTable::Real(size_t start, double d) {
-  state_->Add(start, [d](text::WrittenColumns& c, size_t i) { return c.AddDouble(i, d); });
+void WrittenTable::Real(size_t start, size_t end, double d) {
+  state_->Add(start, end, [d](text::WrittenColumns& c, size_t i) { return c.AddDouble(i, d); });
 }
-void WrittenTable::Date(size_t start, double serial) {
-  state_->Add(start, [serial](text::WrittenColumns& c, size_t i) { return c.AddDate(i, serial); });
+void WrittenTable::Date(size_t start, size_t end, double serial) {
+  state_->Add(start, end, [serial](text::WrittenColumns& c, size_t i) { return c.AddDate(i, serial); });
+}
+
+void WrittenTable::Reserve(size_t rows) {
+  State& s = *state_;
+  if (!s.columns) return;
+  try {
+    s.columns->Reserve(rows);
+  } catch (const std::bad_alloc&) {
+    // Only room: the columns grow as the rows come instead.
+  }
 }
 
 void WrittenTable::EndRow() {

@@ -62,6 +62,14 @@ void AppendDoubleRoundTrip(std::string& out, double d);
 // fraction after a point ("1/2/2003 01:00:00.5"). ParseExactDate reads it
 // back to the same serial, bit for bit; the date must be valid (IsValidDate).
 void AppendExactDate(std::string& out, DateValue d);
+
+// The texts of AppendCurrency, AppendDoubleRoundTrip and AppendExactDate
+// written at `at`, for writers that keep their own buffer: each returns the
+// end of the text, which is at most kMostValueChars long.
+inline constexpr size_t kMostValueChars = 64;
+char* PutCurrency(char* at, Currency c);
+char* PutDoubleRoundTrip(char* at, double d);
+char* PutExactDate(char* at, DateValue d);
 std::optional<DateValue> ParseExactDate(std::string_view text);
 
 // Text to value as the conversion functions accept it.

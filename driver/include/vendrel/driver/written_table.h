@@ -33,21 +33,27 @@ class WrittenTable {
   WrittenTable(WrittenTable&&) noexcept;
   WrittenTable& operator=(WrittenTable&&) noexcept;
 
-  // The bytes written since the last Flush; the writer appends to it.
+  // The bytes written since the last Flush; the writer appends to it, and
+  // may keep it longer than what it has written (room for what comes next)
+  // until it calls Flush.
   std::string& Pending();
 
-  // The next field of the row, appended to Pending() from `start` (quotes
-  // and all; an empty field is Null).
-  void Field(size_t start);
-  void Whole(size_t start, int64_t n);           // n in decimal digits
-  void Boolean(size_t start, bool b);            // "True" or "False"
-  void Currency(size_t start, int64_t tenThousandths);
-  void Single(size_t start, float f);            // its shortest text
-  void Real(size_t start, double d);             // a Double's shortest text
-  void Date(size_t start, double serial);        // its exact date text
+  // The next field of the row, Pending() from `start` to `end` (quotes and
+  // all; an empty field is Null).
+  void Field(size_t start, size_t end);
+  void Whole(size_t start, size_t end, int64_t n);     // n in decimal digits
+  void Boolean(size_t start, size_t end, bool b);      // "True" or "False"
+  void Currency(size_t start, size_t end, int64_t tenThousandths);
+  void Single(size_t start, size_t end, float f);      // its shortest text
+  void Real(size_t start, size_t end, double d);       // a Double's shortest text
+  void Date(size_t start, size_t end, double serial);  // its exact date text
+  // Before the first row: how many rows the file will hold, so that the
+  // columns take their room at once.
+  void Reserve(size_t rows);
   // The row's line end has been appended.
   void EndRow();
-  // Pending() has been written to the file: kept, and Pending() empty again.
+  // Pending(), exactly the bytes written, has been written to the file:
+  // kept, and Pending() empty again.
   void Flush();
 
   // Hands the table to the driver once the whole file is written and closed.
