@@ -1,6 +1,7 @@
 #include "text/indexed_table.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -166,9 +167,23 @@ ColumnIndex::ColumnIndex(const ColumnValues& values) {
     while (table[at].first != kEnd && table[at].hash != hash) at = at + 1 == table.size() ? 0 : at + 1;
     return table[at];
   };
+  // Hashed a batch ahead, and the batch's slots asked of memory before they
+  // are placed: a large column's rows land all over the table.
+  constexpr size_t kBatch = 16;
+  std::array<uint64_t, kBatch> hashes{};
+  std::array<bool, kBatch> present{};
   for (size_t r = 0; r < n; ++r) {
-    if (values.IsNull(r)) continue;
-    const uint64_t hash = HashOf(values, r);
+    const size_t inBatch = r % kBatch;
+    if (inBatch == 0) {
+      for (size_t i = 0; i < kBatch && r + i < n; ++i) {
+        present[i] = !values.IsNull(r + i);
+        if (!present[i]) continue;
+        hashes[i] = HashOf(values, r + i);
+        __builtin_prefetch(&building[HomeOf(hashes[i], building.size())], 1);
+      }
+    }
+    if (!present[inBatch]) continue;
+    const uint64_t hash = hashes[inBatch];
     const auto row = static_cast<uint32_t>(r);
     Building* b = &place(building, hash);
     if (b->first != kEnd) {

@@ -13,7 +13,6 @@
 namespace vendrel::driver::text {
 
 namespace {
-constexpr const char* kEmptyText = "";
 // Smaller blocks come from the allocator: a table of a few rows takes a few
 // bytes, not a page a column.
 constexpr size_t kMappedFrom = 16 * 1024;
@@ -58,11 +57,6 @@ StoredValue ColumnValues::at(size_t row) const {
   return std::monostate{};
 }
 
-void ColumnValues::AddNullBit(bool null) {
-  if (size_ % 64 == 0) nulls_.push_back(0);
-  if (null) nulls_.back() |= uint64_t{1} << (size_ % 64);
-}
-
 void ColumnValues::AddNull() {
   if (kind_ == StorageKind::Text) {
     texts_.push_back({nullptr, 0});
@@ -83,56 +77,31 @@ void ColumnValues::Widen() {
   wide_ = true;
 }
 
-void ColumnValues::Extend(double d) noexcept {
-  if (std::isnan(d)) return;  // in no range
-  if (!ranged_) {
-    smallest_ = largest_ = d;
-    ranged_ = true;
-  } else {
-    smallest_ = std::min(smallest_, d);
-    largest_ = std::max(largest_, d);
-  }
-}
-
 bool ColumnValues::Range(double& smallest, double& largest) const noexcept {
   smallest = smallest_;
   largest = largest_;
-  return ranged_;
+  return smallest_ <= largest_;
 }
 
 void ColumnValues::AddNulls(size_t count) {
   for (size_t i = 0; i < count; ++i) AddNull();
 }
 
-void ColumnValues::AddWhole(int64_t n) {
+void ColumnValues::AddWideWhole(int64_t n) {
   AddNullBit(false);
-  if (!wide_ && n >= INT32_MIN && n <= INT32_MAX) {
-    narrow_.push_back(static_cast<int32_t>(n));
-  } else {
-    if (!wide_) Widen();
-    numbers_.push_back(static_cast<uint64_t>(n));
-  }
+  if (!wide_) Widen();
+  numbers_.push_back(static_cast<uint64_t>(n));
   Extend(static_cast<double>(n));
   ++size_;
 }
 
-void ColumnValues::AddReal(double d) {
-  AddNullBit(false);
-  numbers_.push_back(std::bit_cast<uint64_t>(d));
-  Extend(d);
-  ++size_;
-}
-
-void ColumnValues::AddText(std::string_view text) {
-  if (text.size() >= (size_t{1} << 31)) throw std::length_error("a text value of 2 GiB or more");
-  texts_.push_back({text.data() ? text.data() : kEmptyText, static_cast<uint32_t>(text.size())});
-  ++size_;
-}
+void ColumnValues::RefuseText() { throw std::length_error("a text value of 2 GiB or more"); }
 
 void ColumnValues::WholesToReals(double divisor) {
   if (kind_ != StorageKind::Whole) return;
   if (!wide_) Widen();
-  ranged_ = false;
+  smallest_ = HUGE_VAL;
+  largest_ = -HUGE_VAL;
   for (size_t row = 0; row < numbers_.size(); ++row) {
     const double d = static_cast<double>(static_cast<int64_t>(numbers_[row])) / divisor;
     numbers_[row] = std::bit_cast<uint64_t>(d);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -143,10 +144,26 @@ class ColumnValues {
 
   void AddNull();
   void AddNulls(size_t count);
-  void AddWhole(int64_t n);
-  void AddReal(double d);
+  // The appends of values, inline for the writers of whole tables.
+  void AddWhole(int64_t n) {
+    if (wide_ || n < INT32_MIN || n > INT32_MAX) return AddWideWhole(n);
+    AddNullBit(false);
+    narrow_.push_back(static_cast<int32_t>(n));
+    Extend(static_cast<double>(n));
+    ++size_;
+  }
+  void AddReal(double d) {
+    AddNullBit(false);
+    numbers_.push_back(std::bit_cast<uint64_t>(d));
+    Extend(d);
+    ++size_;
+  }
   // The bytes must outlive the column (the table's file or its own strings).
-  void AddText(std::string_view text);
+  void AddText(std::string_view text) {
+    if (text.size() >= kLongestText) RefuseText();
+    texts_.push_back({text.data() ? text.data() : "", static_cast<uint32_t>(text.size())});
+    ++size_;
+  }
   // Whole numbers become reals divided by `divisor` (Currency by 10,000).
   void WholesToReals(double divisor);
   void Reserve(size_t rows);
@@ -181,9 +198,19 @@ class ColumnValues {
   }
   static constexpr size_t kInlineMark = sizeof(TextRef) - 1;  // the top byte of `size`
   static constexpr uint8_t kInline = 0x80;
-  void AddNullBit(bool null);
+  static constexpr size_t kLongestText = size_t{1} << 31;
+  void AddNullBit(bool null) {
+    if (size_ % 64 == 0) nulls_.push_back(0);
+    if (null) nulls_.back() |= uint64_t{1} << (size_ % 64);
+  }
+  void AddWideWhole(int64_t n);
+  [[noreturn]] static void RefuseText();
   void Widen();
-  void Extend(double d) noexcept;
+  // A NaN changes neither bound (it compares false).
+  void Extend(double d) noexcept {
+    smallest_ = std::min(smallest_, d);
+    largest_ = std::max(largest_, d);
+  }
 
   StorageKind kind_;
   size_t size_ = 0;
@@ -191,8 +218,8 @@ class ColumnValues {
   bool wide_ = false;
   ChunkedArray<int32_t> narrow_;
   ChunkedArray<uint64_t> numbers_;  // Whole when wide: the number; Real: the bits of the double
-  bool ranged_ = false;
-  double smallest_ = 0, largest_ = 0;
+  // No number yet while smallest_ > largest_.
+  double smallest_ = HUGE_VAL, largest_ = -HUGE_VAL;
   std::vector<uint64_t> nulls_;    // Whole and Real: a bit per row, set for Null
   ChunkedArray<TextRef> texts_;  // Text
   const std::byte* cells_ = nullptr;  // once UseCells: row r's value at cells_ + r * stride_
