@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "vendrel/testing/same_value.h"
 #include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/recordset.h"
 
@@ -18,14 +19,7 @@ namespace {
 
 Ref<RowStore> OneColumn() { return MakeRef<RowStore>(std::vector<FieldInfo>{{"V", adVariant}}); }
 
-// Equal as values, NaN to NaN and -0 apart from 0.
-bool Same(const Variant& a, const Variant& b) {
-  if (a.Type() != b.Type()) return false;
-  if (a.Type() == VarType::Double) return std::bit_cast<uint64_t>(a.AsDouble()) == std::bit_cast<uint64_t>(b.AsDouble());
-  if (a.Type() == VarType::Single) return std::bit_cast<uint32_t>(a.AsSingle()) == std::bit_cast<uint32_t>(b.AsSingle());
-  if (a.Type() == VarType::Date) return std::bit_cast<uint64_t>(a.AsDate().serial) == std::bit_cast<uint64_t>(b.AsDate().serial);
-  return a == b;
-}
+using ::vendrel::testing::SameValue;
 
 std::vector<Variant> ValuesOfEachType() {
   return {Variant::Integer(INT16_MIN),
@@ -56,11 +50,11 @@ TEST(RowStore, EachTypeComesBackAsItWasInAColumnOfItsOwnAndAmongOthers) {
     own->AppendRow(std::vector<Variant>{v});
     own->AppendRow(std::vector<Variant>{v});
     EXPECT_TRUE(own->At(0, 0).IsNull());
-    EXPECT_TRUE(Same(own->At(1, 0), v)) << static_cast<int>(v.Type());
-    EXPECT_TRUE(Same(own->At(2, 0), v)) << static_cast<int>(v.Type());
+    EXPECT_TRUE(SameValue(own->At(1, 0), v)) << static_cast<int>(v.Type());
+    EXPECT_TRUE(SameValue(own->At(2, 0), v)) << static_cast<int>(v.Type());
     mixed->AppendRow(std::vector<Variant>{v});
   }
-  for (size_t i = 0; i < values.size(); ++i) EXPECT_TRUE(Same(mixed->At(i, 0), values[i])) << i;
+  for (size_t i = 0; i < values.size(); ++i) EXPECT_TRUE(SameValue(mixed->At(i, 0), values[i])) << i;
 }
 
 // A value as a typed row gives it: its number or bytes, or its variant for
@@ -98,13 +92,13 @@ TEST(RowStore, TypedRowsAreTheRowsOfTheSameValuesAsVariants) {
       own->AppendTypedRow(std::vector<RowStore::View>{ViewOf(*x)});
     ASSERT_EQ(own->RowCount(), 5u);
     for (size_t row : {0u, 3u}) EXPECT_TRUE(own->At(row, 0).IsNull()) << static_cast<int>(v.Type());
-    for (size_t row : {1u, 2u, 4u}) EXPECT_TRUE(Same(own->At(row, 0), v)) << static_cast<int>(v.Type()) << " " << row;
+    for (size_t row : {1u, 2u, 4u}) EXPECT_TRUE(SameValue(own->At(row, 0), v)) << static_cast<int>(v.Type()) << " " << row;
     // Kept as typed cells when a value of the type is kept in cells: a view
     // of it shows no variant.
     EXPECT_EQ(own->ViewAt(1, 0).variant == nullptr, ViewOf(v).variant == nullptr) << static_cast<int>(v.Type());
     mixed->AppendTypedRow(std::vector<RowStore::View>{ViewOf(v)});
   }
-  for (size_t i = 0; i < values.size(); ++i) EXPECT_TRUE(Same(mixed->At(i, 0), values[i])) << i;
+  for (size_t i = 0; i < values.size(); ++i) EXPECT_TRUE(SameValue(mixed->At(i, 0), values[i])) << i;
 }
 
 TEST(RowStore, ATypedRowTakesAVariantBeforeTheNumberBesideItAndRefusesACellOfNoType) {

@@ -13,6 +13,7 @@
 #include "core/types.h"
 #include "providers/session.h"
 #include "table_fixtures.h"
+#include "vendrel/testing/same_value.h"
 #include "vendrel/dataaccess/recordset.h"
 
 namespace vendrel::driver {
@@ -45,14 +46,7 @@ std::vector<Case> Cases() {
   return cases;
 }
 
-// Equal as values: the same type, doubles to the bit (NaN, -0).
-bool Same(const Variant& a, const Variant& b) {
-  if (a.Type() != b.Type()) return false;
-  if (a.Type() == VarType::Double) return std::bit_cast<uint64_t>(a.AsDouble()) == std::bit_cast<uint64_t>(b.AsDouble());
-  if (a.Type() == VarType::Single) return std::bit_cast<uint32_t>(a.AsSingle()) == std::bit_cast<uint32_t>(b.AsSingle());
-  if (a.Type() == VarType::Date) return std::bit_cast<uint64_t>(a.AsDate().serial) == std::bit_cast<uint64_t>(b.AsDate().serial);
-  return a == b;
-}
+using ::vendrel::testing::SameValue;
 
 std::string Describe(const Case& c) { return c.expression + " as " + std::string(JetTypeName(c.type)); }
 
@@ -92,7 +86,7 @@ TEST_F(FetchRowsTest, EachValueIsWhatTheGeneralConversionGivesOrFailsAsItFails) 
     }
     ASSERT_EQ(fetching.Number(), 0) << Describe(c) << ": " << fetching.Description();
     ASSERT_EQ(rows->RowCount(), 1u) << Describe(c);
-    EXPECT_TRUE(Same(rows->At(0, 0), expected)) << Describe(c) << ": " << static_cast<int>(rows->At(0, 0).Type())
+    EXPECT_TRUE(SameValue(rows->At(0, 0), expected)) << Describe(c) << ": " << static_cast<int>(rows->At(0, 0).Type())
                                                 << " instead of " << static_cast<int>(expected.Type());
   }
 }
@@ -130,7 +124,7 @@ TEST_F(FetchRowsTest, ColumnsAndRowsOfManyValuesAreTheConvertedValues) {
     ASSERT_EQ(rows->RowCount(), expected.size()) << tall[q];
     for (size_t row = 0; row < expected.size(); ++row)
       for (size_t column = 0; column < tallTypes[q].size(); ++column)
-        EXPECT_TRUE(Same(rows->At(row, column), expected[row][column]))
+        EXPECT_TRUE(SameValue(rows->At(row, column), expected[row][column]))
             << JetTypeName(tallTypes[q][column]) << " row " << row << " column " << column;
   }
 }
