@@ -113,7 +113,7 @@ class ChunkedArray {
 // The values of one column, all of one storage kind, without a per-value
 // allocation: numbers take 8 bytes (4 for whole numbers of 32 bits) and a
 // bit, texts a pointer and a length side by side. Built a value at a time in
-// vectors of the column's own; a finished table may move the values into
+// chunks of the column's own; a finished table may move the values into
 // cells laid out row by row with the other columns' (UseCells), so that
 // reading a random row reads one or two cache lines, not one per column.
 class ColumnValues {
