@@ -164,7 +164,7 @@ ColumnIndex::ColumnIndex(const ColumnValues& values) {
   size_t distinct = 0;
   auto place = [](std::vector<Building>& table, uint64_t hash) -> Building& {
     size_t at = HomeOf(hash, table.size());
-    while (table[at].first != kEnd && table[at].hash != hash) at = at + 1 == table.size() ? 0 : at + 1;
+    while (table[at].first != kEnd && table[at].hash != hash) at = NextSlot(at, table.size());
     return table[at];
   };
   // Hashed a batch ahead, and the batch's slots asked of memory before they
@@ -208,13 +208,13 @@ ColumnIndex::ColumnIndex(const ColumnValues& values) {
     Slot slot{b.first, CheckOf(b.hash)};
     if (b.first != b.last) {
       slot.rows = kGroup | static_cast<uint32_t>(groups_.size());
+      const size_t countAt = groups_.size();
       groups_.push_back(0);
-      const size_t size = groups_.size() - 1;
       for (uint32_t row = b.first; row != kEnd; row = nextRow[row]) groups_.push_back(row);
-      groups_[size] = static_cast<uint32_t>(groups_.size() - size - 1);
+      groups_[countAt] = static_cast<uint32_t>(groups_.size() - countAt - 1);
     }
     size_t at = HomeOf(b.hash, slots_.size());
-    while (slots_[at].rows != kEmpty) at = at + 1 == slots_.size() ? 0 : at + 1;
+    while (slots_[at].rows != kEmpty) at = NextSlot(at, slots_.size());
     slots_[at] = slot;
   }
   groups_.shrink_to_fit();

@@ -64,7 +64,7 @@ class ColumnIndex {
     for (;;) {
       const Slot slot = slots_[probe.slot];
       if (slot.rows == kEmpty) return false;
-      probe.slot = probe.slot + 1 == slots_.size() ? 0 : probe.slot + 1;
+      probe.slot = NextSlot(probe.slot, slots_.size());
       if (slot.check != probe.check) continue;
       if ((slot.rows & kGroup) == 0) {
         row = slot.rows;
@@ -94,6 +94,9 @@ class ColumnIndex {
     uint32_t rows = kEmpty;  // a row, or kGroup and a place in groups_
     uint32_t check = 0;
   };
+  // The slot after `at`, the first after the last: where a lookup and a
+  // placing go on from a slot taken by another hash.
+  static size_t NextSlot(size_t at, size_t slots) noexcept { return at + 1 == slots ? 0 : at + 1; }
   static size_t HomeOf(uint64_t hash, size_t slots) noexcept {
     return static_cast<size_t>((static_cast<uint64_t>(static_cast<uint32_t>(hash)) * slots) >> 32);
   }

@@ -124,30 +124,30 @@ size_t ColumnValues::CellBytes() const noexcept {
 }
 
 void ColumnValues::MoveChunkToCells(size_t chunk, std::byte* block, size_t stride) noexcept {
+  const size_t first = chunk * kChunkRows;
+  const size_t end = std::min(size_, first + kChunkRows);
   auto move = [&](auto& values) {
-    const size_t first = chunk * kChunkRows;
-    const size_t end = std::min(size_, first + kChunkRows);
     for (size_t row = first; row < end; ++row) std::memcpy(block + row * stride, &values[row], sizeof(values[row]));
     values.ReleaseChunk(chunk);
   };
-  if (kind_ == StorageKind::Text) {
-    const size_t first = chunk * kChunkRows;
-    const size_t end = std::min(size_, first + kChunkRows);
-    for (size_t row = first; row < end; ++row) {
-      const TextRef text = texts_[row];
-      std::byte* cell = block + row * stride;
-      if (text.data && text.size <= kInlineMark) {
-        std::memcpy(cell, text.data, text.size);
-        cell[kInlineMark] = static_cast<std::byte>(kInline | text.size);
-      } else {
-        std::memcpy(cell, &text, sizeof(text));
-      }
+  if (kind_ != StorageKind::Text) {
+    if (kind_ == StorageKind::Whole && !wide_)
+      move(narrow_);
+    else
+      move(numbers_);
+    return;
+  }
+  for (size_t row = first; row < end; ++row) {
+    const TextRef text = texts_[row];
+    std::byte* cell = block + row * stride;
+    if (text.data && text.size <= kInlineMark) {
+      std::memcpy(cell, text.data, text.size);
+      cell[kInlineMark] = static_cast<std::byte>(kInline | text.size);
+    } else {
+      std::memcpy(cell, &text, sizeof(text));
     }
-    texts_.ReleaseChunk(chunk);
-  } else if (kind_ == StorageKind::Whole && !wide_)
-    move(narrow_);
-  else
-    move(numbers_);
+  }
+  texts_.ReleaseChunk(chunk);
 }
 
 void ColumnValues::UseCells(const std::byte* cells, size_t stride) noexcept {
@@ -177,21 +177,16 @@ size_t ParsedTable::FileSize() const noexcept {
 
 void LayOutRows(ParsedTable& table) {
   if (table.columns.size() < 2 || table.rowCount == 0 || table.rowCells) return;
+  std::vector<size_t> offsets;  // of each column's cell in a row
   size_t stride = 0;
   for (const ParsedColumn& c : table.columns) {
     if (c.values.size() != table.rowCount) return;  // not a finished table
+    offsets.push_back(stride);
     stride += c.values.CellBytes();
   }
   table.rowCells = MapPages(stride * table.rowCount);
-  table.rowCellBytes = stride * table.rowCount;
   // A chunk of rows at a time, freeing the columns' own chunks as it goes:
   // the table never holds its values twice over.
-  std::vector<size_t> offsets;
-  size_t offset = 0;
-  for (const ParsedColumn& c : table.columns) {
-    offsets.push_back(offset);
-    offset += c.values.CellBytes();
-  }
   const size_t chunks = (table.rowCount + ColumnValues::kChunkRows - 1) / ColumnValues::kChunkRows;
   for (size_t chunk = 0; chunk < chunks; ++chunk)
     for (size_t i = 0; i < table.columns.size(); ++i)
@@ -201,7 +196,7 @@ void LayOutRows(ParsedTable& table) {
 }
 
 size_t ParsedTable::MemoryBytes() const noexcept {
-  size_t total = sizeof(ParsedTable) + rowCellBytes;
+  size_t total = sizeof(ParsedTable) + (rowCells ? rowCells.get_deleter().bytes : 0);
   for (const ParsedColumn& c : columns) total += sizeof(ParsedColumn) + c.values.MemoryBytes();
   if (bytes) total += bytes->capacity();
   if (decoded) total += decoded->capacity();

@@ -244,7 +244,6 @@ struct ParsedTable {
   std::deque<std::string> written;
   // The columns' values row by row, once LayOutRows moved them here.
   std::unique_ptr<std::byte[], PageRelease> rowCells;
-  size_t rowCellBytes = 0;
 
   // The file's bytes as the table was made from them, and their size.
   std::vector<std::string_view> FilePieces() const;
