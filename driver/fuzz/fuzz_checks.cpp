@@ -89,7 +89,8 @@ class SmallCatalog final : public Catalog {
       def->displayName = table.names[0];
       def->sqliteName = QuoteIdentifier("t" + std::to_string(defs_.size()));
       for (const text::ParsedColumn& c : parsed.columns) def->columns.push_back(c.def);
-      text::LoadTextTable(db_.get(), def->sqliteName, std::make_shared<const text::IndexedTable>(std::move(parsed)));
+      text::LoadTextTable(db_.get(), def->sqliteName, std::make_shared<const text::IndexedTable>(std::move(parsed)),
+                          openCursors_);
       for (const std::string& name : table.names) byName_[FoldCase(name)] = def;
       defs_.push_back(def);
     }
@@ -114,6 +115,7 @@ class SmallCatalog final : public Catalog {
   static int Look(void* self) { return ++static_cast<SmallCatalog*>(self)->looks_ > kLooks ? 1 : 0; }
 
   SqliteHandle db_;
+  std::shared_ptr<text::OpenCursors> openCursors_ = text::MakeOpenCursors();
   std::vector<std::shared_ptr<TableDef>> defs_;
   std::map<std::string, std::shared_ptr<TableDef>> byName_;
   int looks_ = 0;
@@ -216,7 +218,8 @@ void CheckTextTable(std::string_view input) {
     text::ParsedTable table = text::ParseTextFile(std::make_unique<const std::string>(bytes), "data.txt", layout);
     CheckParsedTable(table, input);
     const size_t rows = table.rowCount;
-    text::LoadTextTable(db.get(), sqliteName, std::make_shared<const text::IndexedTable>(std::move(table)));
+    text::LoadTextTable(db.get(), sqliteName, std::make_shared<const text::IndexedTable>(std::move(table)),
+                        text::MakeOpenCursors());
     const long long loaded = CountRows(db.get(), sqliteName);
     text::UnloadTextTable(db.get(), sqliteName);
     if (loaded != static_cast<long long>(rows))

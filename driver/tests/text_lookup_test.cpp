@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/errors.h"
@@ -161,6 +165,104 @@ TEST_F(TextLookupTest, AWholeColumnThatOutgrows32BitsKeepsAndFindsEveryValue) {
   EXPECT_EQ(Query("SELECT N FROM wide.txt WHERE N = -49000"), (Rows{{"-49000"}}));
   EXPECT_EQ(Query("SELECT N FROM wide.txt WHERE N BETWEEN 0 AND 1000"), (Rows{{"0"}, {"1000"}, {"7"}}));
   EXPECT_EQ(Query("SELECT N FROM wide.txt WHERE N < -50000"), (Rows{{"-9223372036854775808"}}));
+}
+
+// A join's lookups read ahead along the scan that gives them their keys.
+// Whatever gives the keys (a scan, a range's rows, the same table, an
+// expression, a subquery), the rows must be those of comparing every pair.
+TEST_F(TextLookupTest, JoinsOverManyRowsFindEveryMatchWhateverGivesTheirKeys) {
+  // Keys short and long (past what a row's cell holds), in mixed case, some
+  // on more rows than a lookup asks for at once, some absent, some Null.
+  auto key = [](int k) {
+    std::string text = (k % 2 ? "Key" : "a Key Longer Than A Cell ") + std::to_string(k);
+    if (k % 3 == 0)
+      for (char& ch : text) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return text;
+  };
+  auto fold = [](std::string text) {
+    for (char& ch : text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return text;
+  };
+  struct Person {
+    std::string name, place;
+    int code;
+    std::string folded;
+  };
+  std::vector<Person> people;
+  std::string peopleData = "Name\tPlace\tCode\r\n";
+  for (int i = 0; i < 1200; ++i) {
+    const int k = i % 400 < 380 ? i % 400 : 7;  // key 7 on 23 rows
+    char place[16];
+    std::snprintf(place, sizeof place, "place%04d", i);
+    const std::string name = k == 11 ? std::string() : key(k);
+    people.push_back({name, place, i % 50, fold(name)});
+    peopleData += people.back().name + "\t" + place + "\t" + std::to_string(i % 50) + "\r\n";
+  }
+  struct Order {
+    int id;
+    std::string name;
+    int code;
+    std::string folded;
+  };
+  std::vector<Order> orders;
+  std::string orderData = "Id\tName\tCode\r\n";
+  for (int id = 0; id < 3000; ++id) {
+    const int k = id * 7919 % 450;  // 400 to 449 are nobody's
+    const std::string name = id % 97 == 0 ? std::string() : fold(key(k));
+    orders.push_back({id, name, id % 60, fold(name)});
+    orderData += std::to_string(id) + "\t" + orders.back().name + "\t" + std::to_string(id % 60) + "\r\n";
+  }
+  folder_.Write("schema.ini",
+                "[orders.txt]\r\nColNameHeader = True\r\nFormat = TABDelimited\r\nCol1=Id Integer\r\n"
+                "Col2=Name Char Width 50\r\nCol3=Code Integer\r\n"
+                "[people.txt]\r\nColNameHeader = True\r\nFormat = TABDelimited\r\nCol1=Name Char Width 50\r\n"
+                "Col2=Place Char Width 50\r\nCol3=Code Integer\r\n");
+  folder_.Write("orders.txt", orderData);
+  folder_.Write("people.txt", peopleData);
+
+  auto joined = [&](bool (*within)(int id), bool byCode, bool left) {
+    Rows rows;
+    for (const Order& o : orders) {
+      if (!within(o.id)) continue;
+      const size_t before = rows.size();
+      for (const Person& p : people)
+        if (byCode ? o.code == p.code : !o.name.empty() && o.folded == p.folded)
+          rows.push_back({std::to_string(o.id), p.place});
+      if (left && rows.size() == before) rows.push_back({std::to_string(o.id), "Null"});
+    }
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+      return std::make_pair(std::stoi(a[0]), a[1]) < std::make_pair(std::stoi(b[0]), b[1]);
+    });
+    return rows;
+  };
+  auto every = [](int) { return true; };
+  auto few = [](int id) { return id >= 1000 && id <= 1200; };  // a range read as a list of rows
+  const std::string order = " ORDER BY o.Id, p.Place";
+  EXPECT_EQ(Query("SELECT o.Id, p.Place FROM orders.txt o INNER JOIN people.txt p ON o.Name = p.Name" + order),
+            joined(every, false, false));
+  EXPECT_EQ(Query("SELECT o.Id, p.Place FROM orders.txt o LEFT JOIN people.txt p ON o.Name = p.Name" + order),
+            joined(every, false, true));
+  EXPECT_EQ(Query("SELECT o.Id, p.Place FROM orders.txt o INNER JOIN people.txt p ON o.Name = p.Name "
+                  "WHERE o.Id BETWEEN 1000 AND 1200" +
+                  order),
+            joined(few, false, false));
+  EXPECT_EQ(Query("SELECT o.Id, p.Place FROM orders.txt o INNER JOIN people.txt p ON o.Code = p.Code" + order),
+            joined(every, true, false));
+  EXPECT_EQ(Query("SELECT o.Id, p.Place FROM orders.txt o INNER JOIN people.txt p ON p.Name = o.Name & ''" + order),
+            joined(every, false, false));
+  // The same table on both sides, and keys that a subquery gives.
+  size_t pairs = 0;
+  for (const Person& a : people)
+    for (const Person& b : people) pairs += !a.name.empty() && a.folded == b.folded;
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM people.txt a INNER JOIN people.txt b ON a.Name = b.Name"),
+            (Rows{{std::to_string(pairs)}}));
+  Rows matched;
+  for (const Order& o : orders)
+    if (std::any_of(people.begin(), people.end(),
+                    [&](const Person& p) { return !o.name.empty() && o.folded == p.folded; }))
+      matched.push_back({std::to_string(o.id)});
+  EXPECT_EQ(Query("SELECT o.Id FROM orders.txt o WHERE o.Name IN (SELECT p.Name FROM people.txt p) ORDER BY o.Id"),
+            matched);
 }
 
 TEST_F(TextLookupTest, ATableReadAgainAfterItsFileChangesIsLookedUpByItsNewRows) {

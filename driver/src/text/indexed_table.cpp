@@ -224,6 +224,39 @@ IndexProbe ColumnIndex::Start(const LookupKey& key) const noexcept {
   return {HomeOf(key.Hash(), slots_.size()), CheckOf(key.Hash())};
 }
 
+void ColumnIndex::Prefetch(uint64_t hash, int step, const ColumnValues& values) const noexcept {
+  size_t at = HomeOf(hash, slots_.size());
+  if (step == 0) {
+    __builtin_prefetch(&slots_[at]);
+    return;
+  }
+  // The slots after the home one are mostly in its cache line; a hint need
+  // not follow a long run of them.
+  const uint32_t check = CheckOf(hash);
+  for (int walked = 0; walked < 4; ++walked, at = NextSlot(at, slots_.size())) {
+    const Slot slot = slots_[at];
+    if (slot.rows == kEmpty) return;
+    if (slot.check != check) continue;
+    if ((slot.rows & kGroup) == 0) {
+      if (step == 1)
+        values.Prefetch(slot.rows);
+      else
+        values.PrefetchText(slot.rows);
+      return;
+    }
+    const size_t place = slot.rows & ~kGroup;
+    const uint32_t* group = groups_.data() + place;
+    if (step == 1) {
+      __builtin_prefetch(group);
+      if (place + kPrefetchedRows < groups_.size()) __builtin_prefetch(group + kPrefetchedRows);
+      return;
+    }
+    const uint32_t rows = std::min(group[0], kPrefetchedRows);
+    for (uint32_t i = 1; i <= rows; ++i) values.Prefetch(group[i]);
+    return;
+  }
+}
+
 // ---------------------------------------------------------------- SortedIndex
 
 SortedIndex::SortedIndex(const ColumnValues& values) {

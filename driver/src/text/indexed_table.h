@@ -78,6 +78,15 @@ class ColumnIndex {
       return true;
     }
   }
+  // Asks memory for what a lookup of the hash reads, one step at a time,
+  // each reading only what the step before brought into the cache: 0 the
+  // key's slot; 1 its row's value, or its group's rows; 2 the values of the
+  // group's first rows, or the bytes of the row's text. A hint that changes
+  // nothing; the caller spaces the steps so that each finds the last done.
+  void Prefetch(uint64_t hash, int step, const ColumnValues& values) const noexcept;
+  // The rows of a group whose values a step asks for at once.
+  static constexpr uint32_t kPrefetchedRows = 16;
+
   size_t MemoryBytes() const noexcept {
     return slots_.capacity() * sizeof(Slot) + groups_.capacity() * sizeof(uint32_t);
   }

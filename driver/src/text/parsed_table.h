@@ -141,6 +141,22 @@ class ColumnValues {
     return {text.data, text.size};
   }
   StoredValue at(size_t row) const;
+  // Asks memory for the row's value (and its Null bit), which a lookup is
+  // about to read; a hint that changes nothing. Always inlined: GCC takes a
+  // function that only prefetches for one without effects and drops its calls.
+  [[gnu::always_inline]] void Prefetch(size_t row) const noexcept {
+    if (cells_)
+      __builtin_prefetch(cells_ + row * stride_);
+    else if (kind_ == StorageKind::Text)
+      __builtin_prefetch(&texts_[row]);
+    if (kind_ != StorageKind::Text) __builtin_prefetch(&nulls_[row / 64]);
+  }
+  // Asks memory for the bytes of the row's text, once its cell was asked
+  // for (a short text lies in the cell).
+  [[gnu::always_inline]] void PrefetchText(size_t row) const noexcept {
+    if (kind_ != StorageKind::Text) return;
+    if (const TextRef text = TextAt(row); text.data) __builtin_prefetch(text.data);
+  }
 
   void AddNull();
   void AddNulls(size_t count);

@@ -1,6 +1,7 @@
 #include "text/table_loader.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <span>
 
@@ -9,10 +10,23 @@
 
 namespace vendrel::driver::text {
 
+struct OpenCursors {
+  std::vector<sqlite3_vtab_cursor*> cursors;  // the TextCursors open on the database's text tables
+};
+
+std::shared_ptr<OpenCursors> MakeOpenCursors() { return std::make_shared<OpenCursors>(); }
+
 namespace {
+
+// What a table's module keeps: the table, and where its cursors are listed.
+struct TableModule {
+  std::shared_ptr<const IndexedTable> table;
+  std::shared_ptr<OpenCursors> open;
+};
 
 struct TextVtab : sqlite3_vtab {
   std::shared_ptr<const IndexedTable> table;
+  std::shared_ptr<OpenCursors> open;
   std::vector<const ColumnIndex*> indexes;  // filled as lookups need them
 };
 
@@ -39,6 +53,21 @@ struct TextCursor : sqlite3_vtab_cursor {
   LookupKey key;
   const ColumnValues* keyColumn = nullptr;
   std::vector<uint32_t> found;  // rows gathered by the cursor itself, in row order
+
+  // A join looks a key up for every row of another table's scan, one call at
+  // a time, and each lookup waits on memory. Once the cursor knows which
+  // scan's column gives it its keys (`source`), it asks memory for the
+  // lookups of the scan's coming rows while it serves the current one.
+  const TextCursor* source = nullptr;
+  size_t sourceColumn = 0;
+  int sourceMisses = 0;  // lookups whose key no open scan gave
+  // Per step of ColumnIndex::Prefetch, the source's next position to take.
+  std::array<size_t, 3> aheadNext{};
+  struct Ahead {
+    size_t position = SIZE_MAX;
+    uint64_t hash = 0;
+  };
+  std::array<Ahead, 16> ahead{};  // the hashes of the coming keys, by position
 };
 
 TextVtab* VtabOf(sqlite3_vtab_cursor* cursor) { return static_cast<TextVtab*>(cursor->pVtab); }
@@ -57,7 +86,8 @@ std::string DeclaredSchema(const ParsedTable& table) {
 // Each table is a module of its own whose one table bears its name (an
 // eponymous table): making one costs a registration, not a schema change.
 int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** error) {
-  const auto& table = *static_cast<const std::shared_ptr<const IndexedTable>*>(aux);
+  const auto& module = *static_cast<const TableModule*>(aux);
+  const std::shared_ptr<const IndexedTable>& table = module.table;
   const int rc = sqlite3_declare_vtab(db, DeclaredSchema(table->Table()).c_str());
   if (rc != SQLITE_OK) {
     *error = sqlite3_mprintf("%s", sqlite3_errmsg(db));
@@ -67,6 +97,7 @@ int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out,
   auto* vtab = new TextVtab();
   vtab->indexes.assign(table->Table().columns.size(), nullptr);
   vtab->table = table;
+  vtab->open = module.open;
   *out = vtab;
   return SQLITE_OK;
 }
@@ -141,27 +172,143 @@ int BestIndex(sqlite3_vtab* base, sqlite3_index_info* info) {
 }
 
 int Open(sqlite3_vtab* base, sqlite3_vtab_cursor** out) {
-  auto* cursor = new TextCursor();
-  cursor->rows = &static_cast<TextVtab*>(base)->table->Table();
-  *out = cursor;
+  auto* vtab = static_cast<TextVtab*>(base);
+  auto cursor = std::make_unique<TextCursor>();
+  cursor->rows = &vtab->table->Table();
+  try {
+    vtab->open->cursors.push_back(cursor.get());
+  } catch (const std::bad_alloc&) {
+    return SQLITE_NOMEM;
+  }
+  *out = cursor.release();
   return SQLITE_OK;
 }
 
-int Close(sqlite3_vtab_cursor* cursor) {
-  delete static_cast<TextCursor*>(cursor);
+int Close(sqlite3_vtab_cursor* base) {
+  auto* closed = static_cast<TextCursor*>(base);
+  std::vector<sqlite3_vtab_cursor*>& open = VtabOf(base)->open->cursors;
+  std::erase(open, base);
+  for (sqlite3_vtab_cursor* other : open)
+    if (static_cast<TextCursor*>(other)->source == closed) static_cast<TextCursor*>(other)->source = nullptr;
+  delete closed;
   return SQLITE_OK;
 }
 
 // Moves the probe on to the next row that holds its key.
 void NextMatch(TextCursor& c) {
+  constexpr uint32_t kAhead = ColumnIndex::kPrefetchedRows;
   uint32_t row = 0;
-  while (c.index->NextCandidate(c.probe, row)) {
+  for (;;) {
+    const uint32_t groupLeft = c.probe.groupLeft;
+    if (!c.index->NextCandidate(c.probe, row)) break;
+    // A key's rows lie anywhere in the table: the values of the next few
+    // are asked of memory together, not one after the other.
+    if (c.probe.groupLeft > 0) {
+      if (groupLeft == 0)
+        for (uint32_t i = 0; i < std::min(c.probe.groupLeft, kAhead); ++i) c.keyColumn->Prefetch(c.probe.group[i]);
+      else if (c.probe.groupLeft >= kAhead)
+        c.keyColumn->Prefetch(c.probe.group[kAhead - 1]);
+    }
     if (c.key.Matches(*c.keyColumn, row)) {
       c.row = row;
       return;
     }
   }
   c.probeDone = true;
+}
+
+// ------------------------------------------------------------ looking ahead
+
+bool AtRow(const TextCursor& c) {
+  switch (c.mode) {
+    case TextCursor::Mode::Scan: return c.row < c.end;
+    case TextCursor::Mode::List: return c.at < c.listed.size();
+    case TextCursor::Mode::Probe: return false;  // its coming rows are not known
+  }
+  return false;
+}
+
+size_t PositionOf(const TextCursor& c) { return c.mode == TextCursor::Mode::List ? c.at : c.row; }
+
+// The row a scan or a list visits at `position`; false past its end.
+bool RowAt(const TextCursor& c, size_t position, size_t& row) {
+  if (c.mode == TextCursor::Mode::List) {
+    if (position >= c.listed.size()) return false;
+    row = c.listed[position];
+    return true;
+  }
+  row = position;
+  return position < c.end;
+}
+
+size_t CurrentRow(const TextCursor& c);
+
+// Whether the cursor's current row holds `key` in the column, as SQLite
+// would have read it from there.
+bool GivesKey(const TextCursor& c, size_t column, sqlite3_value* key) {
+  if (!AtRow(c)) return false;
+  const ColumnValues& values = c.rows->columns[column].values;
+  const size_t row = CurrentRow(c);
+  if (values.IsNull(row)) return false;
+  const int type = sqlite3_value_type(key);
+  switch (values.Kind()) {
+    case StorageKind::Text:
+      return type == SQLITE_TEXT && values.Text(row) == std::string_view(static_cast<const char*>(sqlite3_value_blob(key)),
+                                                                           static_cast<size_t>(sqlite3_value_bytes(key)));
+    case StorageKind::Whole: return type == SQLITE_INTEGER && values.Whole(row) == sqlite3_value_int64(key);
+    case StorageKind::Real: return type == SQLITE_FLOAT && values.Real(row) == sqlite3_value_double(key);
+  }
+  return false;
+}
+
+// Finds the open scan whose current row holds the key in a column of the
+// key's kind: the outer table of a join (or nothing, when SQLite computed
+// the key).
+bool FindSource(TextCursor& c, StorageKind kind, sqlite3_value* key) {
+  for (sqlite3_vtab_cursor* open : VtabOf(&c)->open->cursors) {
+    const auto* other = static_cast<const TextCursor*>(open);
+    if (other == &c || !AtRow(*other)) continue;
+    for (size_t column = 0; column < other->rows->columns.size(); ++column) {
+      if (other->rows->columns[column].values.Kind() != kind || !GivesKey(*other, column, key)) continue;
+      c.source = other;
+      c.sourceColumn = column;
+      c.aheadNext.fill(0);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Before a lookup of `key`: makes sure of the source (a hint only, so a
+// wrong one costs time, never a row) and asks memory for the lookups of its
+// coming rows, each step a few rows after the step before it.
+void LookAhead(TextCursor& c, const ColumnIndex& index, const ColumnValues& values, sqlite3_value* key) {
+  constexpr std::array<size_t, 3> kRowsAhead = {12, 8, 4};
+  constexpr int kSourceTries = 4;
+  if (c.source && !GivesKey(*c.source, c.sourceColumn, key)) c.source = nullptr;
+  if (!c.source) {
+    if (c.sourceMisses >= kSourceTries) return;
+    if (!FindSource(c, values.Kind(), key)) {
+      ++c.sourceMisses;
+      return;
+    }
+  }
+  const TextCursor& source = *c.source;
+  const ColumnValues& keys = source.rows->columns[c.sourceColumn].values;
+  const size_t at = PositionOf(source);
+  for (int step = 0; step < 3; ++step) {
+    size_t& next = c.aheadNext[step];
+    const size_t last = at + kRowsAhead[step];
+    if (next <= at || next > last + 1) next = at + 1;  // the scan began or started over
+    for (int taken = 0; next <= last && taken < 3; ++next, ++taken) {
+      size_t row = 0;
+      if (!RowAt(source, next, row)) break;
+      if (keys.IsNull(row)) continue;
+      TextCursor::Ahead& ahead = c.ahead[next % c.ahead.size()];
+      if (step == 0 || ahead.position != next) ahead = {next, ColumnIndex::HashOf(keys, row)};
+      index.Prefetch(ahead.hash, step, values);
+    }
+  }
 }
 
 enum class Probe { AllRows, NoRows, Key };
@@ -334,6 +481,7 @@ int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
       case Probe::NoRows: ScanNothing(c); return SQLITE_OK;
       case Probe::Key: break;
     }
+    LookAhead(c, index, values, argv[0]);
     c.mode = TextCursor::Mode::Probe;
     c.keyColumn = &values;
     c.index = &index;
@@ -446,12 +594,12 @@ std::string ModuleName(const std::string& sqliteName) {
 
 }  // namespace
 
-void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table) {
-  auto* holder = new std::shared_ptr<const IndexedTable>(std::move(table));
+void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table,
+                   std::shared_ptr<OpenCursors> open) {
+  auto* holder = new TableModule{std::move(table), std::move(open)};
   // The holder goes with the module: when it is replaced, dropped, or the database closes.
-  const int rc = sqlite3_create_module_v2(db, ModuleName(sqliteName).c_str(), &kModule, holder, [](void* p) {
-    delete static_cast<std::shared_ptr<const IndexedTable>*>(p);
-  });
+  const int rc = sqlite3_create_module_v2(db, ModuleName(sqliteName).c_str(), &kModule, holder,
+                                          [](void* p) { delete static_cast<TableModule*>(p); });
   if (rc != SQLITE_OK) RaiseSqliteError(db);
 }
 

@@ -17,9 +17,16 @@
 
 namespace vendrel::driver::text {
 
+// The cursors open on the text tables of one database, which a lookup reads
+// to find the scan that gives it its keys: one for all the tables of a database.
+struct OpenCursors;
+std::shared_ptr<OpenCursors> MakeOpenCursors();
+
 // Makes the table `sqliteName` (already quoted) in the database, serving the
-// rows of `table`, which it keeps alive while the table exists.
-void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table);
+// rows of `table`, which it keeps alive while the table exists. `open` is
+// the database's own.
+void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table,
+                   std::shared_ptr<OpenCursors> open);
 
 // Removes a table made by LoadTextTable; nothing when there is none.
 void UnloadTextTable(sqlite3* db, const std::string& sqliteName) noexcept;

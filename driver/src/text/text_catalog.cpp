@@ -39,7 +39,8 @@ std::optional<std::string> Match(const std::vector<std::string>& files, std::str
 
 }  // namespace
 
-TextFolderCatalog::TextFolderCatalog(sqlite3* db, TextFolderOptions options) : db_(db), options_(std::move(options)) {}
+TextFolderCatalog::TextFolderCatalog(sqlite3* db, TextFolderOptions options)
+    : db_(db), openCursors_(MakeOpenCursors()), options_(std::move(options)) {}
 
 // The tables go with the catalog, so the database can serve another.
 TextFolderCatalog::~TextFolderCatalog() {
@@ -174,7 +175,7 @@ std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const st
   loaded->def.displayName = fileName;
   loaded->def.sqliteName = QuoteIdentifier("t" + std::to_string(nextId_++));
   for (const ParsedColumn& c : columns) loaded->def.columns.push_back(c.def);
-  LoadTextTable(db_, loaded->def.sqliteName, std::move(table));
+  LoadTextTable(db_, loaded->def.sqliteName, std::move(table), openCursors_);
   return loaded;
 }
 

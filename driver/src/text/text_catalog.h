@@ -16,6 +16,8 @@
 
 namespace vendrel::driver::text {
 
+struct OpenCursors;
+
 struct TextFolderOptions {
   std::string folder;
   TextFormat defaults;                  // for files that schema.ini does not describe
@@ -49,6 +51,7 @@ class TextFolderCatalog final : public SessionCatalog {
                                     const std::optional<std::string>& schemaName, const FileStamp& schema);
 
   sqlite3* db_;
+  std::shared_ptr<OpenCursors> openCursors_;
   TextFolderOptions options_;
   std::map<std::string, std::unique_ptr<LoadedTable>> tables_;  // by file name
   // Tables replaced during a statement stay until it ends: the front end may hold them.
