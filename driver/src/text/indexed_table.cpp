@@ -151,20 +151,21 @@ size_t SlotsFor(size_t entries) { return entries + entries / 2 + entries / 8 + 1
 
 ColumnIndex::ColumnIndex(const ColumnValues& values) {
   const size_t n = values.size();
-  // First the rows grouped by their whole hash, each group a list of its rows
-  // in row order, in a table that grows with the hashes found (a column of
-  // few values takes little while it is built).
-  constexpr uint32_t kEnd = UINT32_MAX;
+  // First each row's distinct hash, numbered in the order first met, and
+  // how many rows each has, in a table that grows with the hashes found (a
+  // column of few values takes little while it is built).
+  constexpr uint32_t kNull = UINT32_MAX;
   struct Building {
     uint64_t hash = 0;
-    uint32_t first = kEnd, last = kEnd;
+    uint32_t first = kNull;  // the hash's first row; kNull while the entry is free
+    uint32_t number = 0;     // of the hash, in the order first met
   };
   std::vector<Building> building(SlotsFor(std::min<size_t>(n, 1024)));
-  std::vector<uint32_t> nextRow(n, kEnd);
-  size_t distinct = 0;
+  std::vector<uint32_t> numberOf(n, kNull);  // each row's hash number; kNull for Null
+  std::vector<uint32_t> rowsOf;              // by hash number
   auto place = [](std::vector<Building>& table, uint64_t hash) -> Building& {
     size_t at = HomeOf(hash, table.size());
-    while (table[at].first != kEnd && table[at].hash != hash) at = NextSlot(at, table.size());
+    while (table[at].first != kNull && table[at].hash != hash) at = NextSlot(at, table.size());
     return table[at];
   };
   // Hashed a batch ahead, and the batch's slots asked of memory before they
@@ -184,40 +185,48 @@ ColumnIndex::ColumnIndex(const ColumnValues& values) {
     }
     if (!present[inBatch]) continue;
     const uint64_t hash = hashes[inBatch];
-    const auto row = static_cast<uint32_t>(r);
     Building* b = &place(building, hash);
-    if (b->first != kEnd) {
-      nextRow[b->last] = row;
-      b->last = row;
-      continue;
+    if (b->first == kNull) {
+      if (SlotsFor(rowsOf.size() + 1) > building.size()) {
+        std::vector<Building> grown(SlotsFor(2 * (rowsOf.size() + 1)));
+        for (const Building& old : building)
+          if (old.first != kNull) place(grown, old.hash) = old;
+        building = std::move(grown);
+        b = &place(building, hash);
+      }
+      *b = {hash, static_cast<uint32_t>(r), static_cast<uint32_t>(rowsOf.size())};
+      rowsOf.push_back(0);
     }
-    if (SlotsFor(distinct + 1) > building.size()) {
-      std::vector<Building> grown(SlotsFor(2 * (distinct + 1)));
-      for (const Building& old : building)
-        if (old.first != kEnd) place(grown, old.hash) = old;
-      building = std::move(grown);
-      b = &place(building, hash);
-    }
-    *b = {hash, row, row};
-    ++distinct;
+    numberOf[r] = b->number;
+    ++rowsOf[b->number];
   }
-  // Then the slots for the distinct hashes, and the groups' rows.
-  slots_.resize(SlotsFor(distinct));
+  // Then the slots for the distinct hashes, each hash of several rows given
+  // its place in the groups (its size, then its rows).
+  std::vector<uint32_t> placeOf(rowsOf.size(), kNull);  // by hash number, for hashes of several rows
+  size_t groupsSize = 0;
+  slots_.resize(SlotsFor(rowsOf.size()));
   for (const Building& b : building) {
-    if (b.first == kEnd) continue;
+    if (b.first == kNull) continue;
     Slot slot{b.first, CheckOf(b.hash)};
-    if (b.first != b.last) {
-      slot.rows = kGroup | static_cast<uint32_t>(groups_.size());
-      const size_t countAt = groups_.size();
-      groups_.push_back(0);
-      for (uint32_t row = b.first; row != kEnd; row = nextRow[row]) groups_.push_back(row);
-      groups_[countAt] = static_cast<uint32_t>(groups_.size() - countAt - 1);
+    if (const uint32_t rows = rowsOf[b.number]; rows > 1) {
+      placeOf[b.number] = static_cast<uint32_t>(groupsSize);
+      slot.rows = kGroup | static_cast<uint32_t>(groupsSize);
+      groupsSize += 1 + rows;
     }
     size_t at = HomeOf(b.hash, slots_.size());
     while (slots_[at].rows != kEmpty) at = NextSlot(at, slots_.size());
     slots_[at] = slot;
   }
-  groups_.shrink_to_fit();
+  // And the groups' rows, placed in row order: each row's place is known
+  // from its number, so no row waits on the one before it.
+  groups_.resize(groupsSize);
+  for (size_t number = 0; number < rowsOf.size(); ++number)
+    if (placeOf[number] != kNull) groups_[placeOf[number]++] = rowsOf[number];
+  for (size_t r = 0; r < n; ++r) {
+    const uint32_t number = numberOf[r];
+    if (number == kNull || placeOf[number] == kNull) continue;
+    groups_[placeOf[number]++] = static_cast<uint32_t>(r);
+  }
 }
 
 IndexProbe ColumnIndex::Start(const LookupKey& key) const noexcept {

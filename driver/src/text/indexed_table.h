@@ -90,8 +90,10 @@ class ColumnIndex {
   size_t MemoryBytes() const noexcept {
     return slots_.capacity() * sizeof(Slot) + groups_.capacity() * sizeof(uint32_t);
   }
-  // Tables of more rows than this are not indexed.
-  static constexpr size_t kMaxRows = size_t{1} << 31;
+  // Tables of more rows than this are not indexed: a slot keeps a row or a
+  // place in the groups (which hold up to half again as many numbers as
+  // rows) in 31 bits.
+  static constexpr size_t kMaxRows = size_t{1} << 30;
 
   // The hash a value of the column has, consistent with LookupKey.
   static uint64_t HashOf(const ColumnValues& values, size_t row);
@@ -136,7 +138,7 @@ class IndexedTable {
 
   const ParsedTable& Table() const noexcept { return table_; }
   // Whether lookups can use an index of the column (Binary columns compare
-  // as bytes and tables beyond 32-bit row numbers are not indexed).
+  // as bytes and tables beyond ColumnIndex::kMaxRows rows are not indexed).
   bool Indexable(size_t column) const;
   // The column's index, built on the first call; safe from several threads.
   const ColumnIndex& IndexOf(size_t column) const;
