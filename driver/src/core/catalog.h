@@ -42,6 +42,9 @@ class Catalog {
 class SessionCatalog : public Catalog {
  public:
   virtual void BeginStatement() {}
+  // The bytes of the data that the statement compiled since BeginStatement
+  // reads, when the catalog knows them; 0 when it does not.
+  virtual size_t StatementDataBytes() const { return 0; }
   // Every row of a table, read without the database; nullptr when the
   // catalog cannot, or has no table of that name (a statement then says so).
   virtual Ref<RowStore> ReadWholeTable(std::string_view /*name*/) { return nullptr; }

@@ -1,5 +1,7 @@
 #include "core/sqlite_util.h"
 
+#include <algorithm>
+
 #include "core/errors.h"
 
 namespace vendrel::driver {
@@ -18,12 +20,21 @@ SqliteHandle OpenMemoryDatabase() {
   sqlite3_extended_result_codes(db.get(), 1);
   // Schema objects of attached files must not call the driver's functions.
   Exec(db.get(), "PRAGMA trusted_schema = OFF");
-  // Text tables are virtual, so the page cache only serves a statement's
-  // sorters and temporary indexes; beyond 500 KB these go to temporary files
-  // (deleted as they are opened), which measured no slower and keeps a
-  // query's memory near the size of its data.
-  Exec(db.get(), "PRAGMA cache_size = -500");
+  SizeSortsFor(db.get(), 0);
   return db;
+}
+
+void SizeSortsFor(sqlite3* db, size_t dataBytes) {
+  // Text tables are virtual, so the page cache only serves a statement's
+  // sorters; what they spill goes to temporary files (deleted as they are
+  // opened), which measured no slower. The main database holds no pages, so
+  // its page size may change at any time.
+  constexpr size_t kSmallestRun = 128 * 1024, kLargestRun = 1024 * 1024, kRunPages = 250;
+  size_t run = dataBytes == 0 ? kLargestRun : std::clamp(dataBytes / 16, kSmallestRun, kLargestRun);
+  size_t pageSize = 512;
+  while (pageSize < 4096 && pageSize * 2 * kRunPages <= run) pageSize *= 2;
+  Exec(db, "PRAGMA page_size = " + std::to_string(pageSize));
+  Exec(db, "PRAGMA cache_size = -" + std::to_string(run / 1024));
 }
 
 namespace {

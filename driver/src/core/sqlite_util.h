@@ -24,6 +24,15 @@ using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 // without the functions and collations of generated SQL.
 SqliteHandle OpenMemoryDatabase();
 
+// Sizes the sorts of the database's next statements for `dataBytes` of data
+// read (0: not known). SQLite sorts up to the larger of its page cache and
+// 250 pages in memory and spills sorted runs to temporary files beyond that:
+// the runs are a sixteenth of the data (128 KiB to 1 MiB), so a query's
+// memory stays near the size of its data at every size, and pages shrink
+// with them (512 to 4096 bytes), so a spilled run is read in a few hundred
+// reads whatever its size.
+void SizeSortsFor(sqlite3* db, size_t dataBytes);
+
 // "name" with inner double quotes doubled.
 std::string QuoteIdentifier(std::string_view name);
 // 'text' with inner single quotes doubled.

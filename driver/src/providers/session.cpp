@@ -231,6 +231,7 @@ Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
   const std::string text =
       options == adCmdTable || options == adCmdTableDirect ? "SELECT * FROM [" + commandText + "]" : commandText;
   const CompiledQuery query = CompileSelect(text, *catalog_);
+  SizeSortsFor(db_.get(), catalog_->StatementDataBytes());
   return FetchRows(db_.get(), query);
 }
 

@@ -54,6 +54,13 @@ void TextFolderCatalog::BeginStatement() {
   for (auto& [key, table] : tables_) table->checked = false;
 }
 
+size_t TextFolderCatalog::StatementDataBytes() const {
+  size_t bytes = 0;
+  for (const auto& [key, table] : tables_)
+    if (table->checked) bytes += static_cast<size_t>(std::max<int64_t>(table->data.size, 0));
+  return bytes;
+}
+
 const std::vector<std::string>& TextFolderCatalog::Files() {
   if (!files_) {
     try {

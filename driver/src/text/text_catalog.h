@@ -33,6 +33,7 @@ class TextFolderCatalog final : public SessionCatalog {
   // case. A table read before is read again only when its file or schema.ini changed.
   const TableDef* FindTable(std::string_view name) override;
   void BeginStatement() override;
+  size_t StatementDataBytes() const override;
   // The file's rows read straight into a result, without the table kept.
   Ref<RowStore> ReadWholeTable(std::string_view name) override;
 
