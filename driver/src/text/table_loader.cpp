@@ -252,9 +252,12 @@ bool GivesKey(const TextCursor& c, size_t column, sqlite3_value* key) {
   if (values.IsNull(row)) return false;
   const int type = sqlite3_value_type(key);
   switch (values.Kind()) {
-    case StorageKind::Text:
-      return type == SQLITE_TEXT && values.Text(row) == std::string_view(static_cast<const char*>(sqlite3_value_blob(key)),
-                                                                           static_cast<size_t>(sqlite3_value_bytes(key)));
+    case StorageKind::Text: {
+      if (type != SQLITE_TEXT) return false;
+      const std::string_view text(static_cast<const char*>(sqlite3_value_blob(key)),
+                                  static_cast<size_t>(sqlite3_value_bytes(key)));
+      return values.Text(row) == text;
+    }
     case StorageKind::Whole: return type == SQLITE_INTEGER && values.Whole(row) == sqlite3_value_int64(key);
     case StorageKind::Real: return type == SQLITE_FLOAT && values.Real(row) == sqlite3_value_double(key);
   }
