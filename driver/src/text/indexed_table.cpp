@@ -28,11 +28,26 @@ uint64_t HashReal(double d) {
 
 constexpr uint64_t kHighBits = 0x8080808080808080ULL;
 
-// Up to eight bytes of a text from `at` on, the rest of the word zero.
+// Up to eight bytes of a text from `at` on, the rest of the word zero. A
+// shorter end is read as two loads that overlap (the bytes they share are
+// the same), not by a copy of a length known only when it runs.
 uint64_t WordAt(std::string_view s, size_t at) {
-  uint64_t word = 0;
-  std::memcpy(&word, s.data() + at, std::min<size_t>(8, s.size() - at));
-  return word;
+  const char* p = s.data() + at;
+  const size_t left = s.size() - at;
+  if (left >= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+  }
+  if (left >= 4) {
+    uint32_t low, high;
+    std::memcpy(&low, p, 4);
+    std::memcpy(&high, p + left - 4, 4);
+    return low | static_cast<uint64_t>(high) << ((left - 4) * 8);
+  }
+  if (left == 0) return 0;
+  const auto byte = [p](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (i * 8); };
+  return byte(0) | byte(left / 2) | byte(left - 1);
 }
 
 // The eight bytes with their ASCII capitals lowered, all at once (a byte of
