@@ -65,20 +65,30 @@ bool IsAscii(std::string_view s) {
   return true;
 }
 
-// A hash of the text as its case folding spells it, eight bytes at a time.
-// For ASCII the folding only lowers A to Z, so those texts need no copy.
+// A hash of the text as its case folding spells it, eight bytes at a time:
+// the seed, a step for each word (its ASCII capitals lowered), and a mix.
+constexpr uint64_t kTextSeed = 0x9E3779B97F4A7C15ULL;
+uint64_t HashStep(uint64_t h, uint64_t loweredWord) {
+  h = (h ^ loweredWord) * 0xBF58476D1CE4E5B9ULL;
+  return h ^ (h >> 29);
+}
+
 uint64_t HashFolded(std::string_view folded) {
-  uint64_t h = 0x9E3779B97F4A7C15ULL ^ folded.size();
-  for (size_t at = 0; at < folded.size(); at += 8) {
-    h = (h ^ LowerAscii(WordAt(folded, at))) * 0xBF58476D1CE4E5B9ULL;
-    h ^= h >> 29;
-  }
+  uint64_t h = kTextSeed ^ folded.size();
+  for (size_t at = 0; at < folded.size(); at += 8) h = HashStep(h, LowerAscii(WordAt(folded, at)));
   return Mix(h);
 }
 
+// HashFolded of the text's case folding. For ASCII the folding only lowers
+// A to Z, so those texts are hashed as they are read, in one pass.
 uint64_t HashText(std::string_view text) {
-  if (IsAscii(text)) return HashFolded(text);
-  return HashFolded(FoldCase(text));
+  uint64_t h = kTextSeed ^ text.size();
+  for (size_t at = 0; at < text.size(); at += 8) {
+    const uint64_t word = WordAt(text, at);
+    if (word & kHighBits) return HashFolded(FoldCase(text));
+    h = HashStep(h, LowerAscii(word));
+  }
+  return Mix(h);
 }
 
 // Whether the text's case folding is `folded`.
@@ -120,18 +130,27 @@ LookupKey LookupKey::Real(double d) {
 
 LookupKey LookupKey::Text(std::string_view text) {
   LookupKey key;
-  key.kind_ = StorageKind::Text;
-  if (IsAscii(text)) {
-    key.text_.resize(text.size());
-    for (size_t at = 0; at < text.size(); at += 8) {
-      const uint64_t word = LowerAscii(WordAt(text, at));
-      std::memcpy(key.text_.data() + at, &word, std::min<size_t>(8, text.size() - at));
-    }
-  } else {
-    key.text_ = FoldCase(text);
-  }
-  key.hash_ = HashFolded(key.text_);
+  key.SetText(text);
   return key;
+}
+
+void LookupKey::SetText(std::string_view text) {
+  kind_ = StorageKind::Text;
+  // As HashText: an ASCII text folded, copied and hashed in one pass.
+  text_.resize(text.size());
+  uint64_t h = kTextSeed ^ text.size();
+  for (size_t at = 0; at < text.size(); at += 8) {
+    const uint64_t word = WordAt(text, at);
+    if (word & kHighBits) {
+      text_ = FoldCase(text);
+      hash_ = HashFolded(text_);
+      return;
+    }
+    const uint64_t lowered = LowerAscii(word);
+    std::memcpy(text_.data() + at, &lowered, std::min<size_t>(8, text.size() - at));
+    h = HashStep(h, lowered);
+  }
+  hash_ = Mix(h);
 }
 
 bool LookupKey::Matches(const ColumnValues& values, size_t row) const {

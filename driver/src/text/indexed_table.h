@@ -21,6 +21,8 @@ class LookupKey {
   static LookupKey Whole(int64_t n);
   static LookupKey Real(double d);
   static LookupKey Text(std::string_view text);
+  // Makes this key the text's, keeping the room of its last text.
+  void SetText(std::string_view text);
 
   uint64_t Hash() const noexcept { return hash_; }
   bool Matches(const ColumnValues& values, size_t row) const;

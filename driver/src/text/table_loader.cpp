@@ -327,8 +327,7 @@ Probe KeyFor(const ColumnValues& column, sqlite3_value* value, LookupKey& key) {
       if (type != SQLITE_TEXT) return Probe::AllRows;
       // As bytes: a text served in place by another table carries no NUL,
       // and reading it as text would make SQLite copy it to add one.
-      key = LookupKey::Text({static_cast<const char*>(sqlite3_value_blob(value)),
-                             static_cast<size_t>(sqlite3_value_bytes(value))});
+      key.SetText({static_cast<const char*>(sqlite3_value_blob(value)), static_cast<size_t>(sqlite3_value_bytes(value))});
       return Probe::Key;
     case StorageKind::Whole:
       if (type == SQLITE_INTEGER) {
