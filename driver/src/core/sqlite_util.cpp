@@ -30,7 +30,7 @@ void SizeSortsFor(sqlite3* db, size_t dataBytes) {
   // opened), which measured no slower. The main database holds no pages, so
   // its page size may change at any time.
   constexpr size_t kSmallestRun = 128 * 1024, kLargestRun = 1024 * 1024, kRunPages = 250;
-  size_t run = dataBytes == 0 ? kLargestRun : std::clamp(dataBytes / 16, kSmallestRun, kLargestRun);
+  const size_t run = dataBytes == 0 ? kLargestRun : std::clamp(dataBytes / 16, kSmallestRun, kLargestRun);
   size_t pageSize = 512;
   while (pageSize < 4096 && pageSize * 2 * kRunPages <= run) pageSize *= 2;
   Exec(db, "PRAGMA page_size = " + std::to_string(pageSize));

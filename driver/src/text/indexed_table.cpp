@@ -79,16 +79,28 @@ uint64_t HashFolded(std::string_view folded) {
   return Mix(h);
 }
 
-// HashFolded of the text's case folding. For ASCII the folding only lowers
-// A to Z, so those texts are hashed as they are read, in one pass.
-uint64_t HashText(std::string_view text) {
+// HashFolded of an ASCII text's case folding, made as the text is read (for
+// ASCII the folding only lowers A to Z), each lowered word handed on to
+// `lowered(at, word)` on the way; false at the first byte beyond ASCII.
+template <class Lowered>
+bool HashAsciiFolding(std::string_view text, uint64_t& hash, Lowered lowered) {
   uint64_t h = kTextSeed ^ text.size();
   for (size_t at = 0; at < text.size(); at += 8) {
     const uint64_t word = WordAt(text, at);
-    if (word & kHighBits) return HashFolded(FoldCase(text));
-    h = HashStep(h, LowerAscii(word));
+    if (word & kHighBits) return false;
+    const uint64_t low = LowerAscii(word);
+    lowered(at, low);
+    h = HashStep(h, low);
   }
-  return Mix(h);
+  hash = Mix(h);
+  return true;
+}
+
+// HashFolded of the text's case folding.
+uint64_t HashText(std::string_view text) {
+  uint64_t hash = 0;
+  if (HashAsciiFolding(text, hash, [](size_t, uint64_t) {})) return hash;
+  return HashFolded(FoldCase(text));
 }
 
 // Whether the text's case folding is `folded`.
@@ -136,21 +148,14 @@ LookupKey LookupKey::Text(std::string_view text) {
 
 void LookupKey::SetText(std::string_view text) {
   kind_ = StorageKind::Text;
-  // As HashText: an ASCII text folded, copied and hashed in one pass.
+  // An ASCII text folded, copied and hashed in one pass.
   text_.resize(text.size());
-  uint64_t h = kTextSeed ^ text.size();
-  for (size_t at = 0; at < text.size(); at += 8) {
-    const uint64_t word = WordAt(text, at);
-    if (word & kHighBits) {
-      text_ = FoldCase(text);
-      hash_ = HashFolded(text_);
-      return;
-    }
-    const uint64_t lowered = LowerAscii(word);
+  const auto copy = [&](size_t at, uint64_t lowered) {
     std::memcpy(text_.data() + at, &lowered, std::min<size_t>(8, text.size() - at));
-    h = HashStep(h, lowered);
-  }
-  hash_ = Mix(h);
+  };
+  if (HashAsciiFolding(text, hash_, copy)) return;
+  text_ = FoldCase(text);
+  hash_ = HashFolded(text_);
 }
 
 bool LookupKey::Matches(const ColumnValues& values, size_t row) const {

@@ -219,6 +219,7 @@ void NextMatch(TextCursor& c) {
 
 // ------------------------------------------------------------ looking ahead
 
+// Whether a scan or a list stands on one of its rows.
 bool AtRow(const TextCursor& c) {
   switch (c.mode) {
     case TextCursor::Mode::Scan: return c.row < c.end;
@@ -230,6 +231,8 @@ bool AtRow(const TextCursor& c) {
 
 size_t PositionOf(const TextCursor& c) { return c.mode == TextCursor::Mode::List ? c.at : c.row; }
 
+size_t CurrentRow(const TextCursor& c) { return c.mode == TextCursor::Mode::List ? c.listed[c.at] : c.row; }
+
 // The row a scan or a list visits at `position`; false past its end.
 bool RowAt(const TextCursor& c, size_t position, size_t& row) {
   if (c.mode == TextCursor::Mode::List) {
@@ -240,8 +243,6 @@ bool RowAt(const TextCursor& c, size_t position, size_t& row) {
   row = position;
   return position < c.end;
 }
-
-size_t CurrentRow(const TextCursor& c);
 
 // Whether the cursor's current row holds `key` in the column, as SQLite
 // would have read it from there.
@@ -508,15 +509,8 @@ int Next(sqlite3_vtab_cursor* base) {
 
 int Eof(sqlite3_vtab_cursor* base) {
   const auto& c = *static_cast<TextCursor*>(base);
-  switch (c.mode) {
-    case TextCursor::Mode::Scan: return c.row >= c.end;
-    case TextCursor::Mode::List: return c.at >= c.listed.size();
-    case TextCursor::Mode::Probe: return c.probeDone;
-  }
-  return 1;
+  return c.mode == TextCursor::Mode::Probe ? c.probeDone : !AtRow(c);
 }
-
-size_t CurrentRow(const TextCursor& c) { return c.mode == TextCursor::Mode::List ? c.listed[c.at] : c.row; }
 
 int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
   const auto& c = *static_cast<TextCursor*>(base);
