@@ -156,8 +156,10 @@ class Generator {
  public:
   std::string Query(const sql::Query& q) {
     std::string text = Unlimited(q);
-    if (q.limit < 0) return text;
-    const std::string limit = " LIMIT " + std::to_string(q.limit);
+    // A compound that Unlimited left bare carries its guard here, with the LIMIT.
+    const bool guarded = NeedsCompoundGuard(q) && q.orderBy.empty();
+    if (q.limit < 0) return guarded ? text + " LIMIT -1 OFFSET 0" : text;
+    const std::string limit = " LIMIT " + std::to_string(q.limit) + (guarded ? " OFFSET 0" : "");
     // A lone SELECT with TOP already ends in a LIMIT of its own.
     if (q.cores.size() == 1 && q.cores[0].top.present) return "SELECT * FROM (" + text + ")" + limit;
     return text + limit;
@@ -178,6 +180,7 @@ class Generator {
       if (!keys.empty()) keys += ", ";
       keys += OutputKey(q.columns, item);
     }
+    if (NeedsCompoundGuard(q)) text += " LIMIT -1 OFFSET 0";
     return "SELECT * FROM (" + text + ") ORDER BY " + keys;
   }
 
@@ -299,18 +302,47 @@ class Generator {
         return {"(" + Query(*node.derived) + ") AS " + node.instance->sqlAlias, kAtom};
       case FromNode::Kind::Join: break;
     }
-    std::string text = From(*node.left).text;
-    const bool nestedRight = node.right->kind == FromNode::Kind::Join;
-    const std::string right = nestedRight ? "(" + From(*node.right).text + ")" : From(*node.right).text;
+    // A RIGHT JOIN is written as the LEFT JOIN with its sides exchanged: the
+    // same rows, and no RIGHT JOIN ever reaches SQLite (see NeedsCompoundGuard).
+    const bool mirrored = node.join == JoinKind::Right;
+    const FromNode& first = mirrored ? *node.right : *node.left;
+    const FromNode& second = mirrored ? *node.left : *node.right;
+    std::string text = From(first).text;
+    const std::string right =
+        second.kind == FromNode::Kind::Join ? "(" + From(second).text + ")" : From(second).text;
     switch (node.join) {
       case JoinKind::Cross: return {text + " JOIN " + right, kAtom};
       case JoinKind::Inner: text += " INNER JOIN "; break;
-      case JoinKind::Left: text += " LEFT JOIN "; break;
-      case JoinKind::Right: text += " RIGHT JOIN "; break;
+      case JoinKind::Left:
+      case JoinKind::Right: text += " LEFT JOIN "; break;
       case JoinKind::Full: text += " FULL JOIN "; break;
     }
     return {text + right + " ON " + Condition(*node.on).text, kAtom};
   }
+
+  // SQLite 3.40 flattens a compound subquery into the query around it even
+  // when a later member holds a RIGHT or FULL JOIN, and the flattened query
+  // then keeps rows that an earlier member's WHERE rejects (or loses rows).
+  // RIGHT JOINs are never generated; a compound with a FULL JOIN in a member
+  // gets an OFFSET, which SQLite never flattens.
+  // Derived tables count: SQLite may flatten them into the member first.
+  static bool HasFullJoin(const FromNode* node) {
+    if (!node) return false;
+    switch (node->kind) {
+      case FromNode::Kind::Table: return false;
+      case FromNode::Kind::Derived: return HasFullJoin(*node->derived);
+      case FromNode::Kind::Join:
+        return node->join == JoinKind::Full || HasFullJoin(node->left.get()) || HasFullJoin(node->right.get());
+    }
+    return false;
+  }
+
+  static bool HasFullJoin(const sql::Query& q) {
+    return std::any_of(q.cores.begin(), q.cores.end(),
+                       [](const SelectCore& core) { return HasFullJoin(core.from.get()); });
+  }
+
+  static bool NeedsCompoundGuard(const sql::Query& q) { return q.cores.size() > 1 && HasFullJoin(q); }
 
   // ------------------------------------------------------------ conversions
 
@@ -762,7 +794,8 @@ class Generator {
     const JetType column = q.columns[0].type;
     const Sql converted = Convert({"\"c0\"", kAtom}, column, domain);
     if (converted.text == "\"c0\"") return Query(q);
-    return "SELECT " + converted.text + " FROM (" + Query(q) + ")";
+    // Named as it was: a quantified comparison reads the column by its name.
+    return "SELECT " + converted.text + " AS \"c0\" FROM (" + Query(q) + ")";
   }
 
   Sql InSubquery(const Expr& e) {
