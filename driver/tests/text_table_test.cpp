@@ -199,6 +199,12 @@ TEST(TextTable, GuessesColumnTypesFromEveryRowAndWidensRatherThanLoses) {
       {{"007", "8"}, JetType::Text},  // codes keep their leading zeros
       {{"12345678901234567890"}, JetType::Text},  // beyond 64 bits
       {{"1.23456789012345678901"}, JetType::Text},  // beyond a double's digits
+      {{"1e400", "2"}, JetType::Text},              // beyond a double's range
+      {{"2", "-2e999"}, JetType::Text},
+      {{"1.5e309"}, JetType::Text},
+      {{"1e-400"}, JetType::Text},
+      {{"1.7e308", "-2.2e-308", "4.9e-300"}, JetType::Double},  // near the limits, within them
+      {{"0.0000000000000000000000000000000000001", "0e999"}, JetType::Double},
       {{"True", "false"}, JetType::Boolean},
       {{"True", "1"}, JetType::Text},
       {{"1/2/2003", "2003-01-05 13:04:05", "1/3/2003 13:04:05"}, JetType::Date},

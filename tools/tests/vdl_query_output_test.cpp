@@ -307,6 +307,23 @@ TEST_F(OutputTest, ColumnReadAsTextBecauseOfAFewOtherValuesGetsANoteNamingTheFir
   }
 }
 
+TEST_F(OutputTest, NumbersBeyondTheRangeOfADoubleStayTextWithANote) {
+  // Each once read as 0 in a column guessed as Double.
+  for (const char* beyond : {"1e400", "-2e999", "1.5e309"}) {
+    WriteFile("n.csv", std::string("A\n") + beyond + "\n2\n");
+    const RunResult r = Run({"-i", "t=n.csv", "-f", "json", "SELECT t.A FROM t"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(std::string("{\"columns\":[{\"name\":\"A\",\"type\":202,\"typeName\":\"Text\"}],\"rows\":[[\"") +
+                  beyond + "\"],[\"2\"]]}\n",
+              r.out);
+    EXPECT_EQ(std::string("vdl-query: note: column 'A' of 'n.csv' is read as Text because 1 of its 2 values is not a "
+                          "number that a Double holds; the first is '") +
+                  beyond + "' on line 2, beyond the range of a Double\n",
+              r.err);
+  }
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
 TEST_F(OutputTest, StatementOverSeveralLinesWithFinalSemicolonRuns) {
   WriteExampleInputs();
   const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv",

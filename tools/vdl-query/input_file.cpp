@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <optional>
 
@@ -23,6 +24,17 @@
 namespace vendrel::vdlquery {
 
 namespace {
+
+// A plain number whose value no double holds (1e400, -2e999, 1e-400).
+bool IsNumberBeyondDoubleRange(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return false;
+  std::string_view s = text.substr(first, text.find_last_not_of(' ') + 1 - first);
+  if (s.starts_with('+')) s.remove_prefix(1);
+  double value = 0;
+  const auto r = std::from_chars(s.data(), s.data() + s.size(), value);
+  return r.ec == std::errc::result_out_of_range && r.ptr == s.data() + s.size();
+}
 
 std::optional<InputFormat> FormatOfExtension(const std::string& path) {
   const std::string extension = std::filesystem::path(path).extension().string();
@@ -162,23 +174,27 @@ std::vector<std::string> TextColumnNotes(const RowStore& rows, const std::string
     if (!IsTextType(rows.Fields()[c].type)) continue;
     // Stops as soon as too many values are neither numbers nor dates for
     // any kind to hold nearly all of them: a column of words costs a few rows.
-    size_t values = 0, numbers = 0, dates = 0, neither = 0;
+    // A number beyond a double's range counts as a number that does not fit:
+    // it alone makes the column text, and is always worth the note.
+    size_t values = 0, numbers = 0, dates = 0, neither = 0, beyondRange = 0;
     for (size_t r = 0; r < count && neither * 20 <= count; ++r) {
       const RowStore::View v = rows.ViewAt(r, c);
       if (v.type != VarType::String || v.bytes.find_first_not_of(' ') == std::string_view::npos) continue;
       ++values;
       if (ParseNumber(v.bytes))
         ++numbers;
+      else if (IsNumberBeyondDoubleRange(v.bytes))
+        ++beyondRange;
       else if (ParseDate(v.bytes))
         ++dates;
       else
         ++neither;
     }
     if (neither * 20 > count) continue;
-    const size_t most = std::max(numbers, dates);
+    const bool asNumbers = numbers + beyondRange >= dates;
+    const size_t most = asNumbers ? numbers : dates;
     const size_t others = values - most;
-    if (values < 2 || others == 0 || others * 20 > values) continue;
-    const bool asNumbers = numbers >= dates;
+    if (others == 0 || (beyondRange == 0 && (values < 2 || others * 20 > values))) continue;
     // The first value that is not of the kind, and its line: rows before it
     // may hold line breaks in quoted values.
     size_t line = firstLine;
@@ -190,7 +206,9 @@ std::vector<std::string> TextColumnNotes(const RowStore& rows, const std::string
                         std::to_string(others) + " of its " + std::to_string(values) + " values " +
                         (others == 1 ? (asNumbers ? "is not a number" : "is not a date")
                                      : (asNumbers ? "are not numbers" : "are not dates")) +
-                        "; the first is '" + Shown(v.bytes) + "' on line " + std::to_string(line));
+                        (asNumbers && beyondRange ? " that a Double holds" : "") + "; the first is '" +
+                        Shown(v.bytes) + "' on line " + std::to_string(line) +
+                        (IsNumberBeyondDoubleRange(v.bytes) ? ", beyond the range of a Double" : ""));
         break;
       }
       ++line;

@@ -29,6 +29,7 @@ struct PlainNumber {
   bool ok = false;
   bool whole = false;       // no point and no exponent
   int significant = 0;      // digits without leading zeros
+  bool nearLimits = false;  // a power of ten beyond 300 either way: perhaps beyond a double's range
 };
 
 PlainNumber ScanPlainNumber(std::string_view s) {
@@ -51,26 +52,40 @@ PlainNumber ScanPlainNumber(std::string_view s) {
   }
   if (intDigits == 0 && fracDigits == 0) return out;
   bool exponent = false;
+  long power = 0;  // the exponent written, held at a size that is already far beyond any limit
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     exponent = true;
     ++i;
+    const bool negativePower = i < s.size() && s[i] == '-';
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     const size_t expStart = i;
-    while (i < s.size() && IsDigit(s[i])) ++i;
+    while (i < s.size() && IsDigit(s[i])) {
+      power = std::min(power * 10 + (s[i] - '0'), 100000L);
+      ++i;
+    }
     if (i == expStart) return out;
+    if (negativePower) power = -power;
   }
   if (i != s.size()) return out;
   int significant = 0;
   bool leading = true;
+  long firstDigit = 0;  // the power of ten of the first significant digit, before the exponent
+  long place = static_cast<long>(intDigits) - 1;
   for (size_t k = intStart; k < s.size() && (IsDigit(s[k]) || s[k] == '.'); ++k) {
     if (s[k] == '.') continue;
-    if (leading && s[k] == '0') continue;
+    if (leading && s[k] == '0') {
+      --place;
+      continue;
+    }
+    if (leading) firstDigit = place;
     leading = false;
     ++significant;
   }
   out.ok = true;
   out.whole = !point && !exponent;
   out.significant = significant;
+  const long magnitude = firstDigit + power;
+  out.nearLimits = significant > 0 && (magnitude > 300 || magnitude < -300);
   return out;
 }
 
@@ -268,6 +283,8 @@ unsigned ValueReader::Guess(std::string_view text) const {
       }
       return 0;
     }
+    // A value beyond a double's range (1e400, 1e-400) reads as no double at all.
+    if (plain.nearLimits && Number(trimmed).kind == NumberReading::Kind::Bad) return 0;
     return plain.significant <= 17 ? kGuessDouble : 0;
   }
   // A date whose reading does not depend on the order is read once.
