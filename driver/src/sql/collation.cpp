@@ -12,6 +12,7 @@
 
 #include "sql/runtime.h"
 #include "vendrel/dataaccess/text.h"
+#include "vendrel/driver/text_order.h"
 
 namespace vendrel::driver::sql {
 
@@ -180,3 +181,9 @@ int RegisterJetTextCollation(sqlite3* db) {
 }
 
 }  // namespace vendrel::driver::sql
+
+namespace vendrel::driver {
+
+int CompareTexts(std::string_view a, std::string_view b) { return sql::CompareJetText(a, b); }
+
+}  // namespace vendrel::driver

@@ -11,6 +11,7 @@
 #include "text/delimited_reader.h"
 #include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/driver/driver.h"
+#include "vendrel/driver/shortcuts.h"
 
 namespace vendrel::driver::text {
 
@@ -142,17 +143,19 @@ std::shared_ptr<const IndexedTable> ReadSharedTextTable(const std::string& path,
                                                         const TableLayout& layout, size_t size) {
   RefuseFixedLength(fileName, layout);
   TableCache& cache = TableCache::Instance();
+  const bool cached = CurrentShortcuts().tableCache;
   // Compared piece by piece where it lies: a table found costs neither a
   // copy nor a mapping of its file.
-  if (auto table = cache.Find(path, size, layout)) return table;
+  if (cached)
+    if (auto table = cache.Find(path, size, layout)) return table;
   auto bytes = std::make_unique<const std::string>(fs::ReadFile(path));
   auto table = std::make_shared<const IndexedTable>(ParseTextFile(std::move(bytes), fileName, layout));
-  cache.Add(table, layout);
+  if (cached) cache.Add(table, layout);
   return table;
 }
 
 void OfferTable(std::shared_ptr<const IndexedTable> table, const TableLayout& layout) {
-  TableCache::Instance().Offer(std::move(table), layout);
+  if (CurrentShortcuts().tableCache) TableCache::Instance().Offer(std::move(table), layout);
 }
 
 void DropIdleTables() { TableCache::Instance().DropIdle(); }

@@ -12,6 +12,7 @@
 #include "text/schema_ini.h"
 #include "text/table_cache.h"
 #include "vendrel/dataaccess/error.h"
+#include "vendrel/driver/shortcuts.h"
 
 namespace vendrel::driver {
 
@@ -194,7 +195,7 @@ void WrittenTable::Offer() {
   Flush();
   State& s = *state_;
   text::ParsedTable* table = s.Finished();
-  if (!table) return;
+  if (!table || !CurrentShortcuts().writtenTables) return;
   table->written = std::move(s.pieces);
   auto shared = std::make_shared<const text::IndexedTable>(std::move(*table));
   s.finished.reset();
