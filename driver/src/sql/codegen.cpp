@@ -14,6 +14,7 @@
 #include "sql/types.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/error.h"
+#include "vendrel/driver/shortcuts.h"
 
 namespace vendrel::driver::sql {
 
@@ -661,6 +662,11 @@ class Generator {
   // thousands of single comparisons cost it quadratic time; a list is one
   // operand.
   std::vector<Sql> ChainParts(const Expr& chain) {
+    std::vector<Sql> parts;
+    if (!CurrentShortcuts().inListFolding) {
+      for (const auto& a : chain.args) parts.push_back(Condition(*a));
+      return parts;
+    }
     const Op gathered = chain.op == Op::Or ? Op::Eq : Op::Ne;
     struct Group {
       size_t part = 0;
@@ -668,7 +674,6 @@ class Generator {
       ColumnAndConstant term;
       std::vector<const Expr*> constants;
     };
-    std::vector<Sql> parts;
     std::vector<Group> groups;
     std::map<std::pair<std::string, JetType>, size_t> groupOf;  // by column text and domain
     for (const auto& a : chain.args) {

@@ -7,6 +7,7 @@
 
 #include "core/sqlite_util.h"
 #include "core/types.h"
+#include "vendrel/driver/shortcuts.h"
 
 namespace vendrel::driver::text {
 
@@ -128,8 +129,9 @@ int BestIndex(sqlite3_vtab* base, sqlite3_index_info* info) {
     return table.Table().columns[static_cast<size_t>(c.iColumn)].values.Kind() != StorageKind::Text ||
            CollationAllowsIndex(sqlite3_vtab_collation(info, i));
   };
+  const Shortcuts shortcuts = CurrentShortcuts();
   // SQLite checks each row found again (omit stays 0): the plans only narrow.
-  for (int i = 0; i < info->nConstraint; ++i) {
+  for (int i = 0; i < info->nConstraint && shortcuts.equalityLookups; ++i) {
     if (info->aConstraint[i].op != SQLITE_INDEX_CONSTRAINT_EQ || !usable(i)) continue;
     info->aConstraintUsage[i].argvIndex = 1;
     const bool in = sqlite3_vtab_in(info, i, 1) != 0;  // the whole IN list at once
@@ -141,7 +143,7 @@ int BestIndex(sqlite3_vtab* base, sqlite3_index_info* info) {
   }
   // A range on a numeric column: the first lower and the first upper bound on one column.
   int low = -1, high = -1;
-  for (int i = 0; i < info->nConstraint; ++i) {
+  for (int i = 0; i < info->nConstraint && shortcuts.rangeLookups; ++i) {
     const auto& c = info->aConstraint[i];
     const bool lower = c.op == SQLITE_INDEX_CONSTRAINT_GT || c.op == SQLITE_INDEX_CONSTRAINT_GE;
     const bool upper = c.op == SQLITE_INDEX_CONSTRAINT_LT || c.op == SQLITE_INDEX_CONSTRAINT_LE;
@@ -590,17 +592,44 @@ std::string ModuleName(const std::string& sqliteName) {
 
 }  // namespace
 
-void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table,
-                   std::shared_ptr<OpenCursors> open) {
+namespace {
+
+void CreateModule(sqlite3* db, const std::string& moduleName, std::shared_ptr<const IndexedTable> table,
+                  std::shared_ptr<OpenCursors> open) {
   auto* holder = new TableModule{std::move(table), std::move(open)};
   // The holder goes with the module: when it is replaced, dropped, or the database closes.
-  const int rc = sqlite3_create_module_v2(db, ModuleName(sqliteName).c_str(), &kModule, holder,
+  const int rc = sqlite3_create_module_v2(db, moduleName.c_str(), &kModule, holder,
                                           [](void* p) { delete static_cast<TableModule*>(p); });
   if (rc != SQLITE_OK) RaiseSqliteError(db);
 }
 
+// Without the virtual tables shortcut: the rows copied into an ordinary
+// table of that name, read through a virtual table that goes again at once.
+void CopyIntoPlainTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table,
+                        std::shared_ptr<OpenCursors> open) {
+  const std::string source = "plain copy of " + ModuleName(sqliteName);
+  const std::string schema = DeclaredSchema(table->Table());
+  CreateModule(db, source, std::move(table), std::move(open));
+  const std::string create = "CREATE TABLE temp." + sqliteName + schema.substr(std::string_view("CREATE TABLE x").size());
+  const std::string copy = "INSERT INTO temp." + sqliteName + " SELECT * FROM " + QuoteIdentifier(source);
+  const std::string replaced = "DROP TABLE IF EXISTS temp." + sqliteName;
+  const int rc = sqlite3_exec(db, (replaced + "; " + create + "; " + copy).c_str(), nullptr, nullptr, nullptr);
+  sqlite3_create_module_v2(db, source.c_str(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) RaiseSqliteError(db);
+}
+
+}  // namespace
+
+void LoadTextTable(sqlite3* db, const std::string& sqliteName, std::shared_ptr<const IndexedTable> table,
+                   std::shared_ptr<OpenCursors> open) {
+  if (!CurrentShortcuts().virtualTables) return CopyIntoPlainTable(db, sqliteName, std::move(table), std::move(open));
+  CreateModule(db, ModuleName(sqliteName), std::move(table), std::move(open));
+}
+
 void UnloadTextTable(sqlite3* db, const std::string& sqliteName) noexcept {
   sqlite3_create_module_v2(db, ModuleName(sqliteName).c_str(), nullptr, nullptr, nullptr);
+  // A plain copy, when the table was made without the virtual tables shortcut.
+  sqlite3_exec(db, ("DROP TABLE IF EXISTS temp." + sqliteName).c_str(), nullptr, nullptr, nullptr);
 }
 
 void ReleaseUnloadedTables(sqlite3* db) noexcept {
