@@ -219,7 +219,10 @@ class Generator {
     const std::vector<OrderItem>& order = orderBy ? *orderBy : kNoOrder;
     const std::vector<const TableInstance*> rowTables = DistinctRowTables(core);
     const bool ranked = core.top.present && (!order.empty() || core.top.percent);
-    const bool wrapped = ranked || !rowTables.empty();
+    // A HAVING without GROUP BY makes the query one group; SQLite takes that
+    // only from an aggregate in the list, so one is added out of sight.
+    const bool oneGroup = core.aggregateQuery && core.groupBy.empty() && core.having;
+    const bool wrapped = ranked || !rowTables.empty() || oneGroup;
 
     std::string select = "SELECT ";
     if (core.quantifier == Quantifier::Distinct || !rowTables.empty()) select += "DISTINCT ";
@@ -248,6 +251,7 @@ class Generator {
       if (IsText(item.expr->type)) key = Collate(key);
       keys.push_back(key.text + Direction(item.descending));
     }
+    if (oneGroup) select += ", count(*) AS \"g\"";
     size_t hidden = 0;
     for (const TableInstance* t : rowTables)
       for (const auto& c : t->columns) select += ", " + t->sqlAlias + "." + c.sql + " AS \"r" + std::to_string(hidden++) + "\"";

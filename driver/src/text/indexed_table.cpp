@@ -1,6 +1,7 @@
 #include "text/indexed_table.h"
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -310,8 +311,11 @@ void ColumnIndex::Prefetch(uint64_t hash, int step, const ColumnValues& values) 
 SortedIndex::SortedIndex(const ColumnValues& values) {
   const size_t n = values.size();
   rows_.reserve(n);
+  // A NaN has no place among the numbers: it is left out like a Null (a
+  // range with no upper bound is then not read from here).
+  const bool real = values.Kind() == StorageKind::Real;
   for (size_t r = 0; r < n; ++r)
-    if (!values.IsNull(r)) rows_.push_back(static_cast<uint32_t>(r));
+    if (!values.IsNull(r) && !(real && std::isnan(values.Real(r)))) rows_.push_back(static_cast<uint32_t>(r));
   if (values.Kind() == StorageKind::Whole)
     std::stable_sort(rows_.begin(), rows_.end(),
                      [&](uint32_t a, uint32_t b) { return values.Whole(a) < values.Whole(b); });

@@ -136,6 +136,9 @@ class ColumnValues {
   // The smallest and the largest number of a Whole or Real column, as reals;
   // false when it holds no number.
   bool Range(double& smallest, double& largest) const noexcept;
+  // Whether a Real column holds a NaN, which SQLite sees as the text "NaN":
+  // greater than every number, so within every range that has no upper bound.
+  bool HoldsNaN() const noexcept { return nan_; }
   std::string_view Text(size_t row) const noexcept {
     const TextRef text = TextAt(row);
     return {text.data, text.size};
@@ -222,10 +225,11 @@ class ColumnValues {
   void AddWideWhole(int64_t n);
   [[noreturn]] static void RefuseText();
   void Widen();
-  // A NaN changes neither bound (it compares false).
+  // A NaN changes neither bound (it compares false), and is noted.
   void Extend(double d) noexcept {
     smallest_ = std::min(smallest_, d);
     largest_ = std::max(largest_, d);
+    nan_ = nan_ || d != d;
   }
 
   StorageKind kind_;
@@ -236,6 +240,7 @@ class ColumnValues {
   ChunkedArray<uint64_t> numbers_;  // Whole when wide: the number; Real: the bits of the double
   // No number yet while smallest_ > largest_.
   double smallest_ = HUGE_VAL, largest_ = -HUGE_VAL;
+  bool nan_ = false;  // a Real column holds a NaN
   std::vector<uint64_t> nulls_;    // Whole and Real: a bit per row, set for Null
   ChunkedArray<TextRef> texts_;  // Text
   const std::byte* cells_ = nullptr;  // once UseCells: row r's value at cells_ + r * stride_

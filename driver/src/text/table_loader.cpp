@@ -417,6 +417,8 @@ void VisitInRowOrder(TextCursor& c, std::span<const uint32_t> rows) {
 
 int FilterRange(TextCursor& c, TextVtab& vtab, size_t column, Plan plan, sqlite3_value** argv) {
   const ColumnValues& values = c.rows->columns[column].values;
+  // NaN rows are above every lower bound and out of the sorted order: every row is read.
+  if (plan == Plan::Above && values.HoldsNaN()) return SQLITE_OK;
   Bound low, high;
   low.whole = INT64_MIN;
   low.real = -HUGE_VAL;
