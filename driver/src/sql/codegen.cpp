@@ -565,7 +565,8 @@ class Generator {
     const Aggregate agg = FindAggregate(e.names[0]);
     const Expr& arg = *e.args[0];
     if (arg.kind == ExprKind::Star) return {"count(*)", kAtom};
-    if (arg.type == JetType::Null && agg != Aggregate::Count) return Null();
+    // Null, but still an aggregate: the query stays one row per group.
+    if (arg.type == JetType::Null && agg != Aggregate::Count) return {"max(NULL)", kAtom};
     const Sql value = Value(arg);
     switch (agg) {
       case Aggregate::Count:
