@@ -56,6 +56,17 @@ void NameFilesByRecordset(std::string& description, const std::vector<TableName>
   }
 }
 
+// The text of an edit ("TEMP1234.txt TEMP1234" for the table rs1) read as
+// the caller wrote it, wherever the description quotes the statement.
+void QuoteCallerText(std::string& description, const std::vector<SqlEdit>& edits, std::string_view sql) {
+  for (const SqlEdit& e : edits) {
+    if (e.end > sql.size() || e.begin > e.end || e.with.empty()) continue;
+    const std::string_view original = sql.substr(e.begin, e.end - e.begin);
+    // A qualifier's edit reads as its recordset name anyway (NameFilesByRecordset).
+    if (original != e.with && e.with.find(' ') != std::string::npos) ReplaceAll(description, e.with, original);
+  }
+}
+
 // "at character n" of the rewritten statement, counted in the caller's.
 void CountPositionsInCallerText(std::string& description, const std::vector<SqlEdit>& edits) {
   static constexpr std::string_view kMarker = "at character ";
@@ -79,7 +90,8 @@ std::string TextConnectionString(std::string_view folder) {
 }
 
 Error TranslatedDriverError(std::string description, const std::vector<TableName>& tables,
-                            const std::vector<SqlEdit>& edits) {
+                            const std::vector<SqlEdit>& edits, std::string_view sql) {
+  QuoteCallerText(description, edits, sql);
   ReplaceAllNoCase(description, "Microsoft Jet database engine", "VDL Component");
   ReplaceAllNoCase(description, ".txt", "");
   ReplaceAllNoCase(description, "Text File", "Temporary File");
@@ -187,13 +199,14 @@ Ref<Recordset> Vendrel::RunQuery(const Ref<Collection>& names, const std::vector
       if (ContainsNoCase(errorSource, driver::kDriverSource)) {
         std::vector<engine::TableName> tables;
         std::vector<engine::SqlEdit> edits;
+        const std::string callerText = sqlText + " ";
         try {
           tables = engine::PairTableNames(names, fileNames);
-          edits = engine::RewriteSqlTokens(sqlText + " ", tables).edits;
+          edits = engine::RewriteSqlTokens(callerText, tables).edits;
         } catch (...) {
           // the description then keeps the driver's names and positions
         }
-        throw engine::TranslatedDriverError(std::move(description), tables, edits);
+        throw engine::TranslatedDriverError(std::move(description), tables, edits, callerText);
       }
       return nullptr;
     }

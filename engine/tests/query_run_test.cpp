@@ -94,6 +94,18 @@ TEST(DriverErrorsInCallersTerms, NameRecordsetsAndCountInTheCallersStatement) {
   EXPECT_EQ(TranslatedDriverError(driverText, tables, rewritten.edits).Description(),
             "Syntax error in ORDER BY clause. Near 'rs1' at character " + std::to_string(sql.find("ORDER") + 7) +
                 ".");
+
+  // A piece of the statement that the description quotes reads as the caller wrote it.
+  const std::string grouped = "SELECT (SELECT Min(Rs1.A) FROM Rs1) FROM rs2 GROUP BY rs2.B ";
+  const RewrittenSql rewrittenGrouped = RewriteSqlTokens(grouped, tables);
+  const size_t from = rewrittenGrouped.text.find("(SELECT"), to = rewrittenGrouped.text.rfind(") FROM") + 1;
+  const std::string quoted = rewrittenGrouped.text.substr(from, to - from);
+  EXPECT_EQ(TranslatedDriverError("You tried to execute a query that does not include the specified expression '" +
+                                      quoted + "' as part of an aggregate function.",
+                                  tables, rewrittenGrouped.edits, grouped)
+                .Description(),
+            "You tried to execute a query that does not include the specified expression '(SELECT Min(rs1.A) FROM Rs1)' "
+            "as part of an aggregate function.");
 }
 
 TEST(QualifiedResultFields, AreNamedByTheirRecordsetName) {
