@@ -20,6 +20,7 @@
 #include "vendrel/dataaccess/recordset.h"
 #include "vendrel/dataaccess/variant.h"
 #include "vendrel/datasource/query_data_source.h"
+#include "vendrel/testing/case_name.h"
 
 namespace vendrel::testing {
 
@@ -190,22 +191,6 @@ CaughtError CatchError(F&& f) {
     EXPECT_EQ(c_.source, "Vendrel");                                      \
     EXPECT_EQ(c_.description, (expectedDescription));                     \
   } while (0)
-
-// A test name from a case's description: "a name, then" becomes "ANameThen".
-inline std::string CaseName(std::string_view what) {
-  std::string name;
-  bool upper = true;
-  for (char c : what) {
-    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (!alnum) {
-      upper = true;
-      continue;
-    }
-    name += upper && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    upper = false;
-  }
-  return name;
-}
 
 // For INSTANTIATE_TEST_SUITE_P over cases that have a `what`.
 struct NameFromWhat {
