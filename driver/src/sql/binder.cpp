@@ -695,8 +695,10 @@ class Binder {
       case SpecialForm::Nz:
         RequireArguments(e, 1, 2);
         BindAll(e, ctx);
-        e.type = e.args.size() == 2 ? Unify(e.args[0]->type, e.args[1]->type) : e.args[0]->type;
-        if (e.type == JetType::Null) e.type = JetType::Text;
+        // Without a fallback, Null gives a zero-length text inside a query:
+        // Nz(x) is Nz(x, ''), so its values are texts (Binary keeps its type).
+        if (e.args.size() == 2) e.type = Unify(e.args[0]->type, e.args[1]->type);
+        else e.type = e.args[0]->type == JetType::Binary ? JetType::Binary : Unify(e.args[0]->type, JetType::Text);
         break;
       case SpecialForm::IsNull:
         RequireArguments(e, 1, 1);

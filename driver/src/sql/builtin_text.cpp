@@ -169,6 +169,7 @@ Variant Space(Args a) {
 }
 
 Variant String(Args a) {
+  if (a[0].IsNull()) return a[0];
   const int32_t n = ToLong(a[0]);
   Require(n >= 0 && n <= kLongestText);
   if (a[1].IsNull()) return a[1];

@@ -545,12 +545,10 @@ class Generator {
         Sql fallback;
         if (e.args.size() == 2) {
           fallback = As(*e.args[1], t);
-        } else if (IsText(t)) {
-          fallback = {"''", kAtom};
         } else if (t == JetType::Binary) {
           fallback = {"X''", kAtom};
         } else {
-          fallback = {"0", kAtom};
+          fallback = {"''", kAtom};
         }
         return Call("coalesce", {As(*e.args[0], t), fallback});
       }
