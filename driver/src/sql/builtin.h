@@ -62,6 +62,7 @@ Variant Tan(Args a);
 Variant Atn(Args a);
 Variant Round(Args a);
 Variant Rnd(Args a);
+Variant Partition(Args a);
 
 // Dates
 Variant Date(Args a);

@@ -1,5 +1,8 @@
 #include <cmath>
+#include <algorithm>
 #include <limits>
+#include <optional>
+#include <string>
 #include <random>
 
 #include "sql/builtin.h"
@@ -181,6 +184,26 @@ Variant Rnd(Args a) {
   if (r >= 1.0f) r = 0.0f;
   last = r;
   return Variant::Single(r);
+}
+
+// The range of `interval` numbers from `start` that holds the number, as
+// "lo:hi" with both sides right-aligned to the width of `stop` plus one, so
+// that the texts sort as the ranges do; "   :lo-1" below start and "hi+1:   "
+// above stop.
+Variant Partition(Args a) {
+  if (a[0].IsNull()) return a[0];
+  const int64_t number = ToLong(a[0]);
+  const int64_t start = ToLong(a[1]), stop = ToLong(a[2]), interval = ToLong(a[3]);
+  Require(start >= 0 && stop > start && interval >= 1);
+  const size_t width = std::to_string(stop).size() + 1;
+  auto side = [&](std::optional<int64_t> n) {
+    const std::string digits = n ? std::to_string(*n) : std::string();
+    return std::string(width > digits.size() ? width - digits.size() : 0, ' ') + digits;
+  };
+  if (number < start) return Variant::String(side(std::nullopt) + ":" + side(start - 1));
+  if (number > stop) return Variant::String(side(stop + 1) + ":" + side(std::nullopt));
+  const int64_t low = start + (number - start) / interval * interval;
+  return Variant::String(side(low) + ":" + side(std::min(low + interval - 1, stop)));
 }
 
 }  // namespace vendrel::driver::sql::builtin

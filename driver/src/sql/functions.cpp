@@ -58,6 +58,7 @@ constexpr FunctionInfo kFunctions[] = {
     {"Atn", 1, 1, R::Double, builtin::Atn},
     {"Round", 1, 2, R::NumberKept, builtin::Round},
     {"Rnd", 0, 1, R::Single, builtin::Rnd, true},
+    {"Partition", 4, 4, R::Text, builtin::Partition},
     {"Date", 0, 0, R::Date, builtin::Date, true},
     {"Time", 0, 0, R::Date, builtin::Time, true},
     {"Now", 0, 0, R::Date, builtin::Now, true},
