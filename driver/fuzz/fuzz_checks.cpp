@@ -186,7 +186,7 @@ void CheckStatement(std::string_view text) {
   SmallCatalog& catalog = TheCatalog();
   catalog.StartStatement();
   try {
-    const CompiledQuery query = CompileSelect(text, catalog);
+    const CompiledQuery query = CompileStatementOn(catalog.Db(), text, catalog);
     sqlite3_stmt* raw = nullptr;
     const int rc =
         sqlite3_prepare_v2(catalog.Db(), query.sql.c_str(), static_cast<int>(query.sql.size()), &raw, nullptr);

@@ -13,6 +13,7 @@
 
 #include "core/errors.h"
 #include "core/types.h"
+#include "providers/session.h"
 #include "sql/compile.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/error.h"
@@ -176,7 +177,7 @@ class SqlTest : public ::testing::Test {
 
   // Compiles and runs a statement; a driver error is raised as vendrel::Error.
   Result Run(std::string_view statement) {
-    const CompiledQuery q = CompileSelect(statement, *catalog_);
+    const CompiledQuery q = CompileStatementOn(db_, statement, *catalog_);
     Result r;
     r.columns = q.columns;
     r.sql = q.sql;

@@ -171,6 +171,22 @@ Ref<RowStore> FetchRows(sqlite3* db, const CompiledQuery& query) {
   return rows;
 }
 
+std::vector<Variant> RunPivotPass(sqlite3* db, const PivotPass& pass) {
+  StatementHandle statement = Prepare(db, pass.sql);
+  std::vector<Variant> values;
+  for (;;) {
+    const int rc = sqlite3_step(statement.get());
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) RaiseSqliteError(db);
+    values.push_back(FromStorage(statement.get(), 0, pass.type));
+  }
+  return values;
+}
+
+CompiledQuery CompileStatementOn(sqlite3* db, std::string_view text, Catalog& catalog) {
+  return CompileStatement(text, catalog, [db](const PivotPass& pass) { return RunPivotPass(db, pass); });
+}
+
 SqlSession::SqlSession(SqliteHandle db, std::unique_ptr<SessionCatalog> catalog)
     : db_(std::move(db)), catalog_(std::move(catalog)) {}
 
@@ -230,7 +246,10 @@ Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
     if (Ref<RowStore> rows = catalog_->ReadWholeTable(commandText)) return rows;
   const std::string text =
       options == adCmdTable || options == adCmdTableDirect ? "SELECT * FROM [" + commandText + "]" : commandText;
-  const CompiledQuery query = CompileSelect(text, *catalog_);
+  const CompiledQuery query = CompileStatement(text, *catalog_, [&](const PivotPass& pass) {
+    SizeSortsFor(db_.get(), catalog_->StatementDataBytes());
+    return RunPivotPass(db_.get(), pass);
+  });
   SizeSortsFor(db_.get(), catalog_->StatementDataBytes());
   return FetchRows(db_.get(), query);
 }

@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "core/catalog.h"
 #include "core/sqlite_util.h"
@@ -47,6 +49,12 @@ FieldInfo FieldInfoOf(const OutputColumn& column);
 // at the current row: every storage into every type, with the errors of a
 // value that does not fit.
 Variant FromStorage(sqlite3_stmt* s, int i, JetType type);
+
+// Compiles a statement for this database: a crosstab's first pass runs on it.
+CompiledQuery CompileStatementOn(sqlite3* db, std::string_view text, Catalog& catalog);
+
+// The values a crosstab's first pass gives, each of the pass's type.
+std::vector<Variant> RunPivotPass(sqlite3* db, const PivotPass& pass);
 
 // Runs compiled SQL and fetches every row, turning the storage of each
 // column's type back into values: those FromStorage gives, the common pairs

@@ -156,6 +156,37 @@ struct Query {
   std::vector<OutputColumn> columns;
 };
 
+// A name declared by PARAMETERS before the statement.
+struct ParameterDecl {
+  std::string name;  // as written, without brackets
+  JetType type = JetType::Null;
+  Span span;
+};
+
+// TRANSFORM value SELECT ... GROUP BY ... PIVOT pivot [IN (listed, ...)]:
+// the query's one SELECT gives the row headings; each value of the pivot
+// expression (or each listed value) a column of the TRANSFORM value over the
+// rows of that value.
+struct Crosstab {
+  ExprPtr value;  // holds an aggregate
+  ExprPtr pivot;
+  bool listed = false;  // IN (...)
+  std::vector<ExprPtr> listedValues;  // literals; bound: converted to the pivot's type
+};
+
+// The columns a crosstab has once its pivot values are known: the row
+// headings, then one column per value, in this order.
+struct CrosstabLayout {
+  std::vector<Variant> values;  // in the pivot expression's type; Null for the "<>" column
+  std::vector<OutputColumn> columns;
+};
+
+struct Statement {
+  std::vector<ParameterDecl> parameters;
+  std::unique_ptr<Query> query;
+  std::unique_ptr<Crosstab> crosstab;  // a TRANSFORM statement
+};
+
 // Columns as a table instance offers them to names in the statement.
 struct InstanceColumn {
   std::string name;

@@ -6,6 +6,8 @@
 #include "sql/errors.h"
 #include "sql/functions.h"
 #include "sql/types.h"
+#include "vendrel/dataaccess/convert.h"
+#include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/text.h"
 
 namespace vendrel::driver::sql {
@@ -64,18 +66,19 @@ struct Context {
 
 class Binder {
  public:
-  Binder(Catalog& catalog, std::string_view text, BoundStatement& bound)
-      : catalog_(catalog), text_(text), bound_(bound) {}
+  Binder(Catalog& catalog, std::string_view text, BoundStatement& bound, const std::vector<ParameterDecl>& parameters)
+      : catalog_(catalog), text_(text), bound_(bound), parameters_(parameters) {}
 
-  void BindQuery(Query& q, const Scope* outer) {
+  // A crosstab's parts are bound with its one SELECT, in that SELECT's scope.
+  void BindQuery(Query& q, const Scope* outer, Crosstab* crosstab = nullptr) {
     if (q.cores.size() > kMaxUnionParts) RaiseTooComplex();
     if (q.cores.size() == 1) {
-      q.columns = BindCore(q.cores[0], outer, &q.orderBy);
+      q.columns = BindCore(q.cores[0], outer, &q.orderBy, crosstab);
       return;
     }
     std::vector<std::vector<OutputColumn>> parts;
     for (auto& core : q.cores) {
-      parts.push_back(BindCore(core, outer, nullptr));
+      parts.push_back(BindCore(core, outer, nullptr, nullptr));
       if (parts.back().size() != parts.front().size()) RaiseUnionWidths();
     }
     q.columns = parts.front();
@@ -153,7 +156,8 @@ class Binder {
 
   // ------------------------------------------------------------ SELECT
 
-  std::vector<OutputColumn> BindCore(SelectCore& core, const Scope* outer, std::vector<OrderItem>* orderBy) {
+  std::vector<OutputColumn> BindCore(SelectCore& core, const Scope* outer, std::vector<OrderItem>* orderBy,
+                                     Crosstab* crosstab) {
     Scope scope{{}, outer};
     if (core.from) {
       BindFrom(*core.from, outer, scope.tables);
@@ -183,6 +187,7 @@ class Binder {
       BindExpression(core.having, ctx);
       RequireCondition(*core.having);
     }
+    if (crosstab) BindCrosstab(*crosstab, scope);
 
     std::vector<OutputColumn> outputs = NameOutputs(core);
     if (orderBy)
@@ -195,8 +200,36 @@ class Binder {
       if (orderBy)
         for (auto& item : *orderBy)
           if (item.outputIndex < 0) CheckGrouped(core, *item.expr, *item.expr);
+      if (crosstab) CheckGrouped(core, *crosstab->value, *crosstab->value);
     }
     return outputs;
+  }
+
+  // The TRANSFORM value aggregates the rows of a cell; the PIVOT expression
+  // is one value of each row, the values after IN constants of its type.
+  void BindCrosstab(Crosstab& crosstab, const Scope& scope) {
+    bool aggregates = false;
+    Context value{&scope, true, "TRANSFORM statement", false, &aggregates};
+    BindExpression(crosstab.value, value);
+    if (!aggregates)
+      RaiseClauseError("TRANSFORM statement", "The value after TRANSFORM is an aggregate, such as Sum(x) or Count(*).");
+    Context pivot{&scope, false, "PIVOT clause"};
+    BindExpression(crosstab.pivot, pivot);
+    const JetType type = crosstab.pivot->type;
+    if (type == JetType::Binary) RaiseTypeMismatch("The values of a PIVOT expression become column names.");
+    for (ExprPtr& listed : crosstab.listedValues) {
+      if (listed->kind != ExprKind::Literal)
+        RaiseClauseError("TRANSFORM statement", "The values after PIVOT ... IN are constants: '" + Text(listed->span) +
+                                                    "' is none.");
+      if (type != JetType::Null && !listed->value.IsNull()) {
+        try {
+          listed->value = ChangeType(listed->value, VarTypeOf(type));
+        } catch (const Error&) {
+          RaiseTypeMismatch(Text(listed->span) + " is no value of the PIVOT expression's type.");
+        }
+      }
+      listed->type = type;
+    }
   }
 
   void ExpandStars(SelectCore& core, const Scope& scope) {
@@ -234,44 +267,17 @@ class Binder {
   }
 
   std::vector<OutputColumn> NameOutputs(const SelectCore& core) const {
-    const size_t n = core.items.size();
-    std::vector<OutputColumn> out(n);
-    std::vector<bool> fromColumn(n, false);
-    for (size_t i = 0; i < n; ++i) {
+    std::vector<OutputColumn> out(core.items.size());
+    for (size_t i = 0; i < core.items.size(); ++i) {
       const SelectItem& item = core.items[i];
-      const Expr& e = *item.expr;
-      out[i].type = e.type;
-      out[i].width = IsText(e.type) ? e.width : 0;
-      if (item.hasAlias) {
-        out[i].name = item.alias;
+      out[i].type = item.expr->type;
+      out[i].width = IsText(item.expr->type) ? item.expr->width : 0;
+      if (item.hasAlias)
         for (size_t j = 0; j < i; ++j)
           if (core.items[j].hasAlias && EqualsNoCase(core.items[j].alias, item.alias)) RaiseDuplicateAlias(item.alias);
-      } else if (e.kind == ExprKind::Column) {
-        out[i].name = e.table->columns[e.column].name;
-        fromColumn[i] = true;
-      } else {
-        out[i].name = "Expr" + std::to_string(1000 + i);
-      }
     }
-    // Column names that would appear twice are qualified with their table.
-    std::vector<std::string> names(n);
-    for (size_t i = 0; i < n; ++i) {
-      names[i] = out[i].name;
-      if (!fromColumn[i]) continue;
-      for (size_t j = 0; j < n; ++j)
-        if (j != i && EqualsNoCase(out[i].name, out[j].name)) {
-          names[i] = core.items[i].expr->table->qualifier + "." + out[i].name;
-          break;
-        }
-    }
-    for (size_t i = 0; i < n; ++i) {
-      for (size_t j = 0; j < i; ++j)
-        if (EqualsNoCase(names[i], names[j])) {
-          names[i] = "Expr" + std::to_string(1000 + i);
-          break;
-        }
-      out[i].name = names[i];
-    }
+    const std::vector<std::string> names = OutputNames(core, {});
+    for (size_t i = 0; i < out.size(); ++i) out[i].name = names[i];
     return out;
   }
 
@@ -439,6 +445,10 @@ class Binder {
         e.type = LiteralType(e.value);
         return;
       case ExprKind::Column:
+        // A declared parameter is the parameter wherever the statement names it.
+        if (e.names.size() == 1)
+          for (const ParameterDecl& p : parameters_)
+            if (EqualsNoCase(p.name, e.names[0])) RaiseParameterWithoutValue(p.name);
         if (e.names.size() == 1 && !ResolveColumn(e, ctx.scope, false)) {
           const FunctionInfo* f = FindFunction(e.names[0]);
           if (f && IsNiladic(*f)) {
@@ -600,34 +610,6 @@ class Binder {
     e.type = ResultType(*f, types);
   }
 
-  // The columns an expression names, and the tables its subqueries declare.
-  struct TableUse {
-    std::vector<const Expr*> columns;
-    std::vector<const TableInstance*> declared;
-
-    void Visit(const Expr& e) {
-      if (e.kind == ExprKind::Column && e.table) columns.push_back(&e);
-      for (const auto& a : e.args) Visit(*a);
-      if (e.subquery) Visit(*e.subquery);
-    }
-    void Visit(const Query& q) {
-      for (const auto& core : q.cores) {
-        declared.insert(declared.end(), core.tables.begin(), core.tables.end());
-        for (const auto& item : core.items) Visit(*item.expr);
-        for (const auto* clause : {core.where.get(), core.having.get()})
-          if (clause) Visit(*clause);
-        for (const auto& key : core.groupBy) Visit(*key);
-        if (core.from) Visit(*core.from);
-      }
-      for (const auto& item : q.orderBy) Visit(*item.expr);
-    }
-    void Visit(const FromNode& node) {
-      if (node.on) Visit(*node.on);
-      if (node.derived) Visit(*node.derived);
-      if (node.left) Visit(*node.left);
-      if (node.right) Visit(*node.right);
-    }
-  };
 
   // Whether e names columns of outer queries and none of the scope's own
   // tables (the executor would give such an aggregate to the outer query).
@@ -718,9 +700,75 @@ class Binder {
   Catalog& catalog_;
   std::string_view text_;
   BoundStatement& bound_;
+  const std::vector<ParameterDecl>& parameters_;
 };
 
 }  // namespace
+
+std::vector<std::string> OutputNames(const SelectCore& core, const std::vector<std::string>& named) {
+  const size_t n = core.items.size() + named.size();
+  std::vector<std::string> out(n);
+  std::vector<bool> fromColumn(n, false);
+  for (size_t i = 0; i < n; ++i) {
+    if (i >= core.items.size()) {
+      out[i] = named[i - core.items.size()];
+      if (out[i].empty()) out[i] = "Expr" + std::to_string(1000 + i);
+      continue;
+    }
+    const SelectItem& item = core.items[i];
+    const Expr& e = *item.expr;
+    if (item.hasAlias) {
+      out[i] = item.alias;
+    } else if (e.kind == ExprKind::Column) {
+      out[i] = e.table->columns[e.column].name;
+      fromColumn[i] = true;
+    } else {
+      out[i] = "Expr" + std::to_string(1000 + i);
+    }
+  }
+  // Column names that would appear twice are qualified with their table.
+  std::vector<std::string> names(out);
+  for (size_t i = 0; i < n; ++i) {
+    if (!fromColumn[i]) continue;
+    for (size_t j = 0; j < n; ++j)
+      if (j != i && EqualsNoCase(out[i], out[j])) {
+        names[i] = core.items[i].expr->table->qualifier + "." + out[i];
+        break;
+      }
+  }
+  for (size_t i = 0; i < n; ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (EqualsNoCase(names[i], names[j])) {
+        names[i] = "Expr" + std::to_string(1000 + i);
+        break;
+      }
+  return names;
+}
+
+void TableUse::Visit(const Expr& e) {
+  if (e.kind == ExprKind::Column && e.table) columns.push_back(&e);
+  for (const auto& a : e.args) Visit(*a);
+  if (e.subquery) Visit(*e.subquery);
+}
+
+void TableUse::Visit(const Query& q) {
+  for (const auto& core : q.cores) {
+    declared.insert(declared.end(), core.tables.begin(), core.tables.end());
+    for (const auto& item : core.items) Visit(*item.expr);
+    for (const auto* clause : {core.where.get(), core.having.get()})
+      if (clause) Visit(*clause);
+    for (const auto& key : core.groupBy) Visit(*key);
+    if (core.from) Visit(*core.from);
+  }
+  for (const auto& item : q.orderBy) Visit(*item.expr);
+}
+
+void TableUse::Visit(const FromNode& node) {
+  if (node.on) Visit(*node.on);
+  if (node.derived) Visit(*node.derived);
+  if (node.left) Visit(*node.left);
+  if (node.right) Visit(*node.right);
+}
 
 bool SameExpression(const Expr& a, const Expr& b) {
   if (a.kind != b.kind || a.op != b.op || a.negated != b.negated || a.all != b.all || a.distinct != b.distinct ||
@@ -750,8 +798,8 @@ bool SameExpression(const Expr& a, const Expr& b) {
   return true;
 }
 
-void Bind(Query& query, Catalog& catalog, std::string_view statement, BoundStatement& bound) {
-  Binder(catalog, statement, bound).BindQuery(query, nullptr);
+void Bind(Statement& statement, Catalog& catalog, std::string_view text, BoundStatement& bound) {
+  Binder(catalog, text, bound, statement.parameters).BindQuery(*statement.query, nullptr, statement.crosstab.get());
 }
 
 }  // namespace vendrel::driver::sql

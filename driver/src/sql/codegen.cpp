@@ -156,6 +156,8 @@ JetType CompareDomain(JetType a, JetType b) {
 class Generator {
  public:
   std::string Query(const sql::Query& q) {
+    // A subquery's aggregates see its own rows, never the rows of a crosstab's cell.
+    const CellScope subquery(*this, nullptr);
     std::string text = Unlimited(q);
     // A compound that Unlimited left bare carries its guard here, with the LIMIT.
     const bool guarded = NeedsCompoundGuard(q) && q.orderBy.empty();
@@ -166,7 +168,6 @@ class Generator {
     return text + limit;
   }
 
- private:
   std::string Unlimited(const sql::Query& q) {
     if (q.cores.size() == 1) return Core(q.cores[0], q.columns, &q.orderBy);
     std::string text;
@@ -183,6 +184,91 @@ class Generator {
     }
     if (NeedsCompoundGuard(q)) text += " LIMIT -1 OFFSET 0";
     return "SELECT * FROM (" + text + ") ORDER BY " + keys;
+  }
+
+  // ------------------------------------------------------------ crosstabs
+
+  // SELECT DISTINCT pivot FROM ... WHERE ... in column order, Null first.
+  std::string PivotPass(const sql::Query& q, const sql::Crosstab& crosstab, size_t limit) {
+    Sql value = Value(*crosstab.pivot);
+    if (IsText(crosstab.pivot->type)) value = Collate(value);
+    return "SELECT DISTINCT " + value.text + " AS \"c0\"" + Source(q.cores.front()) + " ORDER BY 1 LIMIT " +
+           std::to_string(limit + 1);
+  }
+
+  std::string Crosstab(const sql::Query& q, const sql::Crosstab& crosstab, const CrosstabLayout& layout) {
+    crosstab_ = {&q.cores.front(), &crosstab, &layout, &q.orderBy};
+    return Query(q);
+  }
+
+ private:
+  struct CrosstabParts {
+    const SelectCore* core = nullptr;
+    const sql::Crosstab* crosstab = nullptr;
+    const CrosstabLayout* layout = nullptr;
+    const std::vector<OrderItem>* orderBy = nullptr;
+  };
+
+  // While a cell is generated, its condition; the aggregates of the TRANSFORM
+  // value see the rows where it holds.
+  struct CellScope {
+    CellScope(Generator& g, const Sql* condition) : generator(g), saved(std::exchange(g.cell_, condition)) {}
+    ~CellScope() { generator.cell_ = saved; }
+    CellScope(const CellScope&) = delete;
+    CellScope& operator=(const CellScope&) = delete;
+    Generator& generator;
+    const Sql* saved;
+  };
+
+  std::string Source(const SelectCore& core) {
+    std::string text;
+    if (core.from) text += " FROM " + From(*core.from).text;
+    if (core.where) text += " WHERE " + Condition(*core.where).text;
+    return text;
+  }
+
+  // The crosstab's rows with the pivot value computed once per row, as "pv"
+  // of "xt"; the columns the rest of the statement names become columns of
+  // "xt" too. Its LIMIT keeps the database from merging it into the grouping
+  // query, which would compute the pivot value again for every cell.
+  std::string CrosstabSource(const SelectCore& core, const std::vector<OrderItem>& orderBy) {
+    const sql::Crosstab& crosstab = *crosstab_.crosstab;
+    TableUse use;
+    for (const auto& item : core.items) use.Visit(*item.expr);
+    for (const auto& key : core.groupBy) use.Visit(*key);
+    if (core.having) use.Visit(*core.having);
+    for (const auto& item : orderBy) use.Visit(*item.expr);
+    use.Visit(*crosstab.value);
+    std::string inner = "SELECT ";
+    std::map<std::pair<const TableInstance*, int>, std::string> moved;
+    for (const Expr* column : use.columns) {
+      if (std::find(core.tables.begin(), core.tables.end(), column->table) == core.tables.end()) continue;
+      const auto [it, added] = moved.try_emplace({column->table, column->column}, "\"x" + std::to_string(moved.size()) + "\"");
+      if (added) inner += column->table->sqlAlias + "." + column->table->columns[column->column].sql + " AS " + it->second + ", ";
+    }
+    Sql pivot = Value(*crosstab.pivot);
+    if (IsText(crosstab.pivot->type)) pivot = Collate(pivot);
+    inner += pivot.text + " AS \"pv\"" + Source(core) + " LIMIT -1";
+    for (auto& [column, name] : moved) moved_[column] = "\"xt\"." + name;
+    return " FROM (" + inner + ") AS \"xt\"";
+  }
+
+  // The TRANSFORM value over the rows whose pivot value is v.
+  Sql Cell(const Variant& v, JetType type) {
+    const Sql pivot{"\"xt\".\"pv\"", kAtom};
+    const JetType pivotType = crosstab_.crosstab->pivot->type;
+    const Sql condition = v.IsNull() ? Sql{pivot.text + " IS NULL", kEquality}
+                                     : CompareSql("=", pivot, StoredLiteral(v), pivotType);
+    const CellScope cell(*this, &condition);
+    Sql value = As(*crosstab_.crosstab->value, type);
+    if (IsText(type)) value = Collate(value);
+    return value;
+  }
+
+  // An aggregate's argument inside a cell: Null for the rows of other cells.
+  Sql OfCell(const Sql& value) const {
+    if (!cell_) return value;
+    return {"CASE WHEN " + cell_->text + " THEN " + value.text + " END", kAtom};
   }
 
   // ------------------------------------------------------------ SELECT
@@ -213,7 +299,7 @@ class Generator {
     for (const auto& a : e.args) CollectTables(*a, core, used);
   }
 
-  std::string Core(const SelectCore& core, const std::vector<OutputColumn>& columns,
+  std::string Core(const SelectCore& core, const std::vector<OutputColumn>& queryColumns,
                    const std::vector<OrderItem>* orderBy) {
     static const std::vector<OrderItem> kNoOrder;
     const std::vector<OrderItem>& order = orderBy ? *orderBy : kNoOrder;
@@ -223,6 +309,9 @@ class Generator {
     // only from an aggregate in the list, so one is added out of sight.
     const bool oneGroup = core.aggregateQuery && core.groupBy.empty() && core.having;
     const bool wrapped = ranked || !rowTables.empty() || oneGroup;
+    const bool pivoted = crosstab_.core == &core;
+    const std::vector<OutputColumn>& columns = pivoted ? crosstab_.layout->columns : queryColumns;
+    const std::string pivotSource = pivoted ? CrosstabSource(core, order) : std::string();
 
     std::string select = "SELECT ";
     if (core.quantifier == Quantifier::Distinct || !rowTables.empty()) select += "DISTINCT ";
@@ -232,6 +321,11 @@ class Generator {
       if (IsText(columns[i].type)) value = Collate(value);
       select += value.text + " AS " + OutputName(i);
     }
+    if (pivoted)
+      for (size_t k = 0; k < crosstab_.layout->values.size(); ++k) {
+        const size_t i = core.items.size() + k;
+        select += ", " + Cell(crosstab_.layout->values[k], columns[i].type).text + " AS " + OutputName(i);
+      }
     // Keys that are not output columns travel as hidden columns when the
     // ordering happens outside this SELECT.
     std::vector<std::string> keys;
@@ -255,8 +349,8 @@ class Generator {
     size_t hidden = 0;
     for (const TableInstance* t : rowTables)
       for (const auto& c : t->columns) select += ", " + t->sqlAlias + "." + c.sql + " AS \"r" + std::to_string(hidden++) + "\"";
-    if (core.from) select += " FROM " + From(*core.from).text;
-    if (core.where) select += " WHERE " + Condition(*core.where).text;
+    select += pivoted ? pivotSource : Source(core);
+    std::vector<std::string> groupKeys;
     if (!core.groupBy.empty()) {
       select += " GROUP BY ";
       for (size_t i = 0; i < core.groupBy.size(); ++i) {
@@ -269,9 +363,12 @@ class Generator {
         Sql value = Value(key);
         if (IsText(key.type)) value = Collate(value);
         select += value.text;
+        groupKeys.push_back(value.text);
       }
     }
     if (core.having) select += " HAVING " + Condition(*core.having).text;
+    // A crosstab's rows come in the order of its row headings unless it says otherwise.
+    if (pivoted && order.empty()) keys = groupKeys;
 
     std::string orderText;
     for (const auto& k : keys) orderText += (orderText.empty() ? " ORDER BY " : ", ") + k;
@@ -282,7 +379,7 @@ class Generator {
       return select;
     }
     std::string outputs;
-    for (size_t i = 0; i < core.items.size(); ++i) outputs += (i ? ", " : "") + OutputName(i);
+    for (size_t i = 0; i < columns.size(); ++i) outputs += (i ? ", " : "") + OutputName(i);
     if (!ranked) return "SELECT " + outputs + " FROM (" + select + ")" + orderText;
 
     // Without keys every row ties with the last one.
@@ -392,7 +489,10 @@ class Generator {
   Sql Value(const Expr& e) {
     switch (e.kind) {
       case ExprKind::Literal: return StoredLiteral(e.value);
-      case ExprKind::Column: return {e.table->sqlAlias + "." + e.table->columns[e.column].sql, kAtom};
+      case ExprKind::Column: {
+        if (const auto it = moved_.find({e.table, e.column}); it != moved_.end()) return {it->second, kAtom};
+        return {e.table->sqlAlias + "." + e.table->columns[e.column].sql, kAtom};
+      }
       case ExprKind::Star: return Null();
       case ExprKind::Unary:
         if (e.op == Op::Not) {
@@ -562,10 +662,21 @@ class Generator {
   Sql AggregateValue(const Expr& e) {
     const Aggregate agg = FindAggregate(e.names[0]);
     const Expr& arg = *e.args[0];
+    if (agg == Aggregate::Count && cell_) {
+      // A count over a cell without rows is Null, as every aggregate over it is.
+      const Sql rows = Call("count", {OfCell({"1", kAtom})});
+      if (arg.kind == ExprKind::Star) return Call("nullif", {rows, {"0", kAtom}});
+      return {"CASE WHEN " + rows.text + " > 0 THEN " + Aggregated(agg, e, arg).text + " END", kAtom};
+    }
+    return Aggregated(agg, e, arg);
+  }
+
+  Sql Aggregated(Aggregate agg, const Expr& e, const Expr& arg) {
     if (arg.kind == ExprKind::Star) return {"count(*)", kAtom};
     // Null, but still an aggregate: the query stays one row per group.
     if (arg.type == JetType::Null && agg != Aggregate::Count) return {"max(NULL)", kAtom};
-    const Sql value = Value(arg);
+    const Sql value = OfCell(Value(arg));
+    auto real = [&] { return OfCell(As(arg, JetType::Double)); };
     switch (agg) {
       case Aggregate::Count:
         // Distinct values are told apart as the statement compares them: texts without regard to case.
@@ -573,11 +684,11 @@ class Generator {
         return Call("count", {value});
       case Aggregate::Sum:
         if (IsInteger(arg.type) || arg.type == JetType::Currency) return Call(fn::kSumWhole, {value});
-        return Call(fn::kSumReal, {As(arg, JetType::Double)});
+        return Call(fn::kSumReal, {real()});
       case Aggregate::Avg:
         if (arg.type == JetType::Date) return Call("avg", {value});
         if (arg.type == JetType::Currency) return Infix(Call("avg", {value}), "/", {"10000.0", kAtom}, kMultiplicative);
-        return Call("avg", {As(arg, JetType::Double)});
+        return Call("avg", {real()});
       case Aggregate::Min:
       case Aggregate::Max: {
         const Sql collated = IsText(arg.type) ? Collate(value) : value;
@@ -585,10 +696,10 @@ class Generator {
       }
       case Aggregate::First: return Call(fn::kFirst, {value});
       case Aggregate::Last: return Call(fn::kLast, {value});
-      case Aggregate::StDev: return Call(fn::kStDev, {As(arg, JetType::Double)});
-      case Aggregate::StDevP: return Call(fn::kStDevP, {As(arg, JetType::Double)});
-      case Aggregate::Var: return Call(fn::kVar, {As(arg, JetType::Double)});
-      case Aggregate::VarP: return Call(fn::kVarP, {As(arg, JetType::Double)});
+      case Aggregate::StDev: return Call(fn::kStDev, {real()});
+      case Aggregate::StDevP: return Call(fn::kStDevP, {real()});
+      case Aggregate::Var: return Call(fn::kVar, {real()});
+      case Aggregate::VarP: return Call(fn::kVarP, {real()});
       case Aggregate::None: break;
     }
     return Null();
@@ -831,10 +942,22 @@ class Generator {
   }
 
   int nextAlias_ = 0;
+  CrosstabParts crosstab_;
+  const Sql* cell_ = nullptr;
+  // Columns that a crosstab's source hands on, and how the statement reads them there.
+  std::map<std::pair<const TableInstance*, int>, std::string> moved_;
 };
 
 }  // namespace
 
 std::string GenerateSql(const Query& query) { return Generator().Query(query); }
+
+std::string GeneratePivotPassSql(const Query& query, const Crosstab& crosstab, size_t limit) {
+  return Generator().PivotPass(query, crosstab, limit);
+}
+
+std::string GenerateCrosstabSql(const Query& query, const Crosstab& crosstab, const CrosstabLayout& layout) {
+  return Generator().Crosstab(query, crosstab, layout);
+}
 
 }  // namespace vendrel::driver::sql

@@ -1,4 +1,5 @@
-// CompileSelect: parse, bind, generate, in that order.
+// CompileStatement: parse, bind, generate, in that order; a crosstab runs
+// its first pass and is laid out before it is generated.
 
 #include <sqlite3.h>
 
@@ -8,6 +9,7 @@
 #include "sql/binder.h"
 #include "sql/codegen.h"
 #include "sql/compile.h"
+#include "sql/crosstab.h"
 #include "sql/errors.h"
 #include "sql/parser.h"
 
@@ -59,13 +61,27 @@ void CheckParserLimits(const std::string& sql) {
 
 }  // namespace
 
-CompiledQuery CompileSelect(std::string_view text, Catalog& catalog) {
-  std::unique_ptr<sql::Query> query = sql::Parse(text);
+CompiledQuery CompileStatement(std::string_view text, Catalog& catalog, const PivotPassRunner& runPivotPass) {
+  sql::Statement statement = sql::Parse(text);
   sql::BoundStatement bound;
-  sql::Bind(*query, catalog, text, bound);
+  sql::Bind(statement, catalog, text, bound);
   CompiledQuery compiled;
-  compiled.sql = sql::GenerateSql(*query);
-  compiled.columns = query->columns;
+  if (!statement.crosstab) {
+    compiled.sql = sql::GenerateSql(*statement.query);
+    compiled.columns = statement.query->columns;
+  } else {
+    std::vector<Variant> values;
+    if (statement.crosstab->listed) {
+      values = sql::ListedPivotValues(*statement.crosstab);
+    } else {
+      const PivotPass pass = sql::PlanPivotPass(statement);
+      CheckParserLimits(pass.sql);
+      values = runPivotPass(pass);
+    }
+    const sql::CrosstabLayout layout = sql::LayOutCrosstab(statement, text, std::move(values));
+    compiled.sql = sql::GenerateCrosstabSql(*statement.query, *statement.crosstab, layout);
+    compiled.columns = layout.columns;
+  }
   CheckParserLimits(compiled.sql);
   return compiled;
 }

@@ -3,11 +3,14 @@
 // dialect compiled into one SQLite SELECT over the catalog's tables, and the
 // functions and collations that such SQL calls.
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/catalog.h"
+#include "vendrel/dataaccess/variant.h"
 
 struct sqlite3;
 
@@ -24,9 +27,22 @@ struct CompiledQuery {
   std::vector<OutputColumn> columns;
 };
 
-// Compiles one SELECT of the Jet dialect. Raises vendrel::Error with source
-// kDriverSource and the driver's own texts for every fault of the statement.
-CompiledQuery CompileSelect(std::string_view text, Catalog& catalog);
+// The first pass of a crosstab, whose columns are the distinct values of its
+// PIVOT expression among the rows its WHERE keeps: only the data tells them.
+struct PivotPass {
+  std::string sql;  // one SQLite SELECT of one column: the values in column order, Null first
+  JetType type = JetType::Null;  // the values' type, in its storage
+  size_t maxValues = 0;  // the columns they may make; the SQL gives one more when there are more
+};
+
+// Runs a first pass and gives its values, each as a value of the pass's type.
+using PivotPassRunner = std::function<std::vector<Variant>(const PivotPass&)>;
+
+// Compiles one statement of the Jet dialect: a SELECT, or a TRANSFORM
+// crosstab, whose first pass runPivotPass runs. Raises vendrel::Error with
+// source kDriverSource and the driver's own texts for every fault of the
+// statement.
+CompiledQuery CompileStatement(std::string_view text, Catalog& catalog, const PivotPassRunner& runPivotPass);
 
 // Registers the functions and collations that generated SQL calls.
 void RegisterSqlFunctions(sqlite3* db);

@@ -94,4 +94,15 @@ void RaiseDuplicateTable(std::string_view name) {
   Syntax("Syntax error in FROM clause.", Quoted("The name '", name, "' stands for two tables."));
 }
 
+void RaiseParameterWithoutValue(std::string_view name) {
+  RaiseDriverError(hr::kNoValueGiven,
+                   Quoted("No value given for one or more required parameters. The statement uses the parameter '",
+                          name, "', declared in PARAMETERS, and no values can be given for parameters here."));
+}
+void RaiseTooManyPivotColumns(std::string_view pivot, size_t columns, size_t headings) {
+  Syntax("Too many crosstab column headings: the PIVOT expression '" + std::string(pivot) + "' has more than " +
+         std::to_string(columns) + " values. A result holds at most " + std::to_string(columns + headings) +
+         " fields, and the row headings take " + std::to_string(headings) + " of them.");
+}
+
 }  // namespace vendrel::driver::sql

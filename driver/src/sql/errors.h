@@ -2,6 +2,7 @@
 // The driver's messages for faults of a statement, in the platform's words.
 // A hint may follow the platform's sentence; the sentence itself stays intact.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,8 @@ namespace vendrel::driver::sql {
 [[noreturn]] void RaiseSubqueryColumns();
 [[noreturn]] void RaiseDuplicateAlias(std::string_view alias);
 [[noreturn]] void RaiseDuplicateTable(std::string_view name);
+[[noreturn]] void RaiseParameterWithoutValue(std::string_view name);
+[[noreturn]] void RaiseTooManyPivotColumns(std::string_view pivot, size_t columns, size_t headings);
 
 // Runtime texts that functions set through EncodeRuntimeError.
 inline constexpr std::string_view kSubqueryRows = "At most one record can be returned by this subquery.";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "sql/errors.h"
@@ -18,18 +19,22 @@ class Parser {
  public:
   explicit Parser(std::string_view text) : text_(text), tokens_(Tokenize(text)) {}
 
-  std::unique_ptr<Query> Statement() {
+  sql::Statement Statement() {
+    sql::Statement statement;
+    if (IsWord(Peek(), "parameters")) statement.parameters = ParseParameters();
+    if (IsWord(Peek(), "transform")) statement.crosstab = ParseTransform();
     if (!Peek().Is(Keyword::Select) && !(Peek().IsOperator("(") && PeekSelectAfterParens())) {
       if (Peek().kind == TokenKind::Invalid) FailToken();
       RaiseNotSelect();
     }
-    auto query = ParseQuery();
+    statement.query = ParseQuery();
+    if (statement.crosstab) ParsePivot(*statement.crosstab, *statement.query);
     if (Peek().IsOperator(";")) Advance();
     if (Peek().kind != TokenKind::End) {
       if (Peek().kind == TokenKind::Invalid) FailToken();
       RaiseTextAfterEnd(Near());
     }
-    return query;
+    return statement;
   }
 
  private:
@@ -71,6 +76,9 @@ class Parser {
            (next.kind == TokenKind::Number || next.IsOperator("-") || next.IsOperator("+"));
   }
   bool AtLimit() const { return IsLimitAt(pos_); }
+  // PIVOT is no keyword either: it ends the SELECT of a crosstab, and is a name anywhere else.
+  bool IsPivotAt(size_t at) const { return crosstab_ && queryDepth_ <= 1 && IsWord(tokens_[at], "pivot"); }
+  bool AtPivot() const { return IsPivotAt(pos_); }
 
   bool PeekSelectAfterParens() const {
     size_t i = pos_;
@@ -96,6 +104,15 @@ class Parser {
     ~NestingGuard() { --parser.nesting_; }
     NestingGuard(const NestingGuard&) = delete;
     NestingGuard& operator=(const NestingGuard&) = delete;
+    Parser& parser;
+  };
+
+  // How many queries the current token is in: a crosstab's PIVOT ends the outermost.
+  struct QueryDepth {
+    explicit QueryDepth(Parser& p) : parser(p) { ++parser.queryDepth_; }
+    ~QueryDepth() { --parser.queryDepth_; }
+    QueryDepth(const QueryDepth&) = delete;
+    QueryDepth& operator=(const QueryDepth&) = delete;
     Parser& parser;
   };
 
@@ -143,7 +160,8 @@ class Parser {
       } else if (t.IsOperator(")")) {
         if (depth == 0) break;
         --depth;
-      } else if (EndsStatementPart(t) || (depth == 0 && (EndsClause(t) || IsLimitAt(i)))) {
+      } else if (EndsStatementPart(t) ||
+                 (depth == 0 && (EndsClause(t) || IsLimitAt(i) || IsPivotAt(i) || t.Is(Keyword::Select)))) {
         break;
       } else if (depth == 0 && (t.Is(Keyword::Left) || t.Is(Keyword::Right) || t.Is(Keyword::Asc) || t.Is(Keyword::Desc)) &&
                  !tokens_[i + 1].IsOperator("(")) {
@@ -207,6 +225,7 @@ class Parser {
 
   std::unique_ptr<Query> ParseQuery() {
     NestingGuard guard(*this);
+    QueryDepth depth(*this);
     auto q = std::make_unique<Query>();
     q->span.begin = Peek().begin;
     q->cores.push_back(ParseQueryTerm());
@@ -245,7 +264,8 @@ class Parser {
 
   bool AtQueryEnd() const {
     const Token& t = Peek();
-    return t.kind == TokenKind::End || t.IsOperator(";") || (t.IsOperator(")") && nesting_ > 1) || AtLimit();
+    return t.kind == TokenKind::End || t.IsOperator(";") || (t.IsOperator(")") && nesting_ > 1) || AtLimit() ||
+           AtPivot();
   }
 
   SelectCore ParseQueryTerm() {
@@ -446,7 +466,7 @@ class Parser {
       if (!IsName(Peek())) FailClause("FROM clause");
       node.alias = Advance().text;
       node.hasAlias = true;
-    } else if (IsName(Peek()) && !AtLimit()) {
+    } else if (IsName(Peek()) && !AtLimit() && !AtPivot()) {
       node.alias = Advance().text;
       node.hasAlias = true;
     }
@@ -516,6 +536,9 @@ class Parser {
   ExprPtr ParseComparison() {
     auto l = ParseConcat();
     while (true) {
+      // PIVOT x IN (...) lists the columns: that IN is no comparison.
+      if (nesting_ == pivotNesting_ && (Peek().Is(Keyword::In) || (Peek().Is(Keyword::Not) && Peek(1).Is(Keyword::In))))
+        return l;
       const size_t begin = l->span.begin;
       if (Op op = ComparisonOp(Peek()); op != Op::None) {
         Advance();
@@ -851,15 +874,125 @@ class Parser {
     return WithChildren(std::move(e));
   }
 
+  // ------------------------------------------------------------ PARAMETERS, TRANSFORM, PIVOT
+
+  // PARAMETERS name type [, name type ...]; names may be bracketed, a type
+  // word may take a size, Text(50).
+  std::vector<ParameterDecl> ParseParameters() {
+    Advance();  // PARAMETERS
+    std::vector<ParameterDecl> parameters;
+    do {
+      if (!IsName(Peek())) FailClause("PARAMETER clause");
+      ParameterDecl parameter;
+      parameter.span.begin = Peek().begin;
+      parameter.name = Advance().text;
+      for (const ParameterDecl& earlier : parameters)
+        if (EqualsNoCase(earlier.name, parameter.name))
+          RaiseClauseError("PARAMETER clause", "The parameter '" + parameter.name + "' is declared twice.");
+      const Token& type = Peek();
+      const std::optional<JetType> declared = type.kind == TokenKind::Identifier ? ParameterType(type.text) : std::nullopt;
+      if (!declared) {
+        if (type.kind != TokenKind::Identifier) FailClause("PARAMETER clause");
+        RaiseClauseError("PARAMETER clause", "'" + type.text + "' is not a data type.");
+      }
+      Advance();
+      parameter.type = *declared;
+      if (AcceptOperator("(")) {
+        do
+          if (Peek().kind != TokenKind::Number || !Advance().isWhole) FailClause("PARAMETER clause");
+        while (AcceptOperator(","));
+        if (!AcceptOperator(")")) FailClause("PARAMETER clause");
+      }
+      parameter.span.end = LastEnd();
+      parameters.push_back(std::move(parameter));
+    } while (AcceptOperator(","));
+    if (!AcceptOperator(";")) FailClause("PARAMETER clause");
+    return parameters;
+  }
+
+  // The type words of the dialect and their synonyms.
+  static std::optional<JetType> ParameterType(std::string_view word) {
+    static constexpr std::pair<std::string_view, JetType> kTypes[] = {
+        {"bit", JetType::Boolean},        {"boolean", JetType::Boolean},     {"logical", JetType::Boolean},
+        {"logical1", JetType::Boolean},   {"yesno", JetType::Boolean},       {"byte", JetType::Byte},
+        {"tinyint", JetType::Byte},       {"integer1", JetType::Byte},       {"short", JetType::Short},
+        {"smallint", JetType::Short},     {"integer2", JetType::Short},      {"long", JetType::Long},
+        {"int", JetType::Long},           {"integer", JetType::Long},        {"integer4", JetType::Long},
+        {"counter", JetType::Long},       {"autoincrement", JetType::Long},  {"currency", JetType::Currency},
+        {"money", JetType::Currency},     {"single", JetType::Single},       {"real", JetType::Single},
+        {"float4", JetType::Single},      {"ieeesingle", JetType::Single},   {"double", JetType::Double},
+        {"float", JetType::Double},       {"float8", JetType::Double},       {"ieeedouble", JetType::Double},
+        {"number", JetType::Double},      {"numeric", JetType::Double},      {"decimal", JetType::Double},
+        {"dec", JetType::Double},         {"datetime", JetType::Date},       {"date", JetType::Date},
+        {"time", JetType::Date},          {"timestamp", JetType::Date},      {"text", JetType::Text},
+        {"char", JetType::Text},          {"character", JetType::Text},      {"varchar", JetType::Text},
+        {"string", JetType::Text},        {"alphanumeric", JetType::Text},   {"nchar", JetType::Text},
+        {"nvarchar", JetType::Text},      {"memo", JetType::Memo},           {"longtext", JetType::Memo},
+        {"longchar", JetType::Memo},      {"note", JetType::Memo},           {"ntext", JetType::Memo},
+        {"binary", JetType::Binary},      {"varbinary", JetType::Binary},    {"longbinary", JetType::Binary},
+        {"image", JetType::Binary},       {"general", JetType::Binary},      {"oleobject", JetType::Binary},
+        {"guid", JetType::Guid},          {"uniqueidentifier", JetType::Guid}, {"value", JetType::Null},
+    };
+    for (const auto& [name, type] : kTypes)
+      if (EqualsNoCase(name, word)) return type;
+    return std::nullopt;
+  }
+
+  // TRANSFORM value, up to the SELECT that follows it.
+  std::unique_ptr<Crosstab> ParseTransform() {
+    Advance();  // TRANSFORM
+    crosstab_ = true;
+    auto crosstab = std::make_unique<Crosstab>();
+    if (Peek().Is(Keyword::Select) || EndsClause(Peek())) FailClause("TRANSFORM statement");
+    ExpressionScope scope(*this);
+    crosstab->value = ParseExpression();
+    if (Peek().kind == TokenKind::End || Peek().IsOperator(";")) FailClause("TRANSFORM statement");
+    if (!Peek().Is(Keyword::Select)) FailExpression();
+    return crosstab;
+  }
+
+  // PIVOT pivot [IN (value, ...)] after the crosstab's SELECT, which groups.
+  void ParsePivot(Crosstab& crosstab, const Query& query) {
+    if (!AtPivot()) {
+      if (Peek().kind == TokenKind::Invalid) FailToken();
+      RaiseClauseError("TRANSFORM statement", Peek().kind == TokenKind::End || Peek().IsOperator(";")
+                                                   ? "A crosstab ends in PIVOT and the expression whose values make its columns."
+                                                   : Near());
+    }
+    if (query.cores.size() != 1 || query.cores[0].groupBy.empty())
+      RaiseClauseError("TRANSFORM statement", query.cores.size() != 1
+                                                  ? "The SELECT of a crosstab is no union."
+                                                  : "The SELECT of a crosstab groups its rows: GROUP BY the row headings.");
+    Advance();  // PIVOT
+    if (EndsClause(Peek()) || Peek().Is(Keyword::In)) FailClause("TRANSFORM statement");
+    {
+      ExpressionScope scope(*this);
+      pivotNesting_ = nesting_ + 1;
+      crosstab.pivot = ParseExpression();
+      pivotNesting_ = -1;
+    }
+    if (!AcceptKeyword(Keyword::In)) return;
+    crosstab.listed = true;
+    if (!AcceptOperator("(") || Peek().IsOperator(")")) FailClause("TRANSFORM statement");
+    do {
+      ExpressionScope scope(*this);
+      crosstab.listedValues.push_back(ParseExpression());
+    } while (AcceptOperator(","));
+    if (!AcceptOperator(")")) FailClause("TRANSFORM statement");
+  }
+
   std::string_view text_;
   std::vector<Token> tokens_;
   size_t pos_ = 0;
   int nesting_ = 0;
   size_t exprStart_ = 0;  // token index
+  bool crosstab_ = false;  // after TRANSFORM
+  int queryDepth_ = 0;
+  int pivotNesting_ = -1;  // the nesting of a PIVOT expression's own level, while it is parsed
 };
 
 }  // namespace
 
-std::unique_ptr<Query> Parse(std::string_view statement) { return Parser(statement).Statement(); }
+Statement Parse(std::string_view statement) { return Parser(statement).Statement(); }
 
 }  // namespace vendrel::driver::sql

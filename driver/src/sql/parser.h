@@ -1,6 +1,7 @@
 #pragma once
-// Parses one SELECT of the Jet dialect into a Query. Raises the driver's
-// syntax errors; nesting deeper than the driver supports is "Query is too complex."
+// Parses one statement of the Jet dialect: a SELECT, or a TRANSFORM crosstab,
+// either after a PARAMETERS declaration. Raises the driver's syntax errors;
+// nesting deeper than the driver supports is "Query is too complex."
 
 #include <memory>
 #include <string_view>
@@ -14,6 +15,6 @@ namespace vendrel::driver::sql {
 inline constexpr int kMaxNesting = 100;
 inline constexpr int kMaxHeight = 400;
 
-std::unique_ptr<Query> Parse(std::string_view statement);
+Statement Parse(std::string_view statement);
 
 }  // namespace vendrel::driver::sql
