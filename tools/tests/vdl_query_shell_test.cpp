@@ -136,6 +136,25 @@ TEST_F(ShellTest, StatementsEndAtASemicolonOutsideQuotesAndBrackets) {
   EXPECT_EQ("PRODUCT\nSeats\nSRS\nx;y\na;b\nN\n9\nQ\nit's\n", r.out);
 }
 
+// A declaration's ";" does not end its statement; a crosstab's result is
+// kept and queried by its pivot values' columns.
+TEST_F(ShellTest, DeclarationsAndCrosstabsRunAndACrosstabIsSaved) {
+  WriteExampleInputs();
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
+                          "PARAMETERS [Who] Text;\n"
+                          "SELECT COUNT(*) AS N FROM rs1;\n"
+                          "TRANSFORM Count(*) SELECT rs1.SUPPLIER FROM rs1 GROUP BY rs1.SUPPLIER\n"
+                          "  PIVOT Len(rs1.PRODUCT) IN (5, 6);\n"
+                          ".save bylen\n"
+                          "SELECT bylen.SUPPLIER FROM bylen WHERE bylen.[5] = 1;\n"
+                          "PARAMETERS [Who] Text; SELECT rs1.PRODUCT FROM rs1 WHERE rs1.SUPPLIER = Who;\n");
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("N\n9\nSUPPLIER,5,6\nALS,,\nBTR,,\nCRT,,1\nRDO,1,\nSES,1,\nTRS,1,\nWHL,,1\nSUPPLIER\nRDO\nSES\nTRS\n", r.out);
+  EXPECT_NE(r.err.find("No value given for one or more required parameters."), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("'Who'"), std::string::npos) << r.err;
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
 TEST_F(ShellTest, ReadRunsAFileOutputRedirectsResultsAndTimerTimesStatements) {
   WriteExampleInputs();
   WriteFile("inner.sql", "SELECT COUNT(*) AS N\nFROM rs1;\nSELECT * FROM nothing;\n.mode tsv\n");

@@ -159,11 +159,12 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageText() {
   return R"(usage: vdl-query [OPTIONS] [SQL]
 
-Runs a SELECT across delimited text files, each read into an in-memory
-recordset and named in the statement by its NAME. With SQL: runs it once and
-prints the result. Without: reads statements from standard input, each
-ending in ";" (outside quotes and brackets), with an interactive shell on a
-terminal; .help there lists the commands.
+Runs a SELECT or a TRANSFORM ... PIVOT crosstab across delimited text
+files, each read into an in-memory recordset and named in the statement by
+its NAME. With SQL: runs it once and prints the result. Without: reads
+statements from standard input, each ending in ";" (outside quotes and
+brackets; a PARAMETERS declaration's own ";" does not end it), with an
+interactive shell on a terminal; .help there lists the commands.
 
 NAME is letters, digits and _. A statement names an input as a table (FROM
 rs1, JOIN rs1 AS a, in subqueries and UNION members too) and as a qualifier

@@ -15,14 +15,29 @@ char ClosingOf(char c) {
   }
 }
 
+// Whether the text begins with a PARAMETERS declaration, whose ";" comes
+// before the statement it declares for.
+bool BeginsWithDeclaration(std::string_view text) {
+  const size_t start = text.find_first_not_of(" \t\r\n");
+  constexpr std::string_view kWord = "parameters";
+  if (start == std::string_view::npos || text.size() - start <= kWord.size()) return false;
+  for (size_t i = 0; i < kWord.size(); ++i)
+    if ((text[start + i] | 0x20) != kWord[i]) return false;
+  const char after = text[start + kWord.size()];
+  return after == ' ' || after == '\t' || after == '\r' || after == '\n' || after == '[';
+}
+
 }  // namespace
 
 std::optional<size_t> StatementEnd(std::string_view text) {
   char closing = 0;
+  bool declaration = BeginsWithDeclaration(text);
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (closing != 0) {
       if (c == closing) closing = 0;  // a doubled quote reopens at once
+    } else if (c == ';' && declaration) {
+      declaration = false;
     } else if (c == ';') {
       return i + 1;
     } else {

@@ -14,7 +14,9 @@ namespace vendrel::vdlquery {
 std::string StatementForExecute(std::string_view sql);
 
 // Where the first statement of `text` ends: just after the first ";" that
-// stands outside quotes, brackets and backquotes; nothing when no ";" does.
+// stands outside quotes, brackets and backquotes (after the second when the
+// statement begins with a PARAMETERS declaration, which ends in one);
+// nothing when no ";" does.
 std::optional<size_t> StatementEnd(std::string_view text);
 
 }  // namespace vendrel::vdlquery
