@@ -188,12 +188,18 @@ class Generator {
 
   // ------------------------------------------------------------ crosstabs
 
-  // SELECT DISTINCT pivot FROM ... WHERE ... in column order, Null first.
+  // The distinct pivot values in column order, Null first. The DISTINCT is
+  // found without the order, which would sort every row; it stops at the
+  // value one past the limit, and only the values found are sorted.
   std::string PivotPass(const sql::Query& q, const sql::Crosstab& crosstab, size_t limit) {
     Sql value = Value(*crosstab.pivot);
-    if (IsText(crosstab.pivot->type)) value = Collate(value);
-    return "SELECT DISTINCT " + value.text + " AS \"c0\"" + Source(q.cores.front()) + " ORDER BY 1 LIMIT " +
-           std::to_string(limit + 1);
+    Sql key{"\"c0\"", kAtom};
+    if (IsText(crosstab.pivot->type)) {
+      value = Collate(value);
+      key = Collate(key);
+    }
+    return "SELECT \"c0\" FROM (SELECT DISTINCT " + value.text + " AS \"c0\"" + Source(q.cores.front()) + " LIMIT " +
+           std::to_string(limit + 1) + ") ORDER BY " + key.text;
   }
 
   std::string Crosstab(const sql::Query& q, const sql::Crosstab& crosstab, const CrosstabLayout& layout) {
@@ -265,10 +271,11 @@ class Generator {
     return value;
   }
 
-  // An aggregate's argument inside a cell: Null for the rows of other cells.
-  Sql OfCell(const Sql& value) const {
-    if (!cell_) return value;
-    return {"CASE WHEN " + cell_->text + " THEN " + value.text + " END", kAtom};
+  // Inside a cell an aggregate takes the rows of the cell's pivot value only;
+  // the database skips the others without calling the aggregate.
+  Sql OfCell(const Sql& call) const {
+    if (!cell_) return call;
+    return {call.text + " FILTER (WHERE " + cell_->text + ")", kAtom};
   }
 
   // ------------------------------------------------------------ SELECT
@@ -664,7 +671,7 @@ class Generator {
     const Expr& arg = *e.args[0];
     if (agg == Aggregate::Count && cell_) {
       // A count over a cell without rows is Null, as every aggregate over it is.
-      const Sql rows = Call("count", {OfCell({"1", kAtom})});
+      const Sql rows = OfCell({"count(*)", kAtom});
       if (arg.kind == ExprKind::Star) return Call("nullif", {rows, {"0", kAtom}});
       return {"CASE WHEN " + rows.text + " > 0 THEN " + Aggregated(agg, e, arg).text + " END", kAtom};
     }
@@ -672,34 +679,31 @@ class Generator {
   }
 
   Sql Aggregated(Aggregate agg, const Expr& e, const Expr& arg) {
-    if (arg.kind == ExprKind::Star) return {"count(*)", kAtom};
+    if (arg.kind == ExprKind::Star) return OfCell({"count(*)", kAtom});
     // Null, but still an aggregate: the query stays one row per group.
     if (arg.type == JetType::Null && agg != Aggregate::Count) return {"max(NULL)", kAtom};
-    const Sql value = OfCell(Value(arg));
-    auto real = [&] { return OfCell(As(arg, JetType::Double)); };
+    const Sql value = Value(arg);
+    auto over = [&](std::string_view function, const Sql& operand) { return OfCell(Call(function, {operand})); };
     switch (agg) {
       case Aggregate::Count:
         // Distinct values are told apart as the statement compares them: texts without regard to case.
-        if (e.distinct) return {"count(DISTINCT " + (IsText(arg.type) ? Collate(value) : value).text + ")", kAtom};
-        return Call("count", {value});
+        if (e.distinct) return OfCell({"count(DISTINCT " + (IsText(arg.type) ? Collate(value) : value).text + ")", kAtom});
+        return over("count", value);
       case Aggregate::Sum:
-        if (IsInteger(arg.type) || arg.type == JetType::Currency) return Call(fn::kSumWhole, {value});
-        return Call(fn::kSumReal, {real()});
+        if (IsInteger(arg.type) || arg.type == JetType::Currency) return over(fn::kSumWhole, value);
+        return over(fn::kSumReal, As(arg, JetType::Double));
       case Aggregate::Avg:
-        if (arg.type == JetType::Date) return Call("avg", {value});
-        if (arg.type == JetType::Currency) return Infix(Call("avg", {value}), "/", {"10000.0", kAtom}, kMultiplicative);
-        return Call("avg", {real()});
+        if (arg.type == JetType::Date) return over("avg", value);
+        if (arg.type == JetType::Currency) return Infix(over("avg", value), "/", {"10000.0", kAtom}, kMultiplicative);
+        return over("avg", As(arg, JetType::Double));
       case Aggregate::Min:
-      case Aggregate::Max: {
-        const Sql collated = IsText(arg.type) ? Collate(value) : value;
-        return Call(agg == Aggregate::Min ? "min" : "max", {collated});
-      }
-      case Aggregate::First: return Call(fn::kFirst, {value});
-      case Aggregate::Last: return Call(fn::kLast, {value});
-      case Aggregate::StDev: return Call(fn::kStDev, {real()});
-      case Aggregate::StDevP: return Call(fn::kStDevP, {real()});
-      case Aggregate::Var: return Call(fn::kVar, {real()});
-      case Aggregate::VarP: return Call(fn::kVarP, {real()});
+      case Aggregate::Max: return over(agg == Aggregate::Min ? "min" : "max", IsText(arg.type) ? Collate(value) : value);
+      case Aggregate::First: return over(fn::kFirst, value);
+      case Aggregate::Last: return over(fn::kLast, value);
+      case Aggregate::StDev: return over(fn::kStDev, As(arg, JetType::Double));
+      case Aggregate::StDevP: return over(fn::kStDevP, As(arg, JetType::Double));
+      case Aggregate::Var: return over(fn::kVar, As(arg, JetType::Double));
+      case Aggregate::VarP: return over(fn::kVarP, As(arg, JetType::Double));
       case Aggregate::None: break;
     }
     return Null();
