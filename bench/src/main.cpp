@@ -32,7 +32,7 @@ using vendrel::bench::Figures;
 using vendrel::bench::RunOptions;
 
 constexpr const char* kUsage =
-    "usage: vdl-bench [--rows N | --quick] [--runs K] [--workload W1|W2|W3|W4]...\n"
+    "usage: vdl-bench [--rows N | --quick] [--runs K] [--workload W1|W2|W3|W4|W5]...\n"
     "  --rows N      one size only (default: 10000, 100000 and 1000000)\n"
     "  --quick       10000 rows only\n"
     "  --runs K      timed runs after the warm-up (default 5)\n"
@@ -40,7 +40,7 @@ constexpr const char* kUsage =
 
 struct Options {
   std::vector<size_t> sizes = {10000, 100000, 1000000};
-  std::vector<std::string> workloads = {"W1", "W2", "W3", "W4"};
+  std::vector<std::string> workloads = {"W1", "W2", "W3", "W4", "W5"};
   int runs = 5;
 };
 
@@ -66,7 +66,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         options.runs = static_cast<int>(n);
     } else if (arg == "--workload") {
       const auto text = value();
-      if (!text || (*text != "W1" && *text != "W2" && *text != "W3" && *text != "W4")) return std::nullopt;
+      if (!text || (*text != "W1" && *text != "W2" && *text != "W3" && *text != "W4" && *text != "W5"))
+        return std::nullopt;
       chosen.push_back(*text);
     } else {
       return std::nullopt;

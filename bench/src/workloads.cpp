@@ -184,6 +184,26 @@ std::vector<Query> KeptResultQueries(OrderRange range) {
   };
 }
 
+// W5: sales lines summed per region and month as a crosstab: a column per
+// month the rows hold, which the statement does not say, and a row total.
+// The plain SQL names the twelve months, as a program that knows them would.
+void MakeCrosstab(Workload& w, Random& random) {
+  const size_t regions = std::max<size_t>(1, std::min<size_t>(200, w.rows / 100));
+  auto period = [](uint64_t month) { return "2023-" + Padded("", month, 2); };
+  RecordsetBuilder sales({{"Region", adVarChar, 10}, {"Period", adVarChar, 7}, {"Amount", adCurrency, 0}});
+  for (size_t i = 0; i < w.rows; ++i)  // every month among the first twelve rows
+    sales.Add({Padded("R", random.Below(regions), 3), period(i < 12 ? i + 1 : 1 + random.Below(12)),
+               Money(random.Between(100, 50000))});
+  w.inputs = {{"rs1", sales.Finish()}};
+  std::string sqlite = "SELECT Region, SUM(Amount) AS Total";
+  for (uint64_t month = 1; month <= std::min<size_t>(12, w.rows); ++month)
+    sqlite += ", SUM(CASE WHEN Period = '" + period(month) + "' THEN Amount END) AS \"" + period(month) + "\"";
+  sqlite += " FROM rs1 GROUP BY Region ORDER BY Region";
+  w.query = {"TRANSFORM Sum(rs1.Amount) SELECT rs1.Region, Sum(rs1.Amount) AS Total FROM rs1 GROUP BY rs1.Region "
+             "PIVOT rs1.Period",
+             sqlite, {0}};
+}
+
 }  // namespace
 
 Workload MakeWorkload(std::string_view name, size_t rows, uint64_t seed) {
@@ -200,6 +220,8 @@ Workload MakeWorkload(std::string_view name, size_t rows, uint64_t seed) {
   } else if (name == "W4") {
     w.keptName = "w2";
     w.keptQueries = KeptResultQueries(MakeOrderTotals(w, random));
+  } else if (name == "W5") {
+    MakeCrosstab(w, random);
   }
   return w;
 }

@@ -35,7 +35,7 @@ struct Workload {
   std::vector<Query> keptQueries;
 };
 
-// "W1" to "W4" at `rows` rows; an unknown name gives a workload without inputs.
+// "W1" to "W5" at `rows` rows; an unknown name gives a workload without inputs.
 Workload MakeWorkload(std::string_view name, size_t rows, uint64_t seed);
 
 // The bytes of the data files that an export of these recordsets writes:
