@@ -1,8 +1,9 @@
 // The demonstration's statements as the engine hands them to the driver:
 // recordset names rewritten into data files ("TEMP1234.txt TEMP1234") and
-// their qualifiers, with the trailing space the engine appends.
+// their qualifiers, with the trailing space the engine appends, over the
+// many rows of the sample orders. Example 1 and the rewritten forms over
+// small tables are data, in driver/tests/sql/data_files.test.
 
-#include <algorithm>
 
 #include "sql_fixture.h"
 
@@ -11,22 +12,6 @@ namespace {
 
 class DemoTest : public SqlTest {
  protected:
-  void AddParts() {
-    Catalog().Add("TEMP1234.txt", {{"PRODUCT", JetType::Text, 50}, {"SUPPLIER", JetType::Text, 50}},
-                  {{"Wheels", "WHL"},
-                   {"Battery", "BTR"},
-                   {"Seats", "SES"},
-                   {"SRS", "SES"},
-                   {"Carpet", "CRT"},
-                   {"Windshield", "CRT"},
-                   {"Radio", "RDO"},
-                   {"Tyres", "TRS"},
-                   {"Alloy Wheels", "ALS"}});
-    Catalog().Add("TEMP5678.txt", {{"SUPPLIER", JetType::Text, 50}, {"COUNTRY", JetType::Text, 50}},
-                  {{"TRS", "Germany"}, {"CRT", "UK"}, {"RDO", "Holland"}, {"SES", "USA"}, {"BTR", "Canada"},
-                   {"WHL", "Spain"}});
-  }
-
   static std::vector<ColumnDef> OrderColumns() {
     return {{"OrderID", JetType::Long}, {"CustomerID", JetType::Text, 5}, {"OrderDate", JetType::Date}};
   }
@@ -54,23 +39,6 @@ class DemoTest : public SqlTest {
     return rows;
   }
 };
-
-TEST_F(DemoTest, ExampleOneLeftOuterJoin) {
-  AddParts();
-  const Result r = Run(
-      "SELECT TEMP1234.PRODUCT, TEMP5678.SUPPLIER, TEMP5678.COUNTRY FROM TEMP1234.txt TEMP1234 LEFT OUTER JOIN "
-      "TEMP5678.txt TEMP5678 ON TEMP1234.SUPPLIER=TEMP5678.SUPPLIER ");
-  EXPECT_EQ(r.Names(), Texts({"PRODUCT", "SUPPLIER", "COUNTRY"}));
-  for (const auto& c : r.columns) {
-    EXPECT_EQ(c.type, JetType::Text);
-    EXPECT_EQ(c.width, 50);
-  }
-  std::vector<std::string> lines = r.Lines();
-  std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines, Texts({"Alloy Wheels|Null|Null", "Battery|BTR|Canada", "Carpet|CRT|UK", "Radio|RDO|Holland",
-                          "SRS|SES|USA", "Seats|SES|USA", "Tyres|TRS|Germany", "Wheels|WHL|Spain",
-                          "Windshield|CRT|UK"}));
-}
 
 TEST_F(DemoTest, ExampleTwoInnerJoinWithGrouping) {
   Catalog().Add("TEMP1234.txt", OrderColumns(), Orders());
@@ -140,22 +108,6 @@ TEST_F(DemoTest, OneTableStatementsOfTheSampleConnections) {
   EXPECT_EQ(Run("SELECT * FROM ORDERS").rows.size(), Orders().size());
   EXPECT_EQ(Run("SELECT * FROM [ORDER DETAILS]").Names(), Texts({"OrderID", "ProductID", "UnitPrice", "Quantity"}));
   EXPECT_EQ(Run("SELECT * FROM OrdersPaymentStatus.txt").Lines(), Texts({"10250|Paid"}));
-}
-
-TEST_F(DemoTest, RewrittenFormsOfCrossProductsBracketsAndStoredResults) {
-  AddParts();
-  EXPECT_EQ(Run("SELECT * FROM TEMP1234.txt TEMP1234, TEMP5678.txt TEMP5678 ").rows.size(), 54u);
-  EXPECT_EQ(Run("SELECT [TEMP1234].PRODUCT FROM TEMP1234.txt TEMP1234 ").rows.size(), 9u);
-  EXPECT_EQ(Run("SELECT TEMP1234.PRODUCT FROM TEMP1234.txt TEMP1234,  TEMP5678.txt TEMP5678 WHERE "
-                "TEMP1234.SUPPLIER = TEMP5678.SUPPLIER ")
-                .rows.size(),
-            8u);
-  Catalog().Add("rs3.txt", {{"X", JetType::Long}}, {{Variant::Long(1)}});
-  EXPECT_EQ(Run("SELECT rs3.X FROM rs3.txt rs3 ").Lines(), Texts({"1"}));
-  // A name rewritten inside a longer one leaves a table that does not exist.
-  const Error e = ErrorOf("SELECT TEMP1234.A, rTEMP1234.B FROM TEMP1234.txt TEMP1234,  rTEMP1234.txt TEMP1234 ");
-  EXPECT_EQ(e.Number(), hr::kTableNotFound);
-  EXPECT_NE(e.Description().find("'rTEMP1234.txt'"), std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Input that must never crash the driver or leave it unusable, and the hints
-// of its errors. The faulty statements with their errors are data, in
+// Input that must never crash the driver or leave it unusable. The faulty
+// statements with their errors, and the hints of those errors, are data, in
 // driver/tests/sql/errors.test.
 
 #include <algorithm>
@@ -23,16 +23,6 @@ class ErrorTestBase : public SqlTest {
     EXPECT_EQ(Run("SELECT Count(*) FROM TEMP1234.txt").Lines(), Texts({"2"}));
   }
 };
-
-TEST_F(ErrorTestBase, UnknownFieldsNameTheClosestColumn) {
-  const Error e = ErrorOf("SELECT TEMP1234.PRODUKT FROM TEMP1234.txt TEMP1234");
-  EXPECT_NE(e.Description().find("Did you mean 'TEMP1234.PRODUCT'?"), std::string::npos) << e.Description();
-}
-
-TEST_F(ErrorTestBase, SyntaxErrorsSayWhereTheStatementStopped) {
-  const Error e = ErrorOf("SELECT n FROM TEMP1234.txt a b");
-  EXPECT_NE(e.Description().find("'b' at character 30"), std::string::npos) << e.Description();
-}
 
 // ------------------------------------------------------------ robustness
 
