@@ -18,13 +18,6 @@
 namespace vendrel::testing::sqlcases {
 namespace {
 
-std::vector<Case> DriverCases() {
-  std::vector<Case> cases;
-  for (Case& c : ReadCaseFolders({VDL_DIALECT_CASES}))
-    if (!c.loadError.empty() || c.ThroughTheDriver()) cases.push_back(std::move(c));
-  return cases;
-}
-
 // The table as a text file named like the table (no extension, so that the
 // statement names it as written) with its schema.ini section.
 void WriteTextTable(const std::string& folder, const Table& table) {
@@ -85,7 +78,8 @@ TEST_P(DialectCases, GiveTheExpectedResult) {
   ExpectResult(c, *result);
 }
 
-INSTANTIATE_TEST_SUITE_P(Driver, DialectCases, ::testing::ValuesIn(DriverCases()),
+INSTANTIATE_TEST_SUITE_P(Driver, DialectCases,
+                         ::testing::ValuesIn(ReadCaseFolders({VDL_DIALECT_CASES}, &Case::ThroughTheDriver)),
                          [](const ::testing::TestParamInfo<Case>& info) { return info.param.testName; });
 
 }  // namespace

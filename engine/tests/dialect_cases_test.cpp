@@ -18,20 +18,6 @@
 namespace vendrel::testing::sqlcases {
 namespace {
 
-std::vector<Case> ExecuteCases() {
-  std::vector<Case> cases;
-  for (Case& c : ReadCaseFolders({VDL_DIALECT_CASES}))
-    if (!c.loadError.empty() || c.ThroughExecute()) cases.push_back(std::move(c));
-  return cases;
-}
-
-std::vector<Case> ReadRewritingCases() {
-  std::vector<Case> cases;
-  for (Case& c : ReadCaseFolders({VDL_REWRITING_CASES}))
-    if (!c.loadError.empty() || c.rewrite) cases.push_back(std::move(c));
-  return cases;
-}
-
 Ref<Recordset> RecordsetOf(const Table& table) {
   Ref<Recordset> rs = Recordset::Create();
   std::vector<ColumnType> types;
@@ -102,7 +88,8 @@ TEST_P(DialectCases, GiveTheExpectedResult) {
 
 std::string TestNameOf(const ::testing::TestParamInfo<Case>& info) { return info.param.testName; }
 
-INSTANTIATE_TEST_SUITE_P(Execute, DialectCases, ::testing::ValuesIn(ExecuteCases()), TestNameOf);
+INSTANTIATE_TEST_SUITE_P(Execute, DialectCases,
+                         ::testing::ValuesIn(ReadCaseFolders({VDL_DIALECT_CASES}, &Case::ThroughExecute)), TestNameOf);
 
 class RewritingCases : public ::testing::TestWithParam<Case> {};
 
@@ -115,7 +102,8 @@ TEST_P(RewritingCases, GiveTheDriversText) {
   EXPECT_EQ(engine::RewriteSqlText(c.sql, tables), c.rewritten);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rewrite, RewritingCases, ::testing::ValuesIn(ReadRewritingCases()), TestNameOf);
+INSTANTIATE_TEST_SUITE_P(Rewrite, RewritingCases,
+                         ::testing::ValuesIn(ReadCaseFolders({VDL_REWRITING_CASES}, &Case::Rewrites)), TestNameOf);
 
 }  // namespace
 }  // namespace vendrel::testing::sqlcases

@@ -235,6 +235,13 @@ std::vector<Case> ReadCaseFolders(const std::vector<std::string>& folders) {
   return all;
 }
 
+std::vector<Case> ReadCaseFolders(const std::vector<std::string>& folders, bool (Case::*takes)() const) {
+  std::vector<Case> cases;
+  for (Case& c : ReadCaseFolders(folders))
+    if (!c.loadError.empty() || (c.*takes)()) cases.push_back(std::move(c));
+  return cases;
+}
+
 const Table* TableOf(const std::map<std::string, Table>& tables, const std::string& name) {
   for (const auto& [tableName, table] : tables)
     if (EqualsNoCase(tableName, name)) return &table;

@@ -97,10 +97,13 @@ struct Case {
 
   bool ThroughTheDriver() const { return !rewrite && keeps.empty(); }
   bool ThroughExecute() const { return !rewrite && driverOnly.empty(); }
+  bool Rewrites() const { return rewrite; }
 };
 
 // The cases of every *.test file of the folders, files in name order.
 std::vector<Case> ReadCaseFolders(const std::vector<std::string>& folders);
+// Of those, the ones a runner takes, and every file that could not be read.
+std::vector<Case> ReadCaseFolders(const std::vector<std::string>& folders, bool (Case::*takes)() const);
 
 // The table of that name, compared without regard to case.
 const Table* TableOf(const std::map<std::string, Table>& tables, const std::string& name);
