@@ -21,6 +21,7 @@ std::string_view PlatformErrorText(long number) {
     case err::kPermissionDenied: return "Permission denied";
     case err::kPathFileAccessError: return "Path/File access error";
     case err::kPathNotFound: return "Path not found";
+    case err::kFileChanged: return "File changed while it was read";
     case err::kObjectNotSet: return "Object variable or With block variable not set";
     case err::kInvalidUseOfNull: return "Invalid use of Null";
     case err::kNotInstanceOfDefiningClass:

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -27,15 +29,17 @@ namespace faults {
 namespace {
 std::atomic<bool> armed{false};
 std::atomic<long> target{0};
+std::atomic<long> failWith{err::kPathFileAccessError};
 std::atomic<long> count{0};
 std::atomic<bool> fired{false};
 std::mutex runMutex;
 std::vector<Operation> run;  // the operations since Arm
 }  // namespace
 
-void Arm(long k) {
+void Arm(long k, long number) {
   std::lock_guard lock(runMutex);
   run.clear();
+  failWith = number;
   count = 0;
   fired = false;
   target = k;
@@ -61,8 +65,8 @@ void Check(std::string_view operation, std::string_view path) {
   }
   if (++count == target) {
     fired = true;
-    Raise(err::kPathFileAccessError, source::kFileSystem,
-          std::string(PlatformErrorText(err::kPathFileAccessError)) + " (injected in " + std::string(operation) + ")");
+    Raise(failWith, source::kFileSystem,
+          std::string(PlatformErrorText(failWith)) + " (injected in " + std::string(operation) + ")");
   }
 }
 }  // namespace faults
@@ -165,11 +169,17 @@ void RequireRegularFile(const std::string& path) {
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
 }
 
-void CopyContents(const std::string& source, const std::string& destination, bool overwrite) {
+// A new file at the destination (the open fails if anything has its name) with the source's bytes.
+void CopyContents(const std::string& source, const std::string& destination) {
   std::error_code ec;
-  const auto options = overwrite ? stdfs::copy_options::overwrite_existing : stdfs::copy_options::none;
-  stdfs::copy_file(source, destination, options, ec);
+  stdfs::copy_file(source, destination, stdfs::copy_options::none, ec);
   if (ec) RaiseErrno(ec.value());
+}
+
+// Removes what stands at a destination (a link itself, never what it points
+// to), so that nothing written there next can reach another file.
+void ClearDestination(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) RaiseErrno(errno);
 }
 
 }  // namespace
@@ -177,17 +187,17 @@ void CopyContents(const std::string& source, const std::string& destination, boo
 void CopyFile(const std::string& source, const std::string& destination, bool overwrite) {
   faults::Check("CopyFile", source);
   RequireRegularFile(source);
-  CopyContents(source, destination, overwrite);
+  if (overwrite) ClearDestination(destination);
+  CopyContents(source, destination);
 }
 
 void ShareOrCopyFile(const std::string& source, const std::string& destination) {
   faults::Check("CopyFile", source);
   RequireRegularFile(source);
-  // Whatever stood at the destination goes first, so that neither the link
-  // nor the copy can ever write into a file that another name shares.
-  if (::unlink(destination.c_str()) != 0 && errno != ENOENT) RaiseErrno(errno);
+  // Neither the link nor the copy can then write into a file that another name shares.
+  ClearDestination(destination);
   if (::link(source.c_str(), destination.c_str()) == 0) return;
-  CopyContents(source, destination, true);  // another file system, or links refused
+  CopyContents(source, destination);  // another file system, or links refused
 }
 
 void DeleteFile(const std::string& path) {
@@ -209,12 +219,10 @@ class ReadableFile {
     faults::Check("ReadFile", path);
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) RaiseErrno(errno, err::kFileNotFound);
-    struct stat st;
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd_, &opened_) != 0 || !S_ISREG(opened_.st_mode)) {
       ::close(fd_);  // no destructor runs for a constructor that raises
       RaisePlatform(err::kFileNotFound, source::kFileSystem);
     }
-    size_ = static_cast<size_t>(st.st_size);
   }
   ReadableFile(const ReadableFile&) = delete;
   ReadableFile& operator=(const ReadableFile&) = delete;
@@ -223,36 +231,66 @@ class ReadableFile {
   }
 
   int Fd() const noexcept { return fd_; }
-  size_t Size() const noexcept { return size_; }
+  size_t Size() const noexcept { return static_cast<size_t>(opened_.st_size); }
+
+  // Whether the file still has the size and the modification times it had
+  // when it was opened: nothing wrote to it, shortened or extended it since.
+  bool Unchanged() const {
+    struct stat now;
+    if (::fstat(fd_, &now) != 0) return false;
+    auto same = [](const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
+    return now.st_size == opened_.st_size && same(now.st_mtim, opened_.st_mtim) && same(now.st_ctim, opened_.st_ctim);
+  }
 
  private:
   int fd_ = -1;
-  size_t size_ = 0;
+  struct stat opened_ {};
 };
+
+[[noreturn]] void RaiseChanged() { RaisePlatform(err::kFileChanged, source::kFileSystem); }
+
+ssize_t ReadSome(int fd, char* into, size_t count) {
+  for (;;) {
+    const ssize_t n = ::read(fd, into, count);
+    if (n >= 0) return n;
+    if (errno != EINTR) RaiseErrno(errno);
+  }
+}
+
+// Reads the whole file into `buffer` (data(), size(), resize(n) that keeps
+// what it holds), which ends up holding exactly the file's bytes. A file that
+// reports no size, as the files of /proc do, is read to its end; any other
+// must end at the size it had when opened and stay unchanged meanwhile.
+template <class Buffer>
+void ReadWhole(const ReadableFile& file, Buffer& buffer) {
+  const size_t expected = file.Size();
+  buffer.resize(expected);
+  size_t got = 0;
+  for (;;) {
+    if (got == buffer.size()) {
+      if (expected != 0) {
+        char probe;
+        if (ReadSome(file.Fd(), &probe, 1) != 0) RaiseChanged();  // it grew
+        break;
+      }
+      buffer.resize(std::max<size_t>(2 * got, 64 * 1024));
+    }
+    const ssize_t n = ReadSome(file.Fd(), buffer.data() + got, buffer.size() - got);
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (expected != 0 && got != expected) RaiseChanged();  // it became shorter
+  buffer.resize(got);
+  if (!file.Unchanged()) RaiseChanged();
+}
 
 }  // namespace
 
 std::string ReadFile(const std::string& path) {
   const ReadableFile file(path);
-  const int fd = file.Fd();
   // Read straight into the text: no mapping and no second copy.
-  std::string text(file.Size(), '\0');
-  size_t got = 0;
-  while (got < text.size()) {
-    const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) RaiseErrno(errno);
-    if (n == 0) break;  // the file became shorter while it was read
-    got += static_cast<size_t>(n);
-  }
-  text.resize(got);
-  // A file that grew while it was read is read to its end.
-  for (char buffer[4096];;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-  }
+  std::string text;
+  ReadWhole(file, text);
   return text;
 }
 
@@ -289,7 +327,8 @@ bool FileEquals(const std::string& path, std::span<const std::string_view> expec
 
 OutputFile::OutputFile(const std::string& path, Mode mode, unsigned permissions) : path_(path) {
   faults::Check("OpenFile", path);
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (mode == Mode::Create ? O_TRUNC : O_APPEND);
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW |
+                    (mode == Mode::Create ? O_TRUNC : mode == Mode::CreateNew ? O_EXCL : O_APPEND);
   fd_ = ::open(path.c_str(), flags, static_cast<mode_t>(permissions));
   if (fd_ < 0) RaiseErrno(errno);
 }
@@ -332,33 +371,59 @@ void OutputFile::Close() {
   if (rc != 0) RaiseErrno(error);
 }
 
-// ---------------------------------------------------------------- MappedFile
+// ---------------------------------------------------------------- FileSnapshot
 
-MappedFile::MappedFile(const std::string& path) {
-  faults::Check("ReadFile", path);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) RaiseErrno(errno, err::kFileNotFound);
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    RaisePlatform(err::kFileNotFound, source::kFileSystem);
-  }
-  size_ = static_cast<size_t>(st.st_size);
-  if (size_ > 0) {
-    void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (p == MAP_FAILED) {
-      const int error = errno;
-      ::close(fd);
-      size_ = 0;
-      RaiseErrno(error);
+namespace {
+
+// A snapshot's memory as ReadWhole fills it: anonymous pages, grown in place where they can be.
+class SnapshotPages {
+ public:
+  SnapshotPages(char*& pages, size_t& size, size_t& capacity) : pages_(pages), size_(size), capacity_(capacity) {}
+
+  char* data() const noexcept { return pages_; }
+  size_t size() const noexcept { return size_; }
+  void resize(size_t n) {
+    if (n > capacity_) {
+      const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+      const size_t wanted = (n + page - 1) / page * page;
+      void* p = pages_ ? ::mremap(pages_, capacity_, wanted, MREMAP_MAYMOVE)
+                       : ::mmap(nullptr, wanted, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (p == MAP_FAILED) throw std::bad_alloc();
+      pages_ = static_cast<char*>(p);
+      capacity_ = wanted;
     }
-    data_ = static_cast<const char*>(p);
+    size_ = n;
   }
-  ::close(fd);
+
+ private:
+  char*& pages_;
+  size_t& size_;
+  size_t& capacity_;
+};
+
+}  // namespace
+
+FileSnapshot::FileSnapshot(const std::string& path) {
+  const ReadableFile file(path);
+  SnapshotPages pages(data_, size_, capacity_);
+  try {
+    ReadWhole(file, pages);
+  } catch (...) {
+    if (data_) ::munmap(data_, capacity_);  // no destructor runs for a constructor that raises
+    throw;
+  }
 }
 
-MappedFile::~MappedFile() {
-  if (data_) ::munmap(const_cast<char*>(data_), size_);
+FileSnapshot::~FileSnapshot() {
+  if (data_) ::munmap(data_, capacity_);
+}
+
+void FileSnapshot::Discard(size_t offset) noexcept {
+  const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  const size_t upTo = std::min(offset, size_) / page * page;
+  if (!data_ || upTo <= discarded_) return;
+  ::madvise(data_ + discarded_, upTo - discarded_, MADV_DONTNEED);
+  discarded_ = upTo;
 }
 
 }  // namespace vendrel::fs

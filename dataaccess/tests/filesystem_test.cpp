@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "vendrel/testing/errors.h"
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "vendrel/dataaccess/error.h"
 
@@ -134,6 +140,115 @@ TEST_F(FileSystemTest, FileEqualsComparesBytesHeldInPiecesAsOne) {
   EXPECT_FALSE(FileEquals(a, Pieces{{}, "x"}));
 }
 
+
+TEST_F(FileSystemTest, ANewFileIsMadeOnlyWhereNothingHasItsName) {
+  const std::string target = Path("target.txt");
+  { OutputFile(target, OutputFile::Mode::Create).Write("the target\n"); }
+  std::filesystem::create_symlink(target, Path("link.txt"));
+  std::filesystem::create_symlink(Path("nowhere.txt"), Path("dangling.txt"));
+  std::filesystem::create_directory(Path("folder.txt"));
+  for (const char* taken : {"target.txt", "link.txt", "dangling.txt", "folder.txt"})
+    EXPECT_EQ(ErrorNumberOf([&] { OutputFile(Path(taken), OutputFile::Mode::CreateNew).Write("x"); }),
+              err::kFileAlreadyExists)
+        << taken;
+  // Replacing or appending never goes through a link either.
+  for (OutputFile::Mode mode : {OutputFile::Mode::Create, OutputFile::Mode::Append}) {
+    EXPECT_NE(ErrorNumberOf([&] { OutputFile(Path("link.txt"), mode).Write("x"); }), 0);
+    EXPECT_NE(ErrorNumberOf([&] { OutputFile(Path("dangling.txt"), mode).Write("x"); }), 0);
+  }
+  EXPECT_EQ(ReadFile(target), "the target\n");
+  EXPECT_FALSE(PathExists(Path("nowhere.txt")));
+  { OutputFile(Path("new.txt"), OutputFile::Mode::CreateNew).Write("new\n"); }
+  EXPECT_EQ(ReadFile(Path("new.txt")), "new\n");
+}
+
+TEST_F(FileSystemTest, CopiesReplaceALinkAtTheirDestinationInsteadOfWritingThroughIt) {
+  const std::string target = Path("target.txt");
+  const std::string source = Path("source.txt");
+  { OutputFile(target, OutputFile::Mode::Create).Write("the target\n"); }
+  { OutputFile(source, OutputFile::Mode::Create).Write("copied\n"); }
+  for (const auto& copy : {+[](const std::string& s, const std::string& d) { CopyFile(s, d, true); },
+                           +[](const std::string& s, const std::string& d) { ShareOrCopyFile(s, d); }}) {
+    std::filesystem::create_symlink(target, Path("link.txt"));
+    std::filesystem::create_symlink(Path("nowhere.txt"), Path("dangling.txt"));
+    copy(source, Path("link.txt"));
+    copy(source, Path("dangling.txt"));
+    EXPECT_FALSE(std::filesystem::is_symlink(Path("link.txt")));
+    EXPECT_EQ(ReadFile(Path("link.txt")), "copied\n");
+    EXPECT_EQ(ReadFile(Path("dangling.txt")), "copied\n");
+    EXPECT_EQ(ReadFile(target), "the target\n");
+    EXPECT_FALSE(PathExists(Path("nowhere.txt")));
+    DeleteFile(Path("link.txt"));
+    DeleteFile(Path("dangling.txt"));
+  }
+}
+
+// A mapping of a file faults when the file is shortened; a snapshot's bytes are its own.
+TEST_F(FileSystemTest, ASnapshotKeepsTheBytesOfTheFileWhateverHappensToItAfterwards) {
+  const std::string path = Path("data.txt");
+  const std::string bytes(3 * 1024 * 1024 + 17, 'd');
+  { OutputFile(path, OutputFile::Mode::Create).Write(bytes); }
+  FileSnapshot snapshot(path);
+  ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+  EXPECT_EQ(snapshot.Contents(), bytes);
+  DeleteFile(path);
+  EXPECT_EQ(snapshot.Contents(), bytes);
+  snapshot.Discard(2 * 1024 * 1024);  // the rest stays readable
+  EXPECT_EQ(snapshot.Contents().substr(2 * 1024 * 1024), bytes.substr(2 * 1024 * 1024));
+  EXPECT_EQ(ErrorNumberOf([&] { FileSnapshot{path}; }), err::kFileNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { FileSnapshot{root_.string()}; }), err::kFileNotFound);
+  { OutputFile(path, OutputFile::Mode::Create); }
+  EXPECT_EQ(FileSnapshot(path).Contents(), "");
+}
+
+// Files that tell no size, as those of /proc, are read to their end.
+TEST_F(FileSystemTest, AFileThatTellsNoSizeIsReadToItsEnd) {
+  EXPECT_NE(ReadFile("/proc/self/status").find("Name:"), std::string::npos);
+  EXPECT_NE(FileSnapshot("/proc/self/status").Contents().find("Name:"), std::string_view::npos);
+}
+
+// A second thread writes two versions of one file in turn, each time
+// shortening it to nothing first and writing from its first byte. Every read
+// gives the bytes of one version (all of them, or the part written when it
+// began) or reports the file as changed; none gives a mixture or a signal.
+TEST_F(FileSystemTest, AFileRewrittenWhileItIsReadIsReadAsOneVersionOrReportedAsChanged) {
+  const std::string path = Path("data.txt");
+  const std::string first(8 * 1024 * 1024, 'a'), second(12 * 1024 * 1024, 'b');
+  { OutputFile(path, OutputFile::Mode::Create).Write(first); }
+  std::atomic<bool> stop{false};
+  std::atomic<int> written{0};
+  std::thread writer([&] {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    for (int i = 0; fd >= 0 && !stop; ++i) {
+      const std::string& version = i % 2 ? first : second;
+      if (::ftruncate(fd, 0) != 0) break;
+      for (size_t at = 0; at < version.size(); at += 256 * 1024)
+        if (::pwrite(fd, version.data() + at, 256 * 1024, static_cast<off_t>(at)) < 0) break;
+      ++written;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));  // reads of the whole version too
+    }
+    if (fd >= 0) ::close(fd);
+  });
+  while (written == 0) std::this_thread::yield();
+  auto oneVersion = [](std::string_view read) {
+    return read.empty() || read.find_first_not_of(read.front()) == std::string_view::npos;
+  };
+  for (int i = 0; written < 30; ++i) {
+    try {
+      if (i % 2) {
+        const FileSnapshot snapshot(path);
+        EXPECT_TRUE(oneVersion(snapshot.Contents())) << "read " << i;
+      } else {
+        EXPECT_TRUE(oneVersion(ReadFile(path))) << "read " << i;
+      }
+    } catch (const Error& e) {
+      ASSERT_EQ(e.Number(), err::kFileChanged) << e.Description();
+    }
+  }
+  stop = true;
+  writer.join();
+}
+
 TEST_F(FileSystemTest, FaultInjectionFailsTheKthOperationOnce) {
   faults::Arm(2);
   EXPECT_NO_THROW(FileExists(Path("x")));
@@ -147,6 +262,8 @@ TEST_F(FileSystemTest, FaultInjectionFailsTheKthOperationOnce) {
   std::vector<std::string> names;
   for (const faults::Operation& op : faults::OperationsRunSinceArm()) names.push_back(op.name);
   EXPECT_EQ(names, (std::vector<std::string>{"FileExists", "CreateFolder", "FolderExists", "CreateFolder"}));
+  faults::Arm(1, err::kFileChanged);
+  EXPECT_EQ(ErrorNumberOf([&] { ReadFile(Path("VDL4")); }), err::kFileChanged);
   faults::Disarm();
 }
 

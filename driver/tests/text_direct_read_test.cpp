@@ -3,7 +3,9 @@
 // errors, for guessed and declared columns alike.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "table_fixtures.h"
 #include "vendrel/dataaccess/connection.h"
 #include "vendrel/dataaccess/error.h"
+#include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/recordset.h"
 #include "vendrel/driver/driver.h"
 
@@ -155,6 +158,61 @@ TEST(TextDirectReadTest, AnObserverOfThisThreadHearsBothPassesAndNothingOnceRemo
   const size_t before = heard.size();
   Read(folder.Path(), "HDR=Yes;FMT=CSVDelimited;", "many.csv", adCmdTableDirect);
   EXPECT_EQ(before, heard.size());
+}
+
+// A file shortened to nothing or rewritten shorter while it loads, in either
+// pass: the rows it had when the load began, never a signal (a mapping of the
+// file faulted on the pages it lost).
+TEST(TextDirectReadTest, AFileShortenedWhileItLoadsGivesTheRowsItHadWhenTheLoadBegan) {
+  RegisterProviders();
+  std::string data = "N,T\n";
+  for (int i = 0; i < 40000; ++i) data += std::to_string(i) + ",row " + std::to_string(i) + "\n";
+  for (int pass : {1, 2}) {
+    for (const std::string shorter : {"", "N,T\n1,x\n"}) {
+      SCOPED_TRACE("pass " + std::to_string(pass) + ", shortened to " + std::to_string(shorter.size()) + " bytes");
+      FixtureFolder folder;
+      folder.Write("many.csv", data);
+      bool shortened = false;
+      ObserveTextReads([&](const TextReadProgress& p) {
+        if (p.pass != pass || shortened) return;
+        shortened = true;
+        ASSERT_EQ(::truncate(folder.PathOf("many.csv").c_str(), 0), 0);
+        fs::OutputFile(folder.PathOf("many.csv"), fs::OutputFile::Mode::Append).Write(shorter);
+      });
+      const Outcome read = Read(folder.Path(), "HDR=Yes;FMT=CSVDelimited;", "many.csv", adCmdTableDirect);
+      ObserveTextReads(nullptr);
+      EXPECT_TRUE(shortened);
+      ASSERT_EQ("", read.error);
+      const RowStore& rows = *read.rows->Rows();
+      ASSERT_EQ(40000u, rows.RowCount());
+      EXPECT_EQ(Variant::Long(39999), rows.At(39999, 0));
+      EXPECT_EQ(Variant("row 39999"), rows.At(39999, 1));
+    }
+  }
+}
+
+// The file system finds a file changed while it was read: the driver's error names it.
+TEST(TextDirectReadTest, AFileThatChangedWhileItWasReadIsAnErrorNamingIt) {
+  RegisterProviders();
+  FixtureFolder folder;
+  folder.Write("many.csv", "N,T\n1,x\n");
+  for (int options : {adCmdTableDirect, adCmdText}) {
+    const std::string source = options == adCmdText ? "SELECT * FROM [many.csv]" : "many.csv";
+    // Which operation reads the file, then that one failing.
+    fs::faults::Arm(1000000);
+    Read(folder.Path(), "HDR=Yes;FMT=CSVDelimited;", source, options);
+    const std::vector<fs::faults::Operation> operations = fs::faults::OperationsRunSinceArm();
+    fs::faults::Disarm();
+    const auto reading = std::find_if(operations.begin(), operations.end(), [&](const fs::faults::Operation& o) {
+      return o.name == "ReadFile" && o.path == folder.PathOf("many.csv");
+    });
+    ASSERT_NE(reading, operations.end());
+    fs::faults::Arm(reading - operations.begin() + 1, err::kFileChanged);
+    const Outcome read = Read(folder.Path(), "HDR=Yes;FMT=CSVDelimited;", source, options);
+    fs::faults::Disarm();
+    EXPECT_EQ("The file 'many.csv' changed while it was read. (-2147467259, " + std::string(kDriverSource) + ")",
+              read.error);
+  }
 }
 
 }  // namespace

@@ -10,8 +10,6 @@
 #include <set>
 #include <span>
 
-#include <sys/mman.h>
-
 #include "core/catalog.h"
 #include "core/errors.h"
 #include "text/encoding.h"
@@ -652,32 +650,33 @@ void RefuseFixedLength(std::string_view fileName, const TableLayout& layout) {
 
 namespace {
 
-// Gives the pages of a mapped file that a pass has read back to the system,
-// so that a pass over the whole file keeps only a few megabytes of it resident.
+// Gives the memory of a file's bytes back to the system as the last pass
+// reads past them, so that the pass ends with only a few megabytes of the
+// file still held.
 class ReadPages {
  public:
-  ReadPages(std::string_view mapping, std::string_view text)
-      : start_(mapping.data()), size_(text.data() == mapping.data() || (text.data() > mapping.data() &&
-                                                                       text.data() < mapping.data() + mapping.size())
-                                          ? mapping.size()
-                                          : 0) {}
-
-  // Everything before `at` has been read.
-  void ReadUpTo(const char* at) {
-    if (size_ == 0 || at < start_) return;
-    const size_t upTo = std::min(static_cast<size_t>(at - start_), size_) / kPage * kPage;
-    if (upTo < released_ + kStep) return;
-    ::madvise(const_cast<char*>(start_) + released_, upTo - released_, MADV_DONTNEED);
-    released_ = upTo;
+  // `text` is the snapshot's own bytes, or a converted copy of them (which
+  // leaves the snapshot unused).
+  ReadPages(fs::FileSnapshot& file, std::string_view text) : file_(file), start_(file.Contents().data()) {
+    inFile_ = text.data() >= start_ && text.data() <= start_ + file.Contents().size();
+    if (!inFile_) file_.Discard(file.Contents().size());
   }
-  void Restart() { released_ = 0; }
+
+  // Everything before `at` has been read for the last time.
+  void ReadUpTo(const char* at) {
+    if (!inFile_ || at < start_) return;
+    const size_t upTo = static_cast<size_t>(at - start_);
+    if (upTo < discarded_ + kStep) return;
+    file_.Discard(upTo);
+    discarded_ = upTo;
+  }
 
  private:
-  static constexpr size_t kPage = 4096;
   static constexpr size_t kStep = size_t{8} << 20;
+  fs::FileSnapshot& file_;
   const char* start_;
-  size_t size_;  // 0: the text is not in the mapping (a converted copy)
-  size_t released_ = 0;
+  bool inFile_;
+  size_t discarded_ = 0;
 };
 
 thread_local std::function<void(const TextReadProgress&)> textReadObserver;
@@ -706,11 +705,13 @@ class ProgressReport {
 
 Ref<RowStore> ReadTextTableRows(const std::string& path, std::string_view fileName, const TableLayout& layout) {
   RefuseFixedLength(fileName, layout);
-  const fs::MappedFile file(path);
+  // The bytes of their own, not a mapping: a file shortened meanwhile could
+  // not fault a pass, and both passes read the same bytes.
+  fs::FileSnapshot file(path);
   std::string decoded;
   const std::optional<std::string_view> text = DecodeToUtf8(file.Contents(), layout.format.characterSet, decoded);
   if (!text) RaiseDriverError(hr::kFileError, "'" + std::string(fileName) + "' cannot be read in its character set.");
-  ReadPages pages(file.Contents(), *text);
+  ReadPages pages(file, *text);
   ProgressReport progress(*text);
 
   // First pass: the columns' names and types, no values kept.
@@ -718,10 +719,7 @@ Ref<RowStore> ReadTextTableRows(const std::string& path, std::string_view fileNa
   ParsedTable counted;
   const Context cx{fileName, reader, counted.owned};
   std::vector<ColumnBuilder> columns =
-      ScanRows(*text, layout, fileName, cx, counted, false, [&](size_t at) {
-        pages.ReadUpTo(text->data() + at);
-        progress.Row(1, at);
-      });
+      ScanRows(*text, layout, fileName, cx, counted, false, [&](size_t at) { progress.Row(1, at); });
   std::vector<FieldInfo> fields;
   fields.reserve(columns.size());
   for (ColumnBuilder& c : columns) {
@@ -733,7 +731,6 @@ Ref<RowStore> ReadTextTableRows(const std::string& path, std::string_view fileNa
 
   // Second pass: every row converted under its settled types. The first pass
   // has read every field, so none fails here.
-  pages.Restart();
   std::deque<std::string> owned;
   RowSplitter splitter(*text, layout.format.delimiter, layout.format.textDelimiter, owned);
   std::vector<FieldText> row;

@@ -24,6 +24,13 @@ constexpr std::string_view kSchemaFileName = "schema.ini";
                                        "permission to view its data.");
 }
 
+// The driver's words for a file that the file system could not read.
+[[noreturn]] void RaiseUnreadable(const Error& e, std::string_view fileName) {
+  if (e.Number() == err::kFileChanged)
+    RaiseDriverError(hr::kFileError, "The file '" + std::string(fileName) + "' changed while it was read.");
+  RaiseCannotOpen(fileName);
+}
+
 std::string ExtensionOf(std::string_view fileName) {
   const size_t dot = fileName.rfind('.');
   return dot == std::string_view::npos ? std::string() : FoldCase(fileName.substr(dot + 1));
@@ -132,8 +139,8 @@ TableLayout TextFolderCatalog::LayoutOf(const std::string& fileName, const std::
     std::string schemaText;
     try {
       schemaText = fs::ReadFile(fs::JoinPath(options_.folder, *schemaName));
-    } catch (const Error&) {
-      RaiseCannotOpen(*schemaName);
+    } catch (const Error& e) {
+      RaiseUnreadable(e, *schemaName);
     }
     const SchemaFile schemaFile = SchemaFile::Parse(schemaText);
     if (const SchemaSection* section = schemaFile.Find(fileName))
@@ -149,7 +156,7 @@ Ref<RowStore> TextFolderCatalog::ReadWholeTable(std::string_view name) {
   try {
     return ReadTextTableRows(fs::JoinPath(options_.folder, *fileName), *fileName, layout);
   } catch (const Error& e) {
-    if (e.Source() == source::kFileSystem) RaiseCannotOpen(*fileName);
+    if (e.Source() == source::kFileSystem) RaiseUnreadable(e, *fileName);
     throw;
   }
 }
@@ -165,7 +172,7 @@ std::unique_ptr<TextFolderCatalog::LoadedTable> TextFolderCatalog::Load(const st
     table = ReadSharedTextTable(fs::JoinPath(options_.folder, fileName), fileName, layout,
                                 static_cast<size_t>(std::max<int64_t>(data.size, 0)));
   } catch (const Error& e) {
-    if (e.Source() == source::kFileSystem) RaiseCannotOpen(fileName);
+    if (e.Source() == source::kFileSystem) RaiseUnreadable(e, fileName);
     throw;
   }
 

@@ -35,6 +35,7 @@ constexpr long kDiskFull = 61;
 constexpr long kPermissionDenied = 70;
 constexpr long kPathFileAccessError = 75;
 constexpr long kPathNotFound = 76;
+constexpr long kFileChanged = 77;  // a file that changed while it was read
 constexpr long kObjectNotSet = 91;
 constexpr long kInvalidUseOfNull = 94;
 constexpr long kNotInstanceOfDefiningClass = 97;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "vendrel/dataaccess/error.h"
+
 namespace vendrel::fs {
 
 // The user's temporary folder: TMPDIR when set, else the system's.
@@ -37,7 +39,8 @@ void DeleteFile(const std::string& path);
 // Puts source in destination's place in one step (both in one file system);
 // a reader sees either the old file or the new one, never a part.
 void ReplaceFile(const std::string& source, const std::string& destination);
-// The whole file; a missing one raises 53.
+// The whole file; a missing one raises 53, one that changed while it was
+// read (see FileSnapshot) kFileChanged.
 std::string ReadFile(const std::string& path);
 // Whether the file holds exactly these bytes, read in pieces: neither a
 // copy of the file nor a mapping of it stays in memory. A missing one raises 53.
@@ -48,7 +51,9 @@ bool FileEquals(const std::string& path, std::span<const std::string_view> expec
 // A file open for writing, closed when it goes out of scope.
 class OutputFile {
  public:
-  enum class Mode { Create, Append };
+  // Create replaces a file of that name; CreateNew fails (58) when anything,
+  // a link included, has the name already. No mode writes through a link.
+  enum class Mode { Create, CreateNew, Append };
   OutputFile() = default;
   OutputFile(const std::string& path, Mode mode, unsigned permissions = 0666);
   OutputFile(OutputFile&& other) noexcept;
@@ -66,29 +71,38 @@ class OutputFile {
   std::string path_;
 };
 
-// A file mapped read-only into memory, unmapped when it goes out of scope.
-class MappedFile {
+// A file's bytes read whole into memory of their own. Unlike a mapping of
+// the file, nothing done to the file afterwards (shortened, rewritten,
+// deleted) can reach them. A file that is shortened, grown or written to
+// while it is read (its size or its modification times differ from those it
+// had when opened) raises kFileChanged; a missing one raises 53.
+class FileSnapshot {
  public:
-  explicit MappedFile(const std::string& path);  // a missing file raises 53
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  ~MappedFile();
+  explicit FileSnapshot(const std::string& path);
+  FileSnapshot(const FileSnapshot&) = delete;
+  FileSnapshot& operator=(const FileSnapshot&) = delete;
+  ~FileSnapshot();
 
   std::string_view Contents() const noexcept { return {data_, size_}; }
+  // Hands the memory of the bytes before `offset` back to the system; they
+  // must not be read again.
+  void Discard(size_t offset) noexcept;
 
  private:
-  const char* data_ = nullptr;
+  char* data_ = nullptr;
   size_t size_ = 0;
+  size_t capacity_ = 0;
+  size_t discarded_ = 0;
 };
 
 // Fault injection for tests: after Arm(k) the k-th operation from then on
-// fails with error 75 (path/file access error), once.
+// fails with error 75 (path/file access error), or the number given, once.
 namespace faults {
 struct Operation {
   std::string name;  // "CreateFolder", "OpenFile", "ReadFile", ...
   std::string path;  // the file or folder it works on; empty when none
 };
-void Arm(long k);
+void Arm(long k, long number = err::kPathFileAccessError);
 void Disarm();
 long OperationsSinceArm();  // how many operations ran since Arm
 std::vector<Operation> OperationsRunSinceArm();  // each of them, in order; the failed one last
