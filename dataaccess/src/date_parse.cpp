@@ -40,9 +40,19 @@ int MonthFromName(std::string_view word) {
   return 0;
 }
 
+// A date names at most three parts of the day, three of the time and AM or
+// PM; more is no date. Nor is a text of thousands of tokens (separators
+// between the parts are skipped, however many): a long text costs no more
+// than its first tokens, and their memory stays small.
+constexpr size_t kMostValues = 7;
+constexpr size_t kMostTokens = 4096;
+constexpr size_t kLongestWord = 9;  // "september"
+
 bool TokenizeDate(std::string_view s, Tokens& tokens) {
   size_t i = 0;
+  size_t values = 0;
   while (i < s.size()) {
+    if (tokens.size() >= kMostTokens || values > kMostValues) return false;
     const unsigned char c = static_cast<unsigned char>(s[i]);
     if (std::isdigit(c)) {
       DateToken t{DateToken::Number};
@@ -53,10 +63,12 @@ bool TokenizeDate(std::string_view s, Tokens& tokens) {
         ++i;
       }
       tokens.push_back(t);
+      ++values;
     } else if (std::isalpha(c)) {
       size_t start = i;
-      while (i < s.size() && std::isalpha(static_cast<unsigned char>(s[i]))) ++i;
+      while (i < s.size() && i - start <= kLongestWord && std::isalpha(static_cast<unsigned char>(s[i]))) ++i;
       std::string_view word = s.substr(start, i - start);
+      if (word.size() > kLongestWord) return false;  // no month name or AM/PM is that long
       if (word.size() == 1 && (word[0] == 'T' || word[0] == 't') && !tokens.empty()) {
         tokens.push_back({DateToken::Separator, 0, 0, ' '});
         continue;
@@ -70,6 +82,7 @@ bool TokenizeDate(std::string_view s, Tokens& tokens) {
       } else {
         return false;
       }
+      ++values;
     } else if (c == '/' || c == '-' || c == ':' || c == ',' || c == ' ' || c == '.') {
       if (c == '.' && (tokens.empty() || tokens.back().kind != DateToken::Number)) return false;
       if (c == ' ' || c == ',') {
@@ -86,7 +99,7 @@ bool TokenizeDate(std::string_view s, Tokens& tokens) {
       return false;
     }
   }
-  return true;
+  return values <= kMostValues;
 }
 
 int ExpandYear(const DateToken& t) {

@@ -102,5 +102,19 @@ TEST(DateParse, ATextOfManyTokensIsReadAsBefore) {
   EXPECT_FALSE(ParseDate(manyNumbers));
 }
 
+// A long text is no date, and the reading stops early: it looks at no more
+// than a date's worth of numbers or words, and a few thousand separators.
+TEST(DateParse, ALongTextIsNoDateAndCostsLittle) {
+  for (const std::string piece : {"x", "1 ", "1/", "Jan ", " /", "10:"}) {
+    std::string text = piece;
+    while (text.size() < 8 * 1024 * 1024) text += text;
+    EXPECT_FALSE(ParseDate(text)) << "'" << piece << "' repeated";
+  }
+  EXPECT_TRUE(ParseDate("2 September 2003 1:02:03 PM"));
+  EXPECT_TRUE(ParseDate("Sept 2, 2003"));
+  EXPECT_FALSE(ParseDate("Septembers 2, 2003"));
+  EXPECT_FALSE(ParseDate("1/2/2003 1:02:03 PM 4"));
+}
+
 }  // namespace
 }  // namespace vendrel

@@ -215,5 +215,32 @@ TEST(TextDirectReadTest, AFileThatChangedWhileItWasReadIsAnErrorNamingIt) {
   }
 }
 
+// One line of 32 MB, a value line and a header line without a line end: each
+// loads in well under a second, as no step of the reading looks at a line
+// more than a few times; a step quadratic in the line's length would not
+// end for days. No value is guessed as a date or a number from a text this
+// long.
+TEST(TextDirectReadTest, ALineOfManyMegabytesLoadsInTimeLinearInItsLength) {
+  RegisterProviders();
+  constexpr size_t kLength = 32 * 1024 * 1024;
+  FixtureFolder folder;
+  std::string line(kLength, 'x');
+  line[kLength / 2] = ' ';  // a text with a space, as a date's words have
+  folder.Write("value.csv", "A\n" + line + "\n");
+  folder.Write("header.csv", line);
+  for (int options : {adCmdTableDirect, adCmdText}) {
+    const Outcome value = Read(folder.Path(), "HDR=Yes;FMT=CSVDelimited;",
+                               options == adCmdText ? "SELECT * FROM [value.csv]" : "value.csv", options);
+    ASSERT_EQ("", value.error);
+    ASSERT_EQ(1u, value.rows->Rows()->RowCount());
+    EXPECT_EQ(adLongVarWChar, value.rows->Rows()->Fields()[0].type);
+    EXPECT_TRUE(value.rows->Rows()->At(0, 0) == Variant(line));
+  }
+  const Outcome header = Read(folder.Path(), "HDR=Yes;FMT=CSVDelimited;", "header.csv", adCmdTableDirect);
+  ASSERT_EQ("", header.error);
+  EXPECT_EQ(0u, header.rows->Rows()->RowCount());
+  EXPECT_EQ(line, header.rows->Rows()->Fields()[0].name);
+}
+
 }  // namespace
 }  // namespace vendrel::driver
