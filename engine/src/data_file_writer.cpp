@@ -401,7 +401,8 @@ void Vendrel::WriteDataFiles(const Ref<Collection>& entries, const std::vector<s
       if (entry.IsObject()) {
         recordset = RefCast<Recordset>(entry.AsObject());
         if (!recordset) RaisePlatform(entry.AsObject() ? err::kTypeMismatch : err::kObjectNotSet, source::kRuntime);
-        file = fs::OutputFile(path, fs::OutputFile::Mode::Create, engine::kFileMode);
+        // A new file of the query's own: never one found there, nor through a link.
+        file = fs::OutputFile(path, fs::OutputFile::Mode::CreateNew, engine::kFileMode);
         // The driver gets the typed columns with the file, so that it need not parse what it reads.
         driver::WrittenTable handOff(fileName + ".txt", engine::SchemaSection(fileName, *recordset));
         engine::WriteDataFile(*recordset, file, style, &handOff);
@@ -411,7 +412,7 @@ void Vendrel::WriteDataFiles(const Ref<Collection>& entries, const std::vector<s
       } else {
         optimizedName = ToText(entry);
         // Only a file inside the object's own folder can be an optimized result.
-        if (!engine::IsPlainFileName(fileName)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
+        if (!engine::IsKeptResultName(fileName)) RaisePlatform(err::kFileNotFound, source::kFileSystem);
         // The driver only reads the data file and it is deleted after the
         // query; schema.ini is appended to, so it is a copy of its own.
         fs::ShareOrCopyFile(fs::JoinPath(optimizedFolder_, fileName + ".txt"), path);

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "vendrel/dataaccess/recordset.h"
 
@@ -19,5 +20,11 @@ std::string SchemaColumnName(std::string_view columnName);
 
 // One section, for the data file fileName + ".txt", CR LF after every line.
 std::string SchemaSection(std::string_view fileName, Recordset& recordset);
+
+// schema.ini's text without the sections of these data files (names with
+// ".txt"), matched as the text driver matches them: the name between the
+// brackets without the spaces around it, without regard to case. A section
+// is its "[...]" line and the lines up to the next one.
+std::string WithoutSections(std::string_view schemaText, const std::vector<std::string>& dataFileNames);
 
 }  // namespace vendrel::engine

@@ -53,7 +53,7 @@ Ref<Recordset> Vendrel::Execute(const Ref<Object>& dataSource, const std::string
   // The folder this call made last, while it may still be on disk.
   std::string ownFolder;
   try {
-    if (optimizeRecordset.IsTrue() && !engine::IsPlainFileName(recordsetName))
+    if (optimizeRecordset.IsTrue() && !engine::IsKeptResultName(recordsetName))
       engine::RaiseComponent(errors::kOptimizedNameInvalid,
                              "Optimized Recordset name '" + recordsetName + "' is not valid. Unable to continue.");
     auto parentFolder = [&] { return tempFileFolder.empty() ? GetTempRoot() : tempFileFolder; };

@@ -1,10 +1,11 @@
 #include "workspace.h"
 
-#include <unistd.h>
+#include <sys/random.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
+#include <cerrno>
+#include <system_error>
+#include <utility>
 
 #include "component_error.h"
 #include "vendrel/dataaccess/convert.h"
@@ -19,13 +20,6 @@ namespace {
 
 constexpr uint32_t kNameNumberRange = 536789124;
 
-uint64_t SplitMix64(uint64_t x) {
-  x += 0x9E3779B97F4A7C15ULL;
-  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
-  x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
-  return x ^ (x >> 31);
-}
-
 bool NameTaken(const std::vector<std::string>& names, std::string_view candidate) {
   return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return EqualsNoCase(n, candidate); });
 }
@@ -39,26 +33,41 @@ uint32_t NameNumberFromUnit(double u) {
   return std::min(static_cast<uint32_t>(scaled), kNameNumberRange - 1);
 }
 
-uint32_t DrawClockSeededNumber() {
-  // The clock in nanoseconds, with the process and a count of draws mixed in,
-  // so that neither two draws in a row nor two processes at the same instant
-  // share a seed.
-  static std::atomic<uint64_t> draws{0};
-  const uint64_t nanos = static_cast<uint64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-          .count());
-  const uint64_t seed = nanos ^ (static_cast<uint64_t>(::getpid()) << 40) ^
-                        SplitMix64(draws.fetch_add(1, std::memory_order_relaxed));
-  const double u = static_cast<double>(SplitMix64(seed) >> 11) * 0x1.0p-53;
-  return NameNumberFromUnit(u);
+uint32_t DrawRandomNumber() {
+  uint64_t bits = 0;
+  for (size_t got = 0; got < sizeof bits;) {
+    const ssize_t n = ::getrandom(reinterpret_cast<char*>(&bits) + got, sizeof bits - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw std::system_error(errno, std::generic_category(), "getrandom");
+    got += static_cast<size_t>(n);
+  }
+  return NameNumberFromUnit(static_cast<double>(bits >> 11) * 0x1.0p-53);
 }
+
+namespace {
+DrawNumber& CurrentNameDraw() {
+  static DrawNumber draw = DrawRandomNumber;
+  return draw;
+}
+}  // namespace
+
+const DrawNumber& NameDraw() { return CurrentNameDraw(); }
+
+ScopedNameDraw::ScopedNameDraw(DrawNumber draw) : previous_(std::exchange(CurrentNameDraw(), std::move(draw))) {}
+
+ScopedNameDraw::~ScopedNameDraw() { CurrentNameDraw() = std::move(previous_); }
 
 std::string MakeTempFolder(const std::string& parent, const DrawNumber& draw) {
   std::string candidate;
   try {
-    candidate = "VDL" + std::to_string(draw());
-    while (fs::FileExists(fs::JoinPath(parent, candidate))) candidate = "VDL" + std::to_string(draw());
-    return fs::CreateFolder(fs::JoinPath(parent, candidate), kFolderMode);
+    for (int drawn = 1;; ++drawn) {
+      candidate = "VDL" + std::to_string(draw());
+      try {
+        return fs::CreateFolder(fs::JoinPath(parent, candidate), kFolderMode);
+      } catch (const Error& e) {
+        if (e.Number() != err::kFileAlreadyExists || drawn == kMostDraws) throw;
+      }
+    }
   } catch (...) {
     RaiseComponent(errors::kFolderNotCreated, "Unable to create temporary folder: " + fs::JoinPath(parent, candidate) +
                                                   "\r\nCheck that the user has permission to create this folder.");
@@ -87,9 +96,11 @@ std::vector<std::string> DrawFileNames(const Collection& entries, const std::str
       optimizedNames.push_back(name);
       continue;
     }
+    int drawn = 0;
     do {
+      if (++drawn > kMostDraws) RaisePlatform(err::kFileAlreadyExists, source::kFileSystem);
       name = "TEMP" + std::to_string(draw());
-    } while (NameTaken(taken, name) || fs::FileExists(fs::JoinPath(queryFolder, name + ".txt")));
+    } while (NameTaken(taken, name) || fs::PathExists(fs::JoinPath(queryFolder, name + ".txt")));
     taken.push_back(name);
   }
   return names;
@@ -106,6 +117,12 @@ bool IsPlainFileName(std::string_view name) {
     if (c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) <= 0x9F) return false;
   }
   return true;
+}
+
+bool IsKeptResultName(std::string_view name) {
+  constexpr size_t kLongestFileName = 255;
+  return IsPlainFileName(name) && !name.starts_with(' ') &&
+         OptimizedResultFileName(name).size() + std::string_view(".txt").size() <= kLongestFileName;
 }
 
 void DeleteListedDataFiles(const std::string& folder, std::vector<std::string>& names) noexcept {
@@ -127,7 +144,7 @@ namespace vendrel {
 std::string Vendrel::GetTempRoot() const { return fs::TemporaryFolder(); }
 
 std::string Vendrel::CreateTempFolder(const std::string& parent) const {
-  return engine::MakeTempFolder(parent, engine::DrawClockSeededNumber);
+  return engine::MakeTempFolder(parent, engine::NameDraw());
 }
 
 void Vendrel::DeleteTempFolder(const std::string& path) {
@@ -146,7 +163,7 @@ std::vector<std::string> Vendrel::AssignFileNames(const Ref<Collection>& entries
   try {
     if (!entries) RaisePlatform(err::kObjectNotSet, source::kRuntime);
     std::vector<std::string> names =
-        engine::DrawFileNames(*entries, queryFolder_, engine::DrawClockSeededNumber, optimizedNames_);
+        engine::DrawFileNames(*entries, queryFolder_, engine::NameDraw(), optimizedNames_);
     dataFileNames_.insert(dataFileNames_.end(), names.begin(), names.end());
     return names;
   } catch (...) {

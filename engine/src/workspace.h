@@ -12,22 +12,42 @@
 
 namespace vendrel::engine {
 
-// Draws one number for a folder or file name, re-seeding first; numbers lie
-// from 0 to 536789123.
+// Draws one number for a folder or file name; numbers lie from 0 to 536789123.
 using DrawNumber = std::function<uint32_t()>;
 
 // The whole part of u * 536789124 for 0 <= u < 1.
 uint32_t NameNumberFromUnit(double u);
-// A fresh seed from the clock on every call (two calls in a row never get
-// the same seed), then one draw.
-uint32_t DrawClockSeededNumber();
+// A number from the system's random source, which no other user can
+// foresee (a clock and a process number can be).
+uint32_t DrawRandomNumber();
+
+// The draw of every query object: DrawRandomNumber, or the one a test puts
+// in its place while a ScopedNameDraw lives.
+const DrawNumber& NameDraw();
+class ScopedNameDraw {
+ public:
+  explicit ScopedNameDraw(DrawNumber draw);
+  ~ScopedNameDraw();
+  ScopedNameDraw(const ScopedNameDraw&) = delete;
+  ScopedNameDraw& operator=(const ScopedNameDraw&) = delete;
+
+ private:
+  DrawNumber previous_;
+};
+
+// How many names a folder or a data file draws before it gives up: anything
+// at a drawn name (a file, a folder, a link, a link that leads nowhere)
+// takes it, so that a name planted ahead can only make it draw again.
+inline constexpr int kMostDraws = 100;
 
 // Folders and files this process makes hold the caller's data: owner only.
 inline constexpr unsigned kFolderMode = 0700;
 inline constexpr unsigned kFileMode = 0600;
 
-// Makes parent/"VDL"+digits, drawing again while an ordinary file has that
-// name, and returns the folder's full path. Any failure raises 1010.
+// Makes parent/"VDL"+digits where nothing has that name yet (made as a new
+// folder, never through a link), drawing again while something has, and
+// returns the folder's full path. Any failure, and kMostDraws names taken,
+// raise 1010 naming the last one.
 std::string MakeTempFolder(const std::string& parent, const DrawNumber& draw);
 
 // Deletes the folder at the path with all its contents; nothing there is no
@@ -35,9 +55,10 @@ std::string MakeTempFolder(const std::string& parent, const DrawNumber& draw);
 void DeleteFolderIfPresent(const std::string& path);
 
 // One name per entry, in entry order: "TEMP"+digits for a recordset (drawn
-// again while queryFolder holds that data file or the name was drawn for an
-// earlier entry), the optimized result's file name for an optimized one, which
-// is also appended to optimizedNames. Platform errors go up unchanged.
+// again while anything in queryFolder has that data file's name or the name
+// was drawn for an earlier entry, at most kMostDraws times), the optimized
+// result's file name for an optimized one, which is also appended to
+// optimizedNames. Platform errors go up unchanged.
 std::vector<std::string> DrawFileNames(const Collection& entries, const std::string& queryFolder,
                                        const DrawNumber& draw, std::vector<std::string>& optimizedNames);
 
@@ -49,6 +70,13 @@ std::string OptimizedResultFileName(std::string_view recordsetName);
 // A name that can stand for one file inside a folder: not empty, not "." or
 // "..", and free of "/", "\", control characters, "[" and "]".
 bool IsPlainFileName(std::string_view name);
+
+// A name a result can be kept under: a plain file name that the file system
+// can hold as a data file (its case folding and ".txt" in at most 255 bytes)
+// and that reads back from its schema.ini section as written, which a name
+// beginning with a space would not (the driver reads the name between the
+// brackets without the spaces around it).
+bool IsKeptResultName(std::string_view name);
 
 // Deletes folder/name.txt for every name that is a plain file name, ignoring
 // every failure, and empties the list.

@@ -141,8 +141,8 @@ INSTANTIATE_TEST_SUITE_P(Names, InvalidOptimizedNames,
                          testing::NameFromWhat());
 
 // With TempFileFolder set, the operations of Execute's first steps are, in
-// order: FileExists and CreateFolder (step 1), FolderExists and DeleteFolder
-// (step 2), FileExists and CreateFolder (step 3).
+// order: CreateFolder (step 1), FolderExists and DeleteFolder (step 2),
+// CreateFolder (step 3).
 class FolderStepFailures : public VendrelLifecycleTest {
  protected:
   testing::CaughtError ExecuteWithFault(Vendrel& query, long operation) {
@@ -157,7 +157,7 @@ class FolderStepFailures : public VendrelLifecycleTest {
 TEST_F(FolderStepFailures, MakingEitherFolderFails1010AndLeavesNothingNew) {
   Ref<Vendrel> query = Vendrel::Create();
   const std::set<std::string> before = Tree();
-  for (long operation : {2L, 6L}) {
+  for (long operation : {1L, 4L}) {
     const testing::CaughtError caught = ExecuteWithFault(*query, operation);
     EXPECT_EQ(caught.number, -2147220494) << operation;
     EXPECT_TRUE(caught.description.starts_with("[Vendrel] Unable to create temporary folder: " + Root() + "/VDL"))
@@ -169,7 +169,7 @@ TEST_F(FolderStepFailures, MakingEitherFolderFails1010AndLeavesNothingNew) {
 TEST_F(FolderStepFailures, DeletingTheFirstFolderFails1011NamingItAndTheFolderGoesOnceItCan) {
   Ref<Vendrel> query = Vendrel::Create();
   const std::set<std::string> before = Tree();
-  const testing::CaughtError caught = ExecuteWithFault(*query, 4);
+  const testing::CaughtError caught = ExecuteWithFault(*query, 3);
   const std::string first = query->QueryFolder();
   EXPECT_COMPONENT_ERROR(caught, -2147220493,
                          "[Vendrel] Unable to delete temporary folder: " + first +

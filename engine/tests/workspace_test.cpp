@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <deque>
+#include <filesystem>
 
 #include "engine_test_support.h"
 
@@ -40,14 +41,17 @@ TEST(NameNumbers, CoverTheRangeFromZeroTo536789123) {
   EXPECT_EQ(NameNumberFromUnit(std::nextafter(1.0, 0.0)), 536789123u);
 }
 
-TEST(NameNumbers, ClockSeededDrawsInARowDiffer) {
+TEST(NameNumbers, RandomDrawsDifferAndSpreadOverTheRange) {
   std::set<uint32_t> seen;
+  std::set<uint32_t> quarters;
   for (int i = 0; i < 200; ++i) {
-    const uint32_t n = DrawClockSeededNumber();
+    const uint32_t n = DrawRandomNumber();
     EXPECT_LE(n, 536789123u);
     seen.insert(n);
+    quarters.insert(n / (536789124u / 4 + 1));
   }
-  EXPECT_EQ(seen.size(), 200u);
+  EXPECT_GE(seen.size(), 199u);  // two draws alike in 200: about once in 27,000 runs
+  EXPECT_EQ(quarters.size(), 4u);
 }
 
 TEST_F(WorkspaceTest, TempFolderIsVdlWithDigitsOpenToItsOwnerOnly) {
@@ -57,17 +61,41 @@ TEST_F(WorkspaceTest, TempFolderIsVdlWithDigitsOpenToItsOwnerOnly) {
   EXPECT_EQ(ModeOf(folder), 0700u);
 }
 
-TEST_F(WorkspaceTest, AFileWithTheDrawnNameMakesItDrawAgain) {
-  Touch(Root() + "/VDL7");
-  EXPECT_EQ(MakeTempFolder(Root(), Scripted({7, 8})), Root() + "/VDL8");
+// Names planted ahead by another user of the folder: a file, a folder, a
+// link to a folder of theirs and a link that leads nowhere (yet).
+void PlantNames(const std::string& parent, const std::string& prefix, const std::string& suffix,
+                const std::string& theirs) {
+  Touch(parent + "/" + prefix + "1" + suffix);
+  fs::CreateFolder(parent + "/" + prefix + "2" + suffix);
+  std::filesystem::create_directory_symlink(theirs, parent + "/" + prefix + "3" + suffix);
+  std::filesystem::create_symlink(theirs + "/planted", parent + "/" + prefix + "4" + suffix);
+}
+
+TEST_F(WorkspaceTest, AnythingAtADrawnNameMakesItDrawAgainAndNothingGoesThroughALink) {
+  const std::string theirs = fs::CreateFolder(Root() + "/theirs");
+  PlantNames(Root(), "VDL", "", theirs);
+  const std::string folder = MakeTempFolder(Root(), Scripted({1, 2, 3, 4, 5}));
+  EXPECT_EQ(folder, Root() + "/VDL5");
+  EXPECT_FALSE(std::filesystem::is_symlink(folder));
+  EXPECT_TRUE(Entries(theirs).empty());
+  EXPECT_EQ(Entries(Root()), (std::set<std::string>{"VDL1", "VDL2", "VDL3", "VDL4", "VDL5", "theirs"}));
+}
+
+TEST_F(WorkspaceTest, AfterSoManyTakenNamesTheFolderGivesUpWith1010NamingTheLast) {
+  fs::CreateFolder(Root() + "/VDL7");
+  int drawn = 0;
+  EXPECT_COMPONENT_ERROR(CatchError([&] { MakeTempFolder(Root(), [&] { return ++drawn, 7u; }); }), -2147220494,
+                         "Unable to create temporary folder: " + Root() + "/VDL7" + kCreateHint);
+  EXPECT_EQ(drawn, kMostDraws);
+  EXPECT_EQ(Entries(Root()), (std::set<std::string>{"VDL7"}));
 }
 
 TEST_F(WorkspaceTest, FolderCreationFailuresRaise1010NamingThePath) {
-  fs::CreateFolder(Root() + "/VDL7");
-  EXPECT_COMPONENT_ERROR(CatchError([&] { MakeTempFolder(Root(), Scripted({7})); }), -2147220494,
-                         "Unable to create temporary folder: " + Root() + "/VDL7" + kCreateHint);
   EXPECT_COMPONENT_ERROR(CatchError([&] { MakeTempFolder(Root() + "/missing", Scripted({9})); }), -2147220494,
                          "Unable to create temporary folder: " + Root() + "/missing/VDL9" + kCreateHint);
+  Touch(Root() + "/file");
+  EXPECT_COMPONENT_ERROR(CatchError([&] { MakeTempFolder(Root() + "/file", Scripted({9})); }), -2147220494,
+                         "Unable to create temporary folder: " + Root() + "/file/VDL9" + kCreateHint);
 }
 
 TEST_F(WorkspaceTest, ATrailingSeparatorOnTheParentIsKeptInTheTextButNotInThePath) {
@@ -106,6 +134,19 @@ TEST_F(WorkspaceTest, NoTwoEntriesShareADataFile) {
   // 9 is an optimized entry's name, 5 a file already there, 6 drawn twice.
   EXPECT_EQ(DrawFileNames(*entries, Root(), Scripted({9, 5, 6, 6, 6, 7, 8}), optimized),
             (std::vector<std::string>{"TEMP6", "TEMP7", "TEMP8", "temp9"}));
+}
+
+TEST_F(WorkspaceTest, AnythingAtADataFileNameMakesItDrawAgainABoundedNumberOfTimes) {
+  const std::string theirs = fs::CreateFolder(Root() + "/theirs");
+  PlantNames(Root(), "TEMP", ".txt", theirs);
+  Ref<Collection> entries = Collection::Create();
+  entries->Add(Variant(testing::MakeRecordset({{"A"}})));
+  std::vector<std::string> optimized;
+  EXPECT_EQ(DrawFileNames(*entries, Root(), Scripted({1, 2, 3, 4, 5}), optimized),
+            (std::vector<std::string>{"TEMP5"}));
+  int drawn = 0;
+  EXPECT_NE(CatchError([&] { DrawFileNames(*entries, Root(), [&] { return ++drawn, 3u; }, optimized); }).number, 0);
+  EXPECT_EQ(drawn, kMostDraws);
 }
 
 TEST_F(WorkspaceTest, NoEntriesNoNames) {
