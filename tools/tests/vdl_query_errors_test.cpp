@@ -113,6 +113,9 @@ TEST_F(ErrorsTest, BadUsageExitsTwoWithOneLineHint) {
       {{"--temp-folder="}, "--temp-folder needs a folder"},
       {{"-i", "rs1=a.csv", "SELECT *", "FROM rs1"}, "give the statement as one argument"},
       {{"--help=x"}, "unknown option '--help=x'"},
+      {{"--max-input-size", "1x"}, "--max-input-size expects a size such as 500M or 2G, not '1x'"},
+      {{"--max-input-size=-1"}, "--max-input-size expects a size such as 500M or 2G, not '-1'"},
+      {{"--max-input-size", "99999999999T"}, "--max-input-size expects a size such as 500M or 2G"},
   };
   for (const UsageCase& c : cases) {
     SCOPED_TRACE(c.arguments.front());
@@ -139,7 +142,8 @@ TEST_F(ErrorsTest, HelpShowsUsageWithAnExampleAndVersionTheRelease) {
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(0u, r.out.find("usage: vdl-query [OPTIONS] [SQL]\n"));
     for (const char* part : {"-i, --input NAME=FILE", "-f, --format FMT", "--temp-folder DIR", "--alt-quote TEXT",
-                             "--version", "Example:\n  vdl-query -i rs1="})
+                             "--max-input-size SIZE", "Default: the machine's\n", "--version",
+                             "Example:\n  vdl-query -i rs1="})
       EXPECT_NE(std::string::npos, r.out.find(part)) << part;
     EXPECT_EQ(std::string::npos, r.out.find("keep names apart")) << r.out;
     EXPECT_EQ("", r.err);

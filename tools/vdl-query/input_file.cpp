@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -76,58 +77,101 @@ void RequireReadableFile(const std::string& path, const std::string& shown, bool
     throw ToolError(shown + " is empty" + (header ? ": it has no header line" : ""));
 }
 
-// A stream (standard input, a pipe) copied into a file of its own, which
-// goes with this object.
+// What a stream's copy leaves free on the disk of the folder it goes to:
+// 1 GiB, or a twentieth of a smaller disk.
+uint64_t FreeSpaceToLeave(const struct statvfs& disk) {
+  const uint64_t size = static_cast<uint64_t>(disk.f_blocks) * disk.f_frsize;
+  return std::min<uint64_t>(uint64_t{1} << 30, size / 20);
+}
+
+// A stream (standard input, a pipe, a device) copied into a file of its own,
+// which goes with this object, and which holds at most `maxSize` bytes (0: no
+// bound) and never fills the disk it is on.
 class StreamCopy {
  public:
-  StreamCopy(int input, const std::string& shown, const std::string& scratchFolder) {
+  StreamCopy(int input, const std::string& shown, const std::string& scratchFolder, uint64_t maxSize) {
     std::string pattern = fs::JoinPath(scratchFolder, "input-XXXXXX");
     if (!::mkdtemp(pattern.data())) throw ToolError("cannot make a folder for " + shown + ": " + Reason(errno));
     folder_ = pattern;
     path_ = fs::JoinPath(folder_, "stdin");
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) throw ToolError("cannot copy " + shown + ": " + Reason(errno));
-    std::vector<char> buffer(size_t{1} << 16);
-    for (;;) {
-      if (PendingInterrupt()) {
-        ::close(fd);
-        throw ToolError("interrupted while reading " + shown);
-      }
-      const ssize_t n = ::read(input, buffer.data(), buffer.size());
-      if (n == 0) break;
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        const int error = errno;
-        ::close(fd);
-        throw ToolError("cannot read " + shown + ": " + Reason(error));
-      }
-      for (ssize_t done = 0; done < n;) {
-        const ssize_t w = ::write(fd, buffer.data() + done, static_cast<size_t>(n - done));
-        if (w < 0 && errno == EINTR) continue;
-        if (w < 0) {
-          const int error = errno;
-          ::close(fd);
-          throw ToolError("cannot copy " + shown + ": " + Reason(error));
-        }
-        done += w;
-      }
-    }
-    if (::close(fd) != 0) throw ToolError("cannot copy " + shown + ": " + Reason(errno));
-  }
-  ~StreamCopy() {
-    if (folder_.empty()) return;
+    temporaryFolder_ = std::filesystem::path(scratchFolder).parent_path().string();
     try {
-      fs::DeleteFolder(folder_);
+      Copy(input, shown, maxSize);
     } catch (...) {
+      Remove();  // no destructor runs for a constructor that raises
+      throw;
     }
   }
+  ~StreamCopy() { Remove(); }
   StreamCopy(const StreamCopy&) = delete;
   StreamCopy& operator=(const StreamCopy&) = delete;
   const std::string& Path() const { return path_; }
 
  private:
+  void Copy(int input, const std::string& shown, uint64_t maxSize) {
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) throw ToolError("cannot copy " + shown + ": " + Reason(errno));
+    struct Closer {
+      int fd;
+      ~Closer() {
+        if (fd >= 0) ::close(fd);
+      }
+    } closer{fd};
+    constexpr uint64_t kDiskCheckEvery = uint64_t{1} << 20;
+    std::vector<char> buffer(size_t{1} << 16);
+    uint64_t copied = 0, checkedAt = 0;
+    for (bool first = true;; first = false) {
+      if (PendingInterrupt()) throw ToolError("interrupted while reading " + shown);
+      if (first || copied - checkedAt >= kDiskCheckEvery) {
+        RequireRoomFor(kDiskCheckEvery, shown, copied);
+        checkedAt = copied;
+      }
+      const ssize_t n = ::read(input, buffer.data(), buffer.size());
+      if (n == 0) break;
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw ToolError("cannot read " + shown + ": " + Reason(errno));
+      }
+      if (maxSize != 0 && copied + static_cast<uint64_t>(n) > maxSize)
+        throw ToolError(shown + " is larger than --max-input-size (" + SizeText(maxSize) +
+                        "): give a larger size to read it");
+      for (ssize_t done = 0; done < n;) {
+        const ssize_t w = ::write(fd, buffer.data() + done, static_cast<size_t>(n - done));
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) throw ToolError("cannot copy " + shown + ": " + Reason(errno));
+        done += w;
+      }
+      copied += static_cast<uint64_t>(n);
+    }
+    closer.fd = -1;
+    if (::close(fd) != 0) throw ToolError("cannot copy " + shown + ": " + Reason(errno));
+  }
+
+  // Stops the copy before the next `bytes` could leave the disk with less
+  // free than it must keep.
+  void RequireRoomFor(uint64_t bytes, const std::string& shown, uint64_t copied) const {
+    struct statvfs disk {};
+    if (::statvfs(folder_.c_str(), &disk) != 0) return;  // the writes report a full disk themselves
+    const uint64_t free = static_cast<uint64_t>(disk.f_bavail) * disk.f_frsize;
+    const uint64_t keep = FreeSpaceToLeave(disk);
+    if (free >= keep + bytes) return;
+    throw ToolError("stopped reading " + shown + " after " + SizeText(copied) +
+                    ": copying more of it would leave less than " + SizeText(keep) + " free on the disk of " +
+                    temporaryFolder_);
+  }
+
+  void Remove() noexcept {
+    if (folder_.empty()) return;
+    try {
+      fs::DeleteFolder(folder_);
+    } catch (...) {
+    }
+    folder_.clear();
+  }
+
   std::string folder_;
   std::string path_;
+  std::string temporaryFolder_;  // the one the scratch folder is in, as the user knows it
 };
 
 // Whether a schema.ini beside the file has a section for it, so that its
@@ -229,17 +273,22 @@ LoadedInput ReadInputFile(const std::string& path, const InputSettings& settings
   std::optional<StreamCopy> copy;
   struct stat pathInfo {};
   if (standardInput) {
-    copy.emplace(STDIN_FILENO, shown, scratchFolder);
+    copy.emplace(STDIN_FILENO, shown, scratchFolder, settings.maxSize);
   } else if (::stat(path.c_str(), &pathInfo) == 0 && (S_ISFIFO(pathInfo.st_mode) || S_ISCHR(pathInfo.st_mode))) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw ToolError("cannot open " + shown + ": " + Reason(errno));
     try {
-      copy.emplace(fd, shown, scratchFolder);
+      copy.emplace(fd, shown, scratchFolder, settings.maxSize);
     } catch (...) {
       ::close(fd);
       throw;
     }
     ::close(fd);
+  } else if (S_ISREG(pathInfo.st_mode) && settings.maxSize != 0 &&
+             static_cast<uint64_t>(pathInfo.st_size) > settings.maxSize) {
+    throw ToolError(shown + " (" + SizeText(static_cast<uint64_t>(pathInfo.st_size)) +
+                    ") is larger than --max-input-size (" + SizeText(settings.maxSize) +
+                    "): give a larger size to read it");
   }
   const std::string& source = copy ? copy->Path() : path;
   RequireReadableFile(source, shown, settings.header);

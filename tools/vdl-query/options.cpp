@@ -1,7 +1,12 @@
 #include "options.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <iterator>
 
 #include "input_file.h"
 #include "vendrel/dataaccess/text.h"
@@ -34,6 +39,40 @@ std::optional<InputFormat> ParseInputFormat(std::string_view name) {
   if (EqualsNoCase(name, "csv")) return InputFormat::Csv;
   if (EqualsNoCase(name, "tsv")) return InputFormat::Tsv;
   return std::nullopt;
+}
+
+uint64_t DefaultMaxInputSize() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return uint64_t{16} << 30;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+}
+
+std::optional<uint64_t> ParseSize(std::string_view text) {
+  uint64_t number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end == text.data()) return std::nullopt;
+  const std::string_view unit(end, static_cast<size_t>(text.data() + text.size() - end));
+  if (unit.empty()) return number;
+  if (unit.size() != 1) return std::nullopt;
+  const size_t shift = std::string_view("KMGT").find(static_cast<char>(std::toupper(static_cast<unsigned char>(unit[0]))));
+  if (shift == std::string_view::npos) return std::nullopt;
+  const unsigned bits = 10 * static_cast<unsigned>(shift + 1);
+  if (number > (UINT64_MAX >> bits)) return std::nullopt;
+  return number << bits;
+}
+
+std::string SizeText(uint64_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+  static constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  double value = static_cast<double>(bytes) / 1024;
+  size_t unit = 0;
+  while (value >= 1024 && unit + 1 < std::size(kUnits)) {
+    value /= 1024;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+  return text;
 }
 
 bool IsRecordsetName(std::string_view name) {
@@ -85,6 +124,7 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
   Options options;
   ArgumentReader reader(arguments);
   bool optionsEnded = false;
+  bool maxSizeGiven = false;
   while (!reader.Done()) {
     const std::string& arg = reader.Next();
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
@@ -134,6 +174,12 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
     } else if (name == "--temp-folder") {
       options.tempFolder = reader.ValueOf(name, inlineValue, hasInline);
       if (options.tempFolder.empty()) throw ToolError("--temp-folder needs a folder");
+    } else if (name == "--max-input-size") {
+      const std::string value = reader.ValueOf(name, inlineValue, hasInline);
+      const std::optional<uint64_t> size = ParseSize(value);
+      if (!size) throw ToolError("--max-input-size expects a size such as 500M or 2G, not '" + value + "'");
+      options.loadSettings.maxSize = *size;
+      maxSizeGiven = true;
     } else if (name == "--alt-quote") {
       options.altQuote = reader.ValueOf(name, inlineValue, hasInline);
     } else if ((name == "-h" || name == "--help") && !hasInline) {
@@ -144,6 +190,7 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
       throw ToolError("unknown option '" + arg + "'");
     }
   }
+  if (!maxSizeGiven) options.loadSettings.maxSize = DefaultMaxInputSize();
   // The input options hold for every input, wherever they stand.
   for (InputOption& input : options.inputs) {
     input.settings = options.loadSettings;
@@ -184,6 +231,14 @@ column, an alias or a text that equals a NAME stays as written.
       --temp-folder DIR   folder under which each query makes its work folder
       --alt-quote TEXT    what replaces each double quote in the inputs' text
                           values (without it every value goes in unchanged)
+      --max-input-size SIZE
+                          the largest input read, in bytes or with K, M, G or
+                          T (500M, 2G); 0: no bound. Default: the machine's
+                          memory, which no larger input fits once read. A
+                          stream (standard input, a pipe, a device such as
+                          /dev/zero) is copied to the temporary folder as it
+                          is read, and no further than would leave less than
+                          1 GiB (or a twentieth of its disk) free there
   -h, --help              this help
       --version           the program's version
 

@@ -1,6 +1,7 @@
 #pragma once
 // The command line of vdl-query, read into plain data.
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -24,7 +25,17 @@ std::optional<InputFormat> ParseInputFormat(std::string_view name);
 struct InputSettings {
   std::optional<InputFormat> format;  // none: by the extension (csv for standard input)
   bool header = true;                 // the first line holds the column names
+  uint64_t maxSize = 0;               // the largest input read, in bytes; 0: no bound
 };
+
+// The machine's memory: no larger input fits there once it is read, so a
+// user meets this bound only with an input that could not be read anyway.
+uint64_t DefaultMaxInputSize();
+// "123", "500K", "2M", "1G", "1T" (powers of 1024; the letter in either
+// case); nullopt for anything else.
+std::optional<uint64_t> ParseSize(std::string_view text);
+// A size as a person reads it: "512 bytes", "1.5 KiB", "2.0 GiB".
+std::string SizeText(uint64_t bytes);
 
 // A request the tool refuses in its own words (bad usage, an unknown input
 // name); what() is one line without the program's name.
