@@ -79,6 +79,7 @@ std::string_view TrimmedOfBlanks(std::string_view s) {
 
 // The data file a line names when it begins a section.
 std::optional<std::string_view> SectionName(std::string_view line) {
+  if (line.ends_with('\n')) line.remove_suffix(1);
   line = TrimmedOfBlanks(line);
   if (!line.starts_with('[')) return std::nullopt;
   const size_t close = line.rfind(']');

@@ -27,6 +27,28 @@ TEST(SchemaFile, SectionLinesAsTheDriverReadsThem) {
             "Col5=Notes LongChar\r\n");
 }
 
+TEST(SchemaFile, WithoutSectionsDropsEachNamedFilesSectionsAsTheDriverMatchesThem) {
+  const std::string a = "[a.txt]\r\nColNameHeader = True\r\nCol1=T Char Width 10\r\n";
+  const std::string b = "[b.txt]\r\nCol1=N Integer\r\n";
+  const std::string c = "[c.txt]\nCol1=N Integer";  // LF only, no end at the last line
+  const struct {
+    std::string text;
+    std::vector<std::string> names;
+    std::string kept;
+  } cases[] = {
+      {a + b + c, {"b.txt"}, a + c},
+      {a + b + a + c, {"a.txt"}, b + c},                        // every section of the name
+      {a + b + c, {"A.TXT", "c.txt"}, b},                        // without regard to case
+      {"; a comment\r\n" + a + b, {"a.txt"}, "; a comment\r\n" + b},  // lines before the first section stay
+      {"  [ a.txt ]  \r\nCol1=X Integer\r\n" + b, {"a.txt"}, b},  // spaces around the name and the line
+      {"[a.txt\r\nCol1=X Integer\r\n" + b, {"a.txt"}, b},      // no closing bracket, as the driver reads it
+      {a + b, {"x.txt"}, a + b},
+      {"", {"a.txt"}, ""},
+      {a, {}, a},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WithoutSections(c.text, c.names), c.kept) << c.text;
+}
+
 TEST(SchemaFile, ARecordsetWithoutFieldsGetsTheFixedLinesOnly) {
   auto rs = MakeRecordset({});
   EXPECT_EQ(SchemaSection("TEMP1", *rs),
