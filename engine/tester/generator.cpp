@@ -402,12 +402,25 @@ FromNode Generator::MakeTableInstance(Scope& scope, int depth) {
   // A derived table now and then, never one inside another.
   if (depth <= 1 && !inDerived_ && random_.OneIn(8)) {
     inDerived_ = true;
-    const Core core = MakeCore(nullptr, nullptr, false);
-    inDerived_ = false;
+    Core core = MakeCore(nullptr, nullptr, false);
     node.shape = FromNode::Shape::Derived;
     node.alias = NewAlias();
     node.derivedSql = core.Sql();
-    derivedRows_[node.alias] = core.Aggregates() ? 50 : Combinations(*core.from);
+    double rows = core.Aggregates() ? 50 : Combinations(*core.from);
+    // Now and then a UNION: its first member names the columns.
+    if (random_.OneIn(3) && core.items[0].expr.Sql() != "*") {
+      for (size_t i = 0; i < core.items.size(); ++i)
+        if (core.items[i].alias.empty()) core.items[i].alias = "c" + std::to_string(i + 1);
+      node.derivedSql = core.Sql();
+      const Core other = MakeCore(nullptr, &core.kinds, false);
+      node.derivedSql += std::string(random_.OneIn(2) ? " UNION ALL " : " UNION ") + other.Sql();
+      rows += other.Aggregates() ? 50 : Combinations(*other.from);
+      // A Boolean column beside a number (an aggregate stands for a Boolean) is a number.
+      for (size_t i = 0; i < core.items.size() && i < other.kinds.size(); ++i)
+        if (other.kinds[i] != core.items[i].expr.kind) core.items[i].expr.kind = Kind::Number;
+    }
+    inDerived_ = false;
+    derivedRows_[node.alias] = rows;
     // Its columns are its output names, which are known when every item has an alias.
     for (size_t i = 0; i < core.items.size(); ++i) {
       if (core.items[i].alias.empty()) continue;

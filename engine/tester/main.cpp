@@ -22,6 +22,7 @@
 #include "findings.h"
 #include "generator.h"
 #include "laws.h"
+#include "results.h"
 #include "roads.h"
 #include "shrink.h"
 #include "vendrel/dataaccess/error.h"
@@ -33,13 +34,14 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vdl-statement-tester [--seed N | --new-seed] [--statements N] [--seconds S]\n"
-    "                            [--findings DIR] [--replay DIR|FILE] [--quiet]\n"
+    "                            [--findings DIR] [--replay DIR|FILE [--show]] [--quiet]\n"
     "\n"
     "Runs random statements of the dialect over random tables and checks each\n"
     "by the laws a right answer obeys. A failure is shrunk and saved in DIR\n"
     "(--findings, default: findings in the current folder). Stops after N\n"
     "statements (default 1000) or S seconds, whichever comes first.\n"
-    "--replay runs the findings saved in DIR (or one FILE) instead.\n"
+    "--replay runs the findings saved in DIR (or one FILE) instead; --show\n"
+    "prints each of their statements' rows.\n"
     "Exit status: 0 every law held, 1 a law failed, 2 bad usage.\n";
 
 struct Options {
@@ -49,6 +51,7 @@ struct Options {
   std::string findings = "findings";
   std::string replay;
   bool quiet = false;
+  bool show = false;  // replay: every statement's outcome on the reference road
 };
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
@@ -77,6 +80,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       o.replay = *v;
     } else if (a == "--quiet") {
       o.quiet = true;
+    } else if (a == "--show") {
+      o.show = true;
     } else {
       return std::nullopt;
     }
@@ -189,6 +194,18 @@ int Replay(const Options& options) {
     try {
       const Finding finding = ParseFinding(text.str());
       verdict = JudgeOn(finding.database, finding.check, temp, folders);
+      if (options.show) {
+        Roads roads(finding.database, temp.Root() + "/shown");
+        for (const std::string& sql : finding.check.sql) {
+          const Outcome o = roads.Run("driver", sql);
+          std::cout << sql << "\n";
+          if (o.failed) std::cout << "  error " << o.number << " " << o.description << "\n";
+          std::string columns;
+          for (const std::string& c : o.columns) columns += (columns.empty() ? "" : " | ") + c;
+          if (!o.failed) std::cout << "  " << columns << "\n";
+          for (const Row& row : o.rows) std::cout << "  " << ShowRow(row) << "\n";
+        }
+      }
     } catch (const std::exception& e) {
       verdict.failed = true;
       verdict.what = e.what();
