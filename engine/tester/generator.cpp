@@ -601,6 +601,77 @@ Statement Generator::MakeStatement() {
   return s;
 }
 
+Statement Generator::MakeCrosstab() {
+  Statement s;
+  aliases_ = 0;
+  bareTables_.clear();
+  Core core;
+  Scope scope;
+  int tables = random_.Pick({1, 1, 2});
+  for (;;) {
+    Scope drawn;
+    core.from = MakeFrom(drawn, tables, 1);
+    if (tables == 1 || Combinations(*core.from) <= kMostCombinations) {
+      scope = drawn;
+      break;
+    }
+    --tables;
+  }
+  core.visible = scope.columns;
+  if (random_.OneIn(2)) core.where = MakeCondition(scope, 1);
+  // The row headings: one or two grouped columns (or expressions), each in the list.
+  const int keys = random_.Pick({1, 1, 2});
+  for (int i = 0; i < keys; ++i) {
+    const Kind kind = random_.Pick({Kind::Number, Kind::Text, Kind::Text, Kind::Date});
+    Expr key = ColumnOf(kind, scope).value_or(Literal(kind));
+    if (random_.OneIn(5)) key = MakeExpr(kind, scope, 2);
+    core.groupBy.push_back(key);
+    core.items.push_back({key, random_.OneIn(2) ? "h" + std::to_string(i + 1) : ""});
+    core.kinds.push_back(kind);
+  }
+  Scope listScope = scope;
+  listScope.groupKeys = &core.groupBy;
+  listScope.aggregates = true;
+  // Now and then a row total beside the headings.
+  if (random_.OneIn(5)) {
+    core.items.push_back({MakeAggregate(Kind::Number, listScope, 0), "total"});
+    core.kinds.push_back(Kind::Number);
+  }
+  if (random_.OneIn(8)) core.having = MakeCondition(listScope, 0);
+  Crosstab crosstab;
+  const Kind valueKind = random_.Pick({Kind::Number, Kind::Number, Kind::Number, Kind::Text, Kind::Date});
+  crosstab.value = MakeAggregate(valueKind, listScope, 0);
+  if (random_.OneIn(8)) crosstab.value = Expr::Of(Kind::Number, {"Nz(", ", 0)"}, {MakeAggregate(Kind::Number, listScope, 0)});
+  const Kind pivotKind = random_.Pick({Kind::Number, Kind::Text, Kind::Text, Kind::Date, Kind::Boolean});
+  switch (random_.Below(6)) {
+    case 0:
+      if (auto number = ColumnOf(Kind::Number, scope, true)) {
+        crosstab.pivot = Expr::Of(Kind::Text, {"Partition(", ", 0, 10, " + std::to_string(random_.Between(1, 4)) + ")"},
+                                  {*number});
+        break;
+      }
+      [[fallthrough]];
+    case 1:
+      if (auto date = ColumnOf(Kind::Date, scope)) {
+        crosstab.pivot = random_.OneIn(2) ? Expr::Of(Kind::Text, {"Format(", ", 'yyyy-mm')"}, {*date})
+                                          : Expr::Of(Kind::Number, {"Month(", ")"}, {*date});
+        break;
+      }
+      [[fallthrough]];
+    default:
+      crosstab.pivot = ColumnOf(pivotKind, scope).value_or(MakeExpr(pivotKind == Kind::Boolean ? Kind::Text : pivotKind, scope, 2));
+      break;
+  }
+  if (random_.OneIn(5)) {
+    const int n = random_.Between(1, 4);
+    for (int i = 0; i < n; ++i) crosstab.listed.push_back(Literal(crosstab.pivot.kind == Kind::Boolean ? Kind::Boolean : crosstab.pivot.kind));
+  }
+  s.cores.push_back(std::move(core));
+  s.crosstab = std::move(crosstab);
+  if (random_.OneIn(3)) s.orderBy.push_back(OrderKey{1, std::nullopt, random_.OneIn(2)});
+  return s;
+}
+
 Expr Generator::MakePredicate(const std::vector<VisibleColumn>& columns, const std::vector<Expr>* groupKeys) {
   Scope scope;
   scope.columns = columns;

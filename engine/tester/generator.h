@@ -22,6 +22,8 @@ class Generator {
   Generator(Random& random, const Database& database) : random_(random), database_(database) {}
 
   Statement MakeStatement();
+  // A crosstab: row headings grouped, a value aggregated, a pivot expression.
+  Statement MakeCrosstab();
 
   // A predicate over these columns (with aggregates over them when
   // `aggregates` holds, and the grouping keys outside them), for a law to

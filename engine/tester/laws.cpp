@@ -6,6 +6,7 @@
 #include "results.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/error.h"
+#include "vendrel/driver/text_order.h"
 
 namespace vendrel::tester {
 
@@ -294,6 +295,61 @@ Verdict JudgeUnion(const Check& check, Roads& roads) {
   return Failed("union: rows", "the union against its members: " + difference);
 }
 
+// The name of a crosstab's column for a pivot value; empty where the value makes none of its own.
+std::string PivotColumnName(const Variant& value) {
+  if (value.IsNull()) return "<>";
+  if (value.Type() == VarType::Boolean) return value.AsBoolean() ? "True" : "False";
+  return ToText(value);
+}
+
+Verdict JudgePivot(const Check& check, Roads& roads) {
+  Verdict verdict;
+  const std::vector<Outcome> o = RunAll(check, roads, verdict);
+  if (o.empty()) return verdict;
+  const Outcome& crosstab = o[0];
+  const Outcome& grouped = o[1];
+  const size_t headings = static_cast<size_t>(std::stoi(check.terms.at(0)));
+  std::vector<std::string> names;
+  for (const std::string& c : crosstab.columns) names.push_back(c.substr(0, c.rfind(' ')));
+  const Likeness likeness = LikenessOf(check);
+  size_t cells = 0;
+  std::vector<Row> groups;
+  for (const Row& g : grouped.rows) {
+    const Row keys(g.begin(), g.begin() + static_cast<long>(headings));
+    groups.push_back(keys);
+    const std::string name = PivotColumnName(g[headings]);
+    size_t column = names.size();
+    for (size_t c = headings; c < names.size() && column == names.size(); ++c)
+      if (driver::CompareTexts(names[c], name) == 0) column = c;
+    if (column == names.size()) {
+      // A value without a name of its own, or one that a heading's name took.
+      if (name.empty()) return Skipped();
+      for (size_t c = 0; c < headings; ++c)
+        if (driver::CompareTexts(names[c], name) == 0) return Skipped();
+      return Failed("pivot: no column", "no column named '" + name + "' for the rows " + ShowRow(g));
+    }
+    const Row* row = nullptr;
+    for (const Row& r : crosstab.rows)
+      if (CompareRows(Row(r.begin(), r.begin() + static_cast<long>(headings)), keys) == 0) row = &r;
+    if (!row) return Failed("pivot: no row", "no row for the headings " + ShowRow(keys));
+    const Variant& cell = g[headings + 1];
+    if (!MultisetDifference({{(*row)[column]}}, {{cell}}, likeness).empty())
+      return Failed("pivot: cell", "the cell of " + ShowRow(keys) + " under '" + names[column] + "' is " +
+                                       ShowRow({(*row)[column]}) + "; grouped, the rows give " + ShowRow({cell}));
+    cells += !cell.IsNull();
+  }
+  size_t filled = 0;
+  for (const Row& r : crosstab.rows)
+    for (size_t c = headings; c < r.size(); ++c) filled += !r[c].IsNull();
+  if (filled != cells)
+    return Failed("pivot: cells", std::to_string(filled) + " cells hold a value where the grouped rows give " +
+                                      std::to_string(cells));
+  if (crosstab.rows.size() != DistinctRows(groups).size())
+    return Failed("pivot: rows", std::to_string(crosstab.rows.size()) + " rows where the grouped rows have " +
+                                     std::to_string(DistinctRows(groups).size()) + " headings");
+  return Held();
+}
+
 Verdict JudgeDistinct(const Check& check, Roads& roads) {
   Verdict verdict;
   const std::vector<Outcome> o = RunAll(check, roads, verdict);
@@ -355,6 +411,7 @@ Verdict Judge(const Check& check, Roads& roads) {
   if (check.law == "top") return JudgeTop(check, roads);
   if (check.law == "union") return JudgeUnion(check, roads);
   if (check.law == "distinct") return JudgeDistinct(check, roads);
+  if (check.law == "pivot") return JudgePivot(check, roads);
   return Failed("unknown law", "no law is called " + check.law);
 }
 
@@ -368,6 +425,27 @@ std::optional<Check> CheckOf(const Trial& trial) {
   if (trial.law == "roads") {
     check.sql = {s.Sql()};
     check.terms = trial.roads;
+    return check;
+  }
+  // A crosstab keeps to the roads law, and to its own.
+  if (s.crosstab && trial.law != "pivot") return std::nullopt;
+  if (trial.law == "pivot") {
+    // Its cells are the grouped rows of headings and pivot value: only where
+    // the headings are the keys alone and the value a bare aggregate.
+    if (!s.crosstab || !s.crosstab->listed.empty()) return std::nullopt;
+    const Core& core = s.cores[0];
+    if (core.having || core.top || core.items.size() != core.groupBy.size()) return std::nullopt;
+    for (size_t i = 0; i < core.items.size(); ++i)
+      if (core.items[i].expr.Sql() != core.groupBy[i].Sql()) return std::nullopt;
+    const Expr& value = s.crosstab->value;
+    if (!value.aggregate || value.text.back() != ")" || value.text.front().find('(') + 1 != value.text.front().size())
+      if (value.Sql() != "Count(*)") return std::nullopt;
+    Core grouped = core;
+    grouped.items.push_back({s.crosstab->pivot, "pivot"});
+    grouped.items.push_back({value, "cell"});
+    grouped.groupBy.push_back(s.crosstab->pivot);
+    check.sql = {s.Sql(), grouped.Sql()};
+    check.terms = {std::to_string(core.groupBy.size())};
     return check;
   }
   if (trial.law == "partition" || trial.law == "recombine") {

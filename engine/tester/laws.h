@@ -18,7 +18,7 @@ namespace vendrel::tester {
 // A law applied to statements in hand: what a saved finding holds, and what
 // the suite runs again.
 struct Check {
-  std::string law;                 // roads, partition, recombine, order, top, union, distinct
+  std::string law;                 // the law's name (below)
   std::vector<std::string> sql;    // the statements the law relates; the first is the whole
   std::vector<std::string> terms;  // what else the law needs (below)
   bool approximate = false;        // floating sums in the results: compared to about ten digits
@@ -28,7 +28,10 @@ struct Check {
 // "rows" or "distinct"; recombine: per output column count, sum, min or max;
 // order: per key "N" or "N desc" (N a 1-based output column); top: the count,
 // "percent" or not, then the keys as for order; union: "all" or "distinct"
-// between each two members.
+// between each two members; pivot: the number of row headings. The laws
+// are roads, partition, recombine, order, top, union, distinct and pivot (a
+// crosstab's cells are the rows of the same query grouped by its headings
+// and its pivot value).
 
 struct Verdict {
   bool failed = false;

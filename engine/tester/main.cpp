@@ -166,6 +166,7 @@ std::vector<Trial> TrialsFor(const Statement& s, Generator& generator, Random& r
   add("top");
   add("union");
   add("distinct");
+  add("pivot");
   if (!shaped.empty()) trials.push_back(shaped[static_cast<size_t>(random.Below(static_cast<int>(shaped.size())))]);
   return trials;
 }
@@ -254,7 +255,7 @@ int Explore(const Options& options) {
     {
       Roads roads(database, temp.Root() + "/tables" + std::to_string(++folders));
       for (int n = 1; n <= 40 && !done(); ++n) {
-        const Statement statement = generator.MakeStatement();
+        const Statement statement = random.OneIn(10) ? generator.MakeCrosstab() : generator.MakeStatement();
         ++tally.statements;
         for (Trial& trial : TrialsFor(statement, generator, random)) {
           const Check check = *CheckOf(trial);

@@ -28,6 +28,11 @@ void EachExpr(Trial& trial, const std::function<void(Expr&)>& visit) {
   }
   for (OrderKey& key : trial.statement.orderBy)
     if (key.expr) EachExpr(*key.expr, visit);
+  if (Crosstab* crosstab = trial.statement.crosstab ? &*trial.statement.crosstab : nullptr) {
+    EachExpr(crosstab->value, visit);
+    EachExpr(crosstab->pivot, visit);
+    for (Expr& listed : crosstab->listed) EachExpr(listed, visit);
+  }
   if (trial.predicate) EachExpr(*trial.predicate, visit);
 }
 

@@ -67,6 +67,7 @@ std::string Core::Sql() const {
 }
 
 bool Statement::Approximate() const {
+  if (crosstab && crosstab->value.approximate) return true;
   for (const Core& core : cores)
     for (const SelectItem& item : core.items)
       if (item.expr.approximate) return true;
@@ -74,7 +75,7 @@ bool Statement::Approximate() const {
 }
 
 std::string Statement::Sql() const {
-  std::string sql;
+  std::string sql = crosstab ? "TRANSFORM " + crosstab->value.Sql() + " " : "";
   for (size_t i = 0; i < cores.size(); ++i) {
     if (i) sql += unionAll[i - 1] ? " UNION ALL " : " UNION ";
     sql += cores[i].Sql();
@@ -83,6 +84,11 @@ std::string Statement::Sql() const {
     sql += i ? ", " : " ORDER BY ";
     sql += orderBy[i].position > 0 ? std::to_string(orderBy[i].position) : orderBy[i].expr->Sql();
     if (orderBy[i].descending) sql += " DESC";
+  }
+  if (crosstab) {
+    sql += " PIVOT " + crosstab->pivot.Sql();
+    for (size_t i = 0; i < crosstab->listed.size(); ++i) sql += (i ? ", " : " IN (") + crosstab->listed[i].Sql();
+    if (!crosstab->listed.empty()) sql += ")";
   }
   return sql;
 }

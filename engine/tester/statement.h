@@ -85,10 +85,18 @@ struct OrderKey {
   bool descending = false;
 };
 
+// TRANSFORM value SELECT ... PIVOT pivot [IN (...)]: its SELECT is the one core.
+struct Crosstab {
+  Expr value;                   // an aggregate, or an expression over aggregates
+  Expr pivot;
+  std::vector<Expr> listed;     // after IN; empty: the values the data holds
+};
+
 struct Statement {
   std::vector<Core> cores;     // more than one: a UNION
   std::vector<bool> unionAll;  // between cores[i] and cores[i + 1]
   std::vector<OrderKey> orderBy;
+  std::optional<Crosstab> crosstab;
 
   bool Approximate() const;  // some output column is approximate
   std::string Sql() const;

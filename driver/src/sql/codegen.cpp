@@ -1,6 +1,7 @@
 #include "sql/codegen.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -95,7 +96,11 @@ std::string QuoteString(const std::string& s) {
   return out + "'";
 }
 
+// A double as SQLite reads it back: NaN as the text the text tables give
+// it as (SQLite holds no NaN), the infinities as numbers beyond any double.
 std::string RealText(double d) {
+  if (std::isnan(d)) return "'NaN'";
+  if (std::isinf(d)) return d > 0 ? "9e999" : "-9e999";
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.17g", d);
   std::string s = buf;
