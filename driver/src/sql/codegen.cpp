@@ -460,6 +460,15 @@ class Generator {
 
   // ------------------------------------------------------------ conversions
 
+  // An expression that is always Null, as SQL: Null, unless an aggregate
+  // stands in it, which keeps its query one row per group (Max(Null) + 1
+  // over three rows is one row).
+  static bool HoldsAggregate(const Expr& e) {
+    if (e.aggregate) return true;
+    return std::any_of(e.args.begin(), e.args.end(), [](const ExprPtr& a) { return HoldsAggregate(*a); });
+  }
+  static Sql NullOf(const Expr& e) { return HoldsAggregate(e) ? Sql{"max(NULL)", kAtom} : Null(); }
+
   static Sql Convert(const Sql& value, JetType from, JetType to) {
     if (from == to || to == JetType::Null) return value;
     if (from == JetType::Null) return Null();
@@ -477,6 +486,7 @@ class Generator {
   }
 
   Sql As(const Expr& e, JetType to) {
+    if (e.type == JetType::Null && to != JetType::Null) return NullOf(e);
     if (e.kind == ExprKind::Literal && to != JetType::Null && to != JetType::Binary && e.type != to) {
       try {
         return StoredLiteral(ChangeType(e.value, VarTypeOf(to)));
@@ -540,7 +550,7 @@ class Generator {
 
   Sql Negation(const Expr& e) {
     const Expr& a = *e.args[0];
-    if (e.type == JetType::Null) return Null();
+    if (e.type == JetType::Null) return NullOf(e);
     const Sql operand = As(a, e.type);
     if (e.type == JetType::Currency || (e.type == JetType::BigInt && a.type == JetType::BigInt))
       return Call(fn::kNegate, {operand});
@@ -557,8 +567,8 @@ class Generator {
       case Op::Eqv:
       case Op::Imp: return e.type == JetType::Boolean ? FromCondition(Condition(e)) : Bitwise(e);
       case Op::Concat: {
-        const Sql l = a.type == JetType::Null ? Null() : As(a, JetType::Text);
-        const Sql r = e.args[1]->type == JetType::Null ? Null() : As(*e.args[1], JetType::Text);
+        const Sql l = As(a, JetType::Text);
+        const Sql r = As(*e.args[1], JetType::Text);
         return Call(fn::kAmpersand, {l, r});
       }
       case Op::Div: return Call(fn::kDivide, {As(a, JetType::Double), As(*e.args[1], JetType::Double)});
@@ -573,7 +583,7 @@ class Generator {
     const Expr& a = *e.args[0];
     const Expr& b = *e.args[1];
     const JetType t = e.type;
-    if (t == JetType::Null) return Null();
+    if (t == JetType::Null) return NullOf(e);
     if (IsText(t)) return Infix(As(a, JetType::Text), "||", As(b, JetType::Text), kConcatenation);
     const std::string_view op = e.op == Op::Add ? "+" : e.op == Op::Sub ? "-" : "*";
     const int precedence = e.op == Op::Mul ? kMultiplicative : kAdditive;
@@ -598,7 +608,7 @@ class Generator {
   }
 
   Sql Bitwise(const Expr& e) {
-    auto operand = [&](const Expr& x) { return x.type == JetType::Null ? Null() : As(x, JetType::BigInt); };
+    auto operand = [&](const Expr& x) { return As(x, JetType::BigInt); };
     Sql acc = operand(*e.args[0]);
     for (size_t i = 1; i < e.args.size(); ++i) {
       const Sql b = operand(*e.args[i]);
@@ -630,7 +640,7 @@ class Generator {
     if (e.aggregate) return AggregateValue(e);
     if (e.function) {
       std::vector<Sql> args;
-      for (const auto& a : e.args) args.push_back(a->type == JetType::Null ? Null() : Value(*a));
+      for (const auto& a : e.args) args.push_back(a->type == JetType::Null ? NullOf(*a) : Value(*a));
       args.push_back(Code(e.type));
       for (const auto& a : e.args) args.push_back(Code(a->type));
       return Call(SqlFunctionName(*e.function), args);
@@ -686,7 +696,7 @@ class Generator {
   Sql Aggregated(Aggregate agg, const Expr& e, const Expr& arg) {
     if (arg.kind == ExprKind::Star) return OfCell({"count(*)", kAtom});
     // Null, but still an aggregate: the query stays one row per group.
-    if (arg.type == JetType::Null && agg != Aggregate::Count) return {"max(NULL)", kAtom};
+    if (arg.type == JetType::Null && agg != Aggregate::Count) return NullOf(e);
     const Sql value = Value(arg);
     auto over = [&](std::string_view function, const Sql& operand) { return OfCell(Call(function, {operand})); };
     switch (agg) {
@@ -876,8 +886,8 @@ class Generator {
         if (e.op == Op::Not && e.type == JetType::Boolean) return Prefix("NOT", Condition(*e.args[0]), kNot);
         break;
       case ExprKind::Like: {
-        const Sql text = e.args[0]->type == JetType::Null ? Null() : As(*e.args[0], JetType::Text);
-        const Sql pattern = e.args[1]->type == JetType::Null ? Null() : As(*e.args[1], JetType::Text);
+        const Sql text = As(*e.args[0], JetType::Text);
+        const Sql pattern = As(*e.args[1], JetType::Text);
         const Sql like = Call(fn::kLike, {text, pattern});
         return e.negated ? Prefix("NOT", like, kNot) : like;
       }
