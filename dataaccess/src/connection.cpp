@@ -152,4 +152,18 @@ const Ref<ProviderSession>& Connection::Session() const {
   return session_;
 }
 
+Ref<RowStore> Connection::ExecuteCommand(const std::string& commandText, int options) {
+  const Ref<ProviderSession> session = Session();
+  if (ownsCancel_) cancel_->Clear();
+  // The request is held for the command: one shared with another connection stays alive meanwhile.
+  const std::shared_ptr<CancelRequest> cancel = cancel_;
+  return session->Execute(commandText, options, *cancel);
+}
+
+void Connection::ShareCancelRequest(std::shared_ptr<CancelRequest> request) {
+  if (!request) return;
+  cancel_ = std::move(request);
+  ownsCancel_ = false;
+}
+
 }  // namespace vendrel

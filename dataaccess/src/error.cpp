@@ -43,6 +43,7 @@ std::string_view PlatformErrorText(long number) {
     case err::kConnectionClosed:
       return "The connection cannot be used to perform this operation. It is either closed or invalid in this "
              "context.";
+    case err::kOperationCancelled: return "Operation has been cancelled by the user.";
     case err::kMultipleStep:
       return "Multiple-step OLE DB operation generated errors. Check each OLE DB status value, if available. No "
              "work was done.";

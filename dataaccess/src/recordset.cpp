@@ -211,7 +211,7 @@ void Recordset::Open(const Variant& source, const Variant& activeConnection, int
   }
   if (!connection) RaisePlatform(err::kConnectionClosed, source::kRecordset);
 
-  Ref<RowStore> rows = connection->Session()->Execute(source.AsString(), options);
+  Ref<RowStore> rows = connection->ExecuteCommand(source.AsString(), options);
   const int location = cursorLocation_ ? cursorLocation_ : connection->CursorLocation();
   const int cursor = location == adUseClient ? adOpenStatic
                      : cursorType == adOpenUnspecified ? cursorType_

@@ -29,7 +29,7 @@ TEST(ConnectionString, KeysWithoutCaseAndQuotedOrBracedValues) {
 // A provider that answers every command with two rows.
 class TwoRowsSession : public ProviderSession {
  public:
-  Ref<RowStore> Execute(const std::string&, int) override {
+  Ref<RowStore> Execute(const std::string&, int, const CancelRequest&) override {
     Ref<RowStore> rows = MakeRef<RowStore>(std::vector<FieldInfo>{{"N", adInteger, 4, adFldMayBeNull}});
     rows->AppendRow({Variant::Long(1)});
     rows->AppendRow({Variant::Long(2)});

@@ -17,6 +17,10 @@ inline constexpr std::string_view kUnknownCauseText =
 
 [[noreturn]] void RaiseComponent(long number, std::string description);
 
+// Error 1007 of a query stopped by Vendrel::Cancel, with the platform's text.
+[[noreturn]] void RaiseCancelled();
+bool IsCancellation(const std::exception_ptr& caught);
+
 // The error that leaves Execute for the one it caught: the component's own
 // errors keep their number and get "[Vendrel] " before their description;
 // every other error becomes 1002.

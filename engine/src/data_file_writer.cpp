@@ -322,7 +322,7 @@ void PutCell(PieceBuffer& piece, const RowStore& rows, size_t row, size_t column
 }  // namespace
 
 void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileStyle& style,
-                   driver::WrittenTable* handOff) {
+                   driver::WrittenTable* handOff, const CancelRequest* cancel) {
   // A recordset that cannot count its rows reports -1; one without rows has
   // no first row to move to.
   const bool hasRows = recordset.RecordCount() != 0 && !(recordset.Bof() && recordset.Eof());
@@ -336,6 +336,7 @@ void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileSty
   std::string& buffer = handOff ? handOff->Pending() : ownBuffer;
   PieceBuffer piece(buffer);
   auto flush = [&](bool more) {
+    if (cancel && cancel->Requested()) RaiseCancelled();
     piece.Close();
     file.Write(buffer);
     if (handOff)
@@ -405,7 +406,7 @@ void Vendrel::WriteDataFiles(const Ref<Collection>& entries, const std::vector<s
         file = fs::OutputFile(path, fs::OutputFile::Mode::CreateNew, engine::kFileMode);
         // The driver gets the typed columns with the file, so that it need not parse what it reads.
         driver::WrittenTable handOff(fileName + ".txt", engine::SchemaSection(fileName, *recordset));
-        engine::WriteDataFile(*recordset, file, style, &handOff);
+        engine::WriteDataFile(*recordset, file, style, &handOff, cancel_.get());
         file.Close();
         handOff.Offer();
         recordset.reset();
@@ -424,6 +425,7 @@ void Vendrel::WriteDataFiles(const Ref<Collection>& entries, const std::vector<s
     file = fs::OutputFile();
     recordset.reset();
     ResetWorkspace();
+    if (engine::IsCancellation(std::current_exception())) throw;
     switch (number) {
       case err::kObjectClosed:
       case err::kObjectNotSet:

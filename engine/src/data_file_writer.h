@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "vendrel/dataaccess/connection.h"
 #include "vendrel/dataaccess/filesystem.h"
 #include "vendrel/dataaccess/recordset.h"
 #include "vendrel/dataaccess/variant.h"
@@ -47,7 +48,9 @@ std::string QuotedCell(std::string_view text);
 // Writes the header line and every row from the first, CR LF after each
 // line, and leaves a recordset with rows on its first row. `handOff`, when
 // given, gathers the typed columns of what is written for the text driver.
+// Once `cancel` is requested the writing stops with the error of a cancelled
+// query (IsCancellation).
 void WriteDataFile(Recordset& recordset, fs::OutputFile& file, const DataFileStyle& style,
-                   driver::WrittenTable* handOff = nullptr);
+                   driver::WrittenTable* handOff = nullptr, const CancelRequest* cancel = nullptr);
 
 }  // namespace vendrel::engine

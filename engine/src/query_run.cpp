@@ -127,6 +127,7 @@ Ref<Connection> Vendrel::OpenConnection() {
   try {
     driver::RegisterProviders();
     Ref<Connection> connection = Connection::Create();
+    connection->ShareCancelRequest(cancel_);
     connection->SetConnectionString(engine::TextConnectionString(queryFolder_));
     connection->SetCursorLocation(adUseClient);
     connection->Open("", "", "", adConnectUnspecified);

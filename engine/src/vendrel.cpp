@@ -52,6 +52,7 @@ Ref<Recordset> Vendrel::Execute(const Ref<Object>& dataSource, const std::string
                                 const std::string& tempFileFolder, const std::string& altQuoteMark) {
   // The folder this call made last, while it may still be on disk.
   std::string ownFolder;
+  cancel_->Clear();
   try {
     if (optimizeRecordset.IsTrue() && !engine::IsKeptResultName(recordsetName))
       engine::RaiseComponent(errors::kOptimizedNameInvalid,

@@ -60,7 +60,7 @@ class ScriptedSession : public ProviderSession {
   ScriptedSession(std::shared_ptr<ScriptedProvider> provider, std::string folder)
       : provider_(std::move(provider)), folder_(std::move(folder)) {}
 
-  Ref<RowStore> Execute(const std::string& commandText, int) override {
+  Ref<RowStore> Execute(const std::string& commandText, int, const CancelRequest&) override {
     ScriptedCall call{folder_, commandText, {}, {}};
     call.modes[""] = ModeOf(folder_);
     for (const auto& e : std::filesystem::directory_iterator(folder_)) {

@@ -14,6 +14,7 @@ constexpr long kNoValueGiven = -2147217904;
 constexpr long kTableNotFound = -2147217865;
 constexpr long kTypeMismatch = -2147217913;
 constexpr long kFileError = -2147467259;  // a data file that cannot be read or parsed
+constexpr long kCancelled = -2147217842;  // the connection's Cancel stopped the statement
 }  // namespace hr
 
 [[noreturn]] void RaiseDriverError(long hresult, std::string description);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/cancel.h"
 #include "core/errors.h"
 
 namespace vendrel::driver {
@@ -53,6 +54,7 @@ std::string QuoteIdentifier(std::string_view name) { return Quoted(name, '"'); }
 std::string QuoteLiteral(std::string_view text) { return Quoted(text, '\''); }
 
 void RaiseSqliteError(sqlite3* db) {
+  if (db && sqlite3_errcode(db) == SQLITE_INTERRUPT) RaiseIfCancelled();
   const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
   long number = 0;
   std::string description;

@@ -4,6 +4,7 @@
 #include <limits>
 #include <mutex>
 
+#include "core/cancel.h"
 #include "core/errors.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/error.h"
@@ -234,13 +235,15 @@ SqlSession::SqlSession(CatalogMaker makeCatalog) : makeCatalog_(std::move(makeCa
 
 SqlSession::~SqlSession() { Close(); }
 
-Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options) {
+Ref<RowStore> SqlSession::Execute(const std::string& commandText, int options, const CancelRequest& cancel) {
   if (closed_) RaisePlatform(err::kObjectClosed, source::kConnection);
   if (!db_) {
     SqliteHandle db = DatabasePool::Instance().Take();
     catalog_ = makeCatalog_(db.get());
     db_ = std::move(db);
   }
+  const CancelWatch watch(db_.get(), cancel);
+  RaiseIfCancelled();
   catalog_->BeginStatement();
   if (options == adCmdTableDirect)
     if (Ref<RowStore> rows = catalog_->ReadWholeTable(commandText)) return rows;

@@ -31,8 +31,10 @@ class SqlSession final : public ProviderSession {
 
   // A SELECT of the dialect (or, with adCmdTable, a table name): compiled,
   // run, and every row fetched. With adCmdTableDirect, a table name whose
-  // rows the catalog reads straight into the result where it can.
-  Ref<RowStore> Execute(const std::string& commandText, int options) override;
+  // rows the catalog reads straight into the result where it can. A cancel
+  // request stops the reading of text tables and the stepping of SQLite
+  // within a fraction of a second, with error hr::kCancelled.
+  Ref<RowStore> Execute(const std::string& commandText, int options, const CancelRequest& cancel) override;
   void Close() noexcept override;
 
  private:

@@ -10,6 +10,7 @@
 #include <set>
 #include <span>
 
+#include "core/cancel.h"
 #include "core/catalog.h"
 #include "core/errors.h"
 #include "text/encoding.h"
@@ -177,6 +178,9 @@ class RowSplitter {
 };
 
 bool IsBlank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
+
+// A read looks whether it is to stop once in this many rows (less one).
+constexpr size_t kRowsPerCancelLook = 4095;
 
 bool TrimmedStartsWithMinus(std::string_view s) {
   const size_t first = s.find_first_not_of(' ');
@@ -589,6 +593,7 @@ std::vector<ColumnBuilder> ScanRows(std::string_view text, const TableLayout& la
   }
 
   while (splitter.Next(fields)) {
+    if ((table.rowCount & kRowsPerCancelLook) == 0) RaiseIfCancelled();
     const int line = splitter.RowLine();
     if (fields.size() > columns.size()) {
       if (growing) {
@@ -737,6 +742,7 @@ Ref<RowStore> ReadTextTableRows(const std::string& path, std::string_view fileNa
   if (layout.format.header) splitter.Next(row);
   std::vector<Variant> values(columns.size());
   for (size_t r = 0; r < counted.rowCount && splitter.Next(row); ++r) {
+    if ((r & kRowsPerCancelLook) == 0) RaiseIfCancelled();
     for (size_t c = 0; c < columns.size(); ++c)
       columns[c].ReadValue(c < row.size() ? &row[c] : nullptr, r, reader, values[c]);
     rows->AppendRow(std::span<const Variant>(values));

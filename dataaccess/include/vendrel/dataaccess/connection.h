@@ -2,6 +2,7 @@
 // Connection, its connection string, and the seam through which providers
 // (the SQL drivers) plug in without this library knowing them.
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,11 +28,27 @@ class ConnectionString {
   std::vector<std::pair<std::string, std::string>> pairs_;
 };
 
+// A request to stop the work that runs: set from anywhere, watched by the
+// work itself. Request() only stores to a lock-free atomic, so it may be
+// called from any thread and from a signal handler.
+class CancelRequest {
+ public:
+  void Request() noexcept { requested_.store(true, std::memory_order_relaxed); }
+  bool Requested() const noexcept { return requested_.load(std::memory_order_relaxed); }
+  void Clear() noexcept { requested_.store(false, std::memory_order_relaxed); }
+
+ private:
+  static_assert(std::atomic<bool>::is_always_lock_free);
+  std::atomic<bool> requested_{false};
+};
+
 // One open link of a provider to its data.
 class ProviderSession : public Object {
  public:
-  // Runs a command; the rows come back whole.
-  virtual Ref<RowStore> Execute(const std::string& commandText, int options) = 0;
+  // Runs a command; the rows come back whole. A provider that can stop
+  // half-way watches `cancel` while it works and, once it is requested,
+  // raises err::kOperationCancelled or an error of its own that says so.
+  virtual Ref<RowStore> Execute(const std::string& commandText, int options, const CancelRequest& cancel) = 0;
   virtual void Close() noexcept {}
 };
 
@@ -66,10 +83,29 @@ class Connection : public Object {
   // The open session; 3709 when closed.
   const Ref<ProviderSession>& Session() const;
 
+  // Runs a command on the open session (3709 when closed): what a
+  // recordset's Open does with its source.
+  Ref<RowStore> ExecuteCommand(const std::string& commandText, int options);
+
+  // Stops the command that runs on this connection now: it fails with the
+  // provider's error for a cancelled command (the text driver's says
+  // "Operation has been cancelled by the user."). Safe from any thread and
+  // from a signal handler, as long as the connection itself lives; a call
+  // while no command runs is forgotten when the next one begins. A provider
+  // that cannot stop half-way finishes the command.
+  void Cancel() noexcept { cancel_->Request(); }
+
+  // Lets a request of the caller's stop this connection's commands: the
+  // caller then owns it, so it is no longer cleared when a command begins.
+  // A query object shares one with every connection it opens.
+  void ShareCancelRequest(std::shared_ptr<CancelRequest> request);
+
  private:
   std::string connectionString_;
   int cursorLocation_ = adUseServer;
   Ref<ProviderSession> session_;
+  std::shared_ptr<CancelRequest> cancel_ = std::make_shared<CancelRequest>();
+  bool ownsCancel_ = true;
 };
 
 }  // namespace vendrel

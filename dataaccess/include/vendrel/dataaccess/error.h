@@ -50,6 +50,7 @@ constexpr long kObjectClosed = 3704;
 constexpr long kObjectOpen = 3705;
 constexpr long kProviderNotFound = 3706;
 constexpr long kConnectionClosed = 3709;
+constexpr long kOperationCancelled = 3712;
 constexpr long kMultipleStep = -2147217887;
 }  // namespace err
 

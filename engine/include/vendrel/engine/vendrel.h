@@ -5,6 +5,7 @@
 // values to text, and vendrel::Error, which every failure raises.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,17 @@ class Vendrel : public Object {
   Ref<Recordset> Execute(const Ref<Object>& dataSource, const std::string& sql, int cursorType, int lockType,
                          VariantBool optimizeRecordset = false, const std::string& recordsetName = "",
                          const std::string& tempFileFolder = "", const std::string& altQuoteMark = "");
+
+  // Stops the Execute that runs now: it fails with 1007 and the description
+  // "[Vendrel] Operation has been cancelled by the user.", and cleans up as
+  // a failed query does (no data file and no query folder left; optimized
+  // results kept before stay as they were). Execute looks at the request
+  // while it writes the data files, and the text driver while it reads them
+  // and runs the statement, so it stops within a fraction of a second. Safe
+  // from any thread and from a signal handler (it only stores to a
+  // lock-free atomic), as long as the object lives; a call while no Execute
+  // runs is forgotten when the next one begins.
+  void Cancel() noexcept { cancel_->Request(); }
 
   // The folder that holds this object's optimized results.
   const std::string& OptimizedFolder() const noexcept { return optimizedFolder_; }
@@ -76,6 +88,8 @@ class Vendrel : public Object {
   Ref<Collection> sourceRecordsets_;
   Ref<Collection> sourceNames_;
   std::string altQuoteMark_;
+  // Shared with every connection the object opens.
+  const std::shared_ptr<CancelRequest> cancel_ = std::make_shared<CancelRequest>();
 };
 
 }  // namespace vendrel
