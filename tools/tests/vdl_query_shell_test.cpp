@@ -244,26 +244,81 @@ bool HoldsFileStartingWith(const std::string& folder, const std::string& prefix)
   return false;
 }
 
-TEST_F(ShellTest, TwoInterruptsDuringAStatementEndAtOnceAndLeaveNothingBehind) {
-  std::string rows = "K,V\n";
-  for (int i = 0; i < 60000; ++i) rows += std::to_string(i % 300) + ",value " + std::to_string(i) + "\n";
-  WriteFile("big.csv", rows);
-  for (int signal : {SIGINT, SIGTERM}) {
-    SCOPED_TRACE(signal);
-    Process process({"-i", "a=big.csv", "-i", "b=big.csv", "-f", "csv"}, scratch_, temp_);
-    process.Write("SELECT COUNT(*) AS N FROM a;\n");
-    ASSERT_TRUE(process.ReadUntil("N\n60000\n"));
-    // A statement slow enough to be caught while its data files are there.
-    process.Write("SELECT COUNT(*) AS N FROM a, b WHERE a.K = b.K AND a.V < b.V;\n");
-    for (int i = 0; i < 2000 && !HoldsFileStartingWith(temp_, "TEMP"); ++i) ::usleep(1000);
-    process.Signal(signal);
-    ::usleep(100000);  // two signals sent at once may arrive as one
-    process.Signal(signal);
-    const RunResult r = process.Finish();
-    EXPECT_EQ(128 + signal, r.status) << r.err;
-    EXPECT_NE(std::string::npos, r.err.find("interrupt again to stop at once")) << r.err;
+// Inputs whose cross product takes minutes to count, and the statement.
+std::string SlowRows() {
+  std::string rows = "K\n";
+  for (int i = 0; i < 3000; ++i) rows += std::to_string(i) + "\n";
+  return rows;
+}
+constexpr const char* kSlowSql = "SELECT COUNT(*) AS C FROM a, b, c WHERE a.K + b.K <> c.K - 1";
+const std::vector<std::string> kSlowInputs = {"-i", "a=n.csv", "-i", "b=n.csv", "-i", "c=n.csv"};
+
+// Waits (generously: the machine may be loaded) until the statement runs,
+// which its data files in the temporary folder show.
+bool WaitForDataFiles(const std::string& folder) {
+  for (int i = 0; i < 60000; ++i) {
+    if (HoldsFileStartingWith(folder, "TEMP")) return true;
+    ::usleep(1000);
+  }
+  return false;
+}
+
+// Outside an interactive shell an interrupt stops the statement at once,
+// and the program ends without a word, leaving nothing behind.
+TEST_F(ShellTest, AnInterruptDuringAStatementStopsItAndEndsTheProgramLeavingNothing) {
+  WriteFile("n.csv", SlowRows());
+  struct Case {
+    const char* what;
+    bool commandLine;
+    int signal;
+  };
+  for (const Case& c : {Case{"piped, SIGINT", false, SIGINT}, Case{"piped, SIGTERM", false, SIGTERM},
+                        Case{"command line, SIGINT", true, SIGINT}}) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> arguments = kSlowInputs;
+    arguments.insert(arguments.end(), {"-f", "csv"});
+    if (c.commandLine) arguments.push_back(kSlowSql);
+    Process process(arguments, scratch_, temp_);
+    if (!c.commandLine) process.Write(std::string(kSlowSql) + ";\nSELECT 1 AS X FROM a;\n");
+    ASSERT_TRUE(WaitForDataFiles(temp_));
+    process.Signal(c.signal);
+    const RunResult r = process.Finish();  // the program ends: the statement did not run for minutes
+    EXPECT_EQ(128 + c.signal, r.status) << r.err;
+    EXPECT_EQ("", r.out);  // nor did the next one
+    EXPECT_EQ(std::string::npos, r.err.find("Error")) << r.err;
     EXPECT_TRUE(TempFolderContents().empty());
   }
+}
+
+// In a terminal, Ctrl-C stops the statement and the shell goes on with its
+// inputs and kept results; Ctrl-D ends it.
+TEST_F(ShellTest, CtrlCInATerminalStopsTheStatementAndKeepsTheShell) {
+  WriteFile("n.csv", SlowRows());
+  Process process(kSlowInputs, scratch_, temp_, Process::Streams::Terminal);
+  ASSERT_TRUE(process.ReadUntil("vdl> ")) << process.Output();
+  ASSERT_TRUE(process.WaitForLineEditor());
+  process.Write("SELECT COUNT(*) AS N FROM a WHERE a.K < 5;\r");
+  ASSERT_TRUE(process.ReadUntil("N\r\n-\r\n5\r\nvdl> ")) << process.Output();
+  ASSERT_TRUE(process.WaitForLineEditor());
+  process.Write(".save five\r");
+  ASSERT_TRUE(process.WaitForLineEditor());
+  size_t from = process.Output().size();
+  process.Write(std::string(kSlowSql) + ";\r");
+  ASSERT_TRUE(WaitForDataFiles(temp_));
+  process.Write("\x03");
+  ASSERT_TRUE(process.ReadUntil("vdl-query: interrupted\r\nvdl> ", from)) << process.Output();
+  EXPECT_EQ(std::string::npos, process.Output().find("Error", from)) << process.Output();
+  // The query object's folder with the kept result, and nothing of the stopped statement.
+  EXPECT_FALSE(HoldsFileStartingWith(temp_, "TEMP"));
+  ASSERT_TRUE(process.WaitForLineEditor());
+  from = process.Output().size();
+  process.Write("SELECT five.N, COUNT(*) AS M FROM five, a GROUP BY five.N;\r");
+  ASSERT_TRUE(process.ReadUntil("5  3000\r\nvdl> ", from)) << process.Output();
+  ASSERT_TRUE(process.WaitForLineEditor());
+  process.Write("\x04");  // Ctrl-D at an empty prompt
+  const RunResult r = process.Finish();
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_TRUE(TempFolderContents().empty());
 }
 
 TEST_F(ShellTest, TerminalGetsAPromptLineEditingAndTheTableFormat) {

@@ -307,7 +307,10 @@ LoadedInput ReadInputFile(const std::string& path, const InputSettings& settings
   loaded.rows = Recordset::Create();
   // The whole table straight into the recordset's rows: the driver reads
   // the file where it lies, and keeps no parsed copy of it.
-  loaded.rows->Open(Variant(fileName), Variant(connection), adOpenStatic, adLockReadOnly, adCmdTableDirect);
+  {
+    const StatementInProgress running(*connection);
+    loaded.rows->Open(Variant(fileName), Variant(connection), adOpenStatic, adLockReadOnly, adCmdTableDirect);
+  }
   loaded.rows->SetActiveConnection(nullptr);
   connection->Close();
   progress.Finish(loaded.rows->Rows()->RowCount());

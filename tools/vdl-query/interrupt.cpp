@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -14,7 +15,9 @@
 #include <initializer_list>
 
 #include "options.h"
+#include "vendrel/dataaccess/connection.h"
 #include "vendrel/dataaccess/filesystem.h"
+#include "vendrel/engine/vendrel.h"
 
 namespace vendrel::vdlquery {
 
@@ -22,6 +25,13 @@ namespace {
 
 volatile std::sig_atomic_t pendingSignal = 0;
 volatile std::sig_atomic_t inStatement = 0;
+volatile std::sig_atomic_t interruptsInStatement = 0;
+volatile std::sig_atomic_t keepAfterCtrlC = 0;
+// What an interrupt cancels; set only while a statement runs on the main
+// thread, which the handler interrupts.
+std::atomic<Vendrel*> runningQuery{nullptr};
+std::atomic<Connection*> runningConnection{nullptr};
+static_assert(std::atomic<Vendrel*>::is_always_lock_free && std::atomic<Connection*>::is_always_lock_free);
 
 // The work folders, for the handler: fixed storage, written before a slot
 // is marked used.
@@ -76,20 +86,22 @@ void RemoveWorkFolders() {
 }
 
 void OnInterrupt(int signal) {
-  if (inStatement && pendingSignal) {
-    const int savedErrno = errno;
-    RemoveWorkFolders();
-    errno = savedErrno;
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
-    return;
-  }
-  pendingSignal = signal;
   if (inStatement) {
-    static const char kNote[] =
-        "\nvdl-query: interrupted; the statement runs to its end first (interrupt again to stop at once)\n";
-    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kNote, sizeof kNote - 1);
+    const int allowed = keepAfterCtrlC && signal == SIGINT ? 3 : 2;
+    if (++interruptsInStatement >= allowed) {
+      const int savedErrno = errno;
+      RemoveWorkFolders();
+      errno = savedErrno;
+      ::signal(signal, SIG_DFL);
+      ::raise(signal);
+      return;
+    }
+    // Both only store to a lock-free atomic.
+    if (Vendrel* query = runningQuery.load()) query->Cancel();
+    if (Connection* connection = runningConnection.load()) connection->Cancel();
   }
+  // A signal that ends the program is not replaced by a Ctrl-C that would not.
+  if (!(pendingSignal && pendingSignal != SIGINT && signal == SIGINT)) pendingSignal = signal;
 }
 
 }  // namespace
@@ -116,8 +128,25 @@ int TakeInterrupt() {
 
 int PendingInterrupt() { return pendingSignal; }
 
-StatementInProgress::StatementInProgress() { inStatement = 1; }
-StatementInProgress::~StatementInProgress() { inStatement = 0; }
+void KeepRunningAfterCtrlC(bool keep) { keepAfterCtrlC = keep ? 1 : 0; }
+
+StatementInProgress::StatementInProgress(Vendrel& query) {
+  runningQuery = &query;
+  interruptsInStatement = 0;
+  inStatement = 1;
+}
+
+StatementInProgress::StatementInProgress(Connection& connection) {
+  runningConnection = &connection;
+  interruptsInStatement = 0;
+  inStatement = 1;
+}
+
+StatementInProgress::~StatementInProgress() {
+  inStatement = 0;
+  runningQuery = nullptr;
+  runningConnection = nullptr;
+}
 
 WorkFolder::WorkFolder(const std::string& parent) {
   std::string pattern = fs::JoinPath(parent, "vdl-query-XXXXXX");

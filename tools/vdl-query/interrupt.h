@@ -1,12 +1,18 @@
 #pragma once
-// Interrupts (SIGINT, SIGTERM, SIGHUP) that let the query object clean up.
-// A statement cannot be stopped half-way, so the first interrupt is only
-// remembered: the program ends, or the shell drops the statement's result,
-// once the statement is done and the query object's files are gone. A
-// second interrupt during a statement ends the program at once, after
-// removing the work folders registered here.
+// Interrupts (SIGINT, SIGTERM, SIGHUP) that stop the running statement and
+// let the query object clean up. During a statement or a load the first one
+// cancels it: the query object (or the input's connection) stops within a
+// second and removes its files, and the program ends, or the shell goes on
+// at its prompt. Another interrupt during the same statement ends the
+// program at once, after removing the work folders registered here; in an
+// interactive shell, whose Ctrl-C only stops the statement, two more are needed.
 
 #include <string>
+
+namespace vendrel {
+class Connection;
+class Vendrel;
+}  // namespace vendrel
 
 namespace vendrel::vdlquery {
 
@@ -17,11 +23,15 @@ int TakeInterrupt();
 // The same without clearing it.
 int PendingInterrupt();
 
-// While one lives, an interrupt says on standard error that the statement
-// runs to its end first.
+// Set by an interactive shell: its Ctrl-C stops a statement but not the program.
+void KeepRunningAfterCtrlC(bool keep);
+
+// While one lives, an interrupt cancels what it names; the object must
+// outlive it.
 class StatementInProgress {
  public:
-  StatementInProgress();
+  explicit StatementInProgress(Vendrel& query);
+  explicit StatementInProgress(Connection& connection);
   ~StatementInProgress();
   StatementInProgress(const StatementInProgress&) = delete;
   StatementInProgress& operator=(const StatementInProgress&) = delete;

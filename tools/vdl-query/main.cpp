@@ -30,11 +30,7 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 int RunOnce(QuerySession& session, const std::string& sql, OutputFormat format) {
-  vendrel::Ref<vendrel::Recordset> result;
-  {
-    StatementInProgress running;
-    result = session.Run(sql);
-  }
+  const vendrel::Ref<vendrel::Recordset> result = session.Run(sql);
   if (const int signal = TakeInterrupt()) return 128 + signal;
   WriteResult(std::cout, *result->Rows(), format);
   if (!std::cout) {
@@ -60,11 +56,7 @@ int Run(const Options& options) {
   // The session goes before its folders, and with it the query object's folders.
   QuerySession session({tempFolder, options.altQuote, work.Path()});
   for (const InputOption& input : options.inputs) {
-    std::vector<std::string> notes;
-    {
-      StatementInProgress running;
-      notes = session.Load(input.name, input.path, input.settings);
-    }
+    const std::vector<std::string> notes = session.Load(input.name, input.path, input.settings);
     for (const std::string& note : notes) ReportToolError(note);
     if (PendingInterrupt()) break;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "input_file.h"
+#include "interrupt.h"
 #include "options.h"
 #include "statement_text.h"
 #include "vendrel/dataaccess/enums.h"
@@ -60,6 +61,7 @@ void QuerySession::Remove(const std::string& name) {
 }
 
 Ref<Recordset> QuerySession::Execute(const std::string& sql, bool optimize, const std::string& name) {
+  const StatementInProgress running(*query_);
   return query_->Execute(source_, sql, adOpenStatic, adLockReadOnly, optimize, name, settings_.tempFolder,
                          settings_.altQuote);
 }

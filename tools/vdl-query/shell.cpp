@@ -237,6 +237,7 @@ class Shell {
       : session_(session), format_(format), interactive_(interactive), loadSettings_(loadSettings) {}
 
   int Run() {
+    KeepRunningAfterCtrlC(interactive_);
     const LineReader read = interactive_ ? EditLineReader() : DescriptorReader(STDIN_FILENO);
     if (interactive_)
       std::cout << "vdl-query: statements end in \";\"; .help lists the commands\n" << std::flush;
@@ -247,7 +248,9 @@ class Shell {
   }
 
  private:
-  enum class Outcome { Done, Failed, Quit };
+  // Interrupted: Ctrl-C stopped a statement of an interactive shell, which
+  // goes on at its prompt; the files being read stop there.
+  enum class Outcome { Done, Failed, Quit, Interrupted };
 
   // Runs the statements and commands of one input to its end, .quit or an
   // interrupt that ends the program (interruptedBy_). A statement runs at the
@@ -257,10 +260,19 @@ class Shell {
   Outcome RunInput(const LineReader& read, bool interactive) {
     bool failed = false;
     std::string pending;  // a statement begun on earlier lines
+    bool interrupted = false;
     auto note = [&](Outcome outcome) {
       if (outcome == Outcome::Failed) failed = true;
+      if (outcome == Outcome::Interrupted) {
+        if (readDepth_ > 0) {
+          interrupted = true;
+          return true;
+        }
+        pending.clear();
+      }
       return outcome == Outcome::Quit || interruptedBy_ != 0;
     };
+    auto ended = [&] { return interrupted ? Outcome::Interrupted : failed ? Outcome::Failed : Outcome::Quit; };
     for (;;) {
       std::optional<std::string> line = read(!pending.empty());
       if (const int signal = TakeInterrupt()) {
@@ -277,7 +289,7 @@ class Shell {
       if (pending.empty() && IsBlank(*line)) continue;
       if (pending.empty() && line->at(line->find_first_not_of(" \t")) == '.') {
         if (interactive) AddToHistory(*line);
-        if (note(RunOne(*line, true))) return failed ? Outcome::Failed : Outcome::Quit;
+        if (note(RunOne(*line, true))) return ended();
         continue;
       }
       if (!line->empty() && line->back() == '\\') {
@@ -291,7 +303,7 @@ class Shell {
         pending.erase(0, *end);
         if (IsBlank(statement.substr(0, statement.size() - 1))) continue;  // ";" alone
         if (interactive) AddToHistory(statement);
-        if (note(RunOne(statement, false))) return failed ? Outcome::Failed : Outcome::Quit;
+        if (note(RunOne(statement, false))) return ended();
       }
       if (IsBlank(pending))
         pending.clear();
@@ -309,25 +321,32 @@ class Shell {
 
   Outcome RunOne(const std::string& text, bool command) {
     try {
-      if (command) return Command(text.substr(text.find_first_not_of(" \t")));
+      if (command) {
+        const Outcome outcome = Command(text.substr(text.find_first_not_of(" \t")));
+        return PendingInterrupt() ? Interrupted() : outcome;
+      }
       const RunTimer timer;
-      Ref<Recordset> result;
-      {
-        StatementInProgress running;
-        result = session_.Run(text);
-      }
-      if (PendingInterrupt()) {  // the result is dropped
-        if (!(interactive_ && PendingInterrupt() == SIGINT)) interruptedBy_ = TakeInterrupt();
-        TakeInterrupt();
-        return Outcome::Failed;
-      }
+      const Ref<Recordset> result = session_.Run(text);
+      if (PendingInterrupt()) return Interrupted();  // the result is dropped
       WriteResult(Out(), *result->Rows(), format_);
       if (timer_) Out() << timer.Text() << std::flush;
       if (output_ && !*output_) throw ToolError("cannot write to '" + outputPath_ + "'");
       return Outcome::Done;
     } catch (...) {
+      // A statement stopped by an interrupt fails with the cancellation, which says nothing new.
+      if (PendingInterrupt()) return Interrupted();
       ReportCurrentException();
     }
+    return Outcome::Failed;
+  }
+
+  Outcome Interrupted() {
+    const int signal = TakeInterrupt();
+    if (interactive_ && signal == SIGINT) {
+      ReportToolError("interrupted");
+      return Outcome::Interrupted;
+    }
+    interruptedBy_ = signal;
     return Outcome::Failed;
   }
 
@@ -344,20 +363,11 @@ class Shell {
       if (parts.size() != 3) throw ToolError("usage: .load NAME FILE");
       if (Unquoted(parts[2]) == kStandardInput)
         throw ToolError("standard input holds the statements here: .load reads files only");
-      std::vector<std::string> notes;
-      {
-        StatementInProgress running;
-        notes = session_.Load(parts[1], Unquoted(parts[2]), loadSettings_);
-      }
+      const std::vector<std::string> notes = session_.Load(parts[1], Unquoted(parts[2]), loadSettings_);
       for (const std::string& note : notes) ReportToolError(note);
     } else if (name == ".save") {
       const auto parts = arguments(1, ".save NAME");
-      bool same;
-      {
-        StatementInProgress running;
-        same = session_.Save(parts[1]);
-      }
-      if (!same)
+      if (!session_.Save(parts[1]))
         ReportToolError("note: the statement gave another result when run again to be saved; " + parts[1] +
                         " holds the new one");
     } else if (name == ".remove") {
