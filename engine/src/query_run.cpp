@@ -1,9 +1,13 @@
 #include "query_run.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "component_error.h"
 #include "text_edit.h"
 #include "vendrel/dataaccess/connection.h"
 #include "vendrel/dataaccess/text.h"
+#include "vendrel/driver/dialect.h"
 #include "vendrel/driver/driver.h"
 #include "vendrel/engine/vendrel.h"
 
@@ -67,8 +71,16 @@ void QuoteCallerText(std::string& description, const std::vector<SqlEdit>& edits
   }
 }
 
+// Where character `n` (from 0) of UTF-8 text begins, counting characters as
+// the driver counts them.
+size_t ByteOfCharacter(std::string_view text, size_t n) {
+  for (size_t at = 0; at < text.size(); ++at)
+    if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && n-- == 0) return at;
+  return text.size();
+}
+
 // "at character n" of the rewritten statement, counted in the caller's.
-void CountPositionsInCallerText(std::string& description, const std::vector<SqlEdit>& edits) {
+void CountPositionsInCallerText(std::string& description, const StatementRewriting& statement) {
   static constexpr std::string_view kMarker = "at character ";
   for (size_t at = description.find(kMarker); at != std::string::npos; at = description.find(kMarker, at + 1)) {
     const size_t digits = at + kMarker.size();
@@ -77,9 +89,39 @@ void CountPositionsInCallerText(std::string& description, const std::vector<SqlE
     if (end == digits || end - digits > 12) continue;
     const size_t position = std::stoull(description.substr(digits, end - digits));
     if (position == 0) continue;
-    const std::string mapped = std::to_string(CallerOffset(edits, position - 1) + 1);
+    const size_t rewrittenByte = ByteOfCharacter(statement.rewritten.text, position - 1);
+    const size_t callerByte = CallerOffset(statement.rewritten.edits, rewrittenByte);
+    // What the engine appended counts as the end of the caller's statement.
+    const std::string_view caller = statement.callerText;
+    const std::string mapped =
+        std::to_string(CodePointCount(caller.substr(0, std::min(callerByte, caller.size()))) + 1);
     description.replace(digits, end - digits, mapped);
   }
+}
+
+// The driver's last sentence when it says where the statement went wrong.
+std::string_view PlaceSentence(std::string_view description) {
+  const size_t at = description.rfind(" Near ");
+  if (at == std::string_view::npos || description.find("at character ", at) == std::string_view::npos) return {};
+  return description.substr(at + 1);
+}
+
+// A table that is no recordset: the nearest recordset name, when the driver
+// had none to offer from its files.
+void SuggestRecordset(std::string& description, const std::vector<TableName>& tables) {
+  static constexpr std::string_view kOpening = "cannot find the input table or query '";
+  static constexpr std::string_view kClosing = "spelled correctly.";
+  const size_t opening = description.find(kOpening);
+  const size_t closing = description.find(kClosing);
+  if (opening == std::string::npos || closing == std::string::npos || ContainsNoCase(description, "Did you mean"))
+    return;
+  const size_t nameBegin = opening + kOpening.size();
+  const size_t nameEnd = description.find("'.", nameBegin);
+  if (nameEnd == std::string::npos || nameEnd > closing) return;
+  std::vector<std::string> names;
+  for (const TableName& table : tables) names.push_back(table.name);
+  const std::string closest = driver::ClosestName(description.substr(nameBegin, nameEnd - nameBegin), names);
+  if (!closest.empty()) description.insert(closing + kClosing.size(), " Did you mean '" + closest + "'?");
 }
 
 }  // namespace
@@ -90,17 +132,20 @@ std::string TextConnectionString(std::string_view folder) {
 }
 
 Error TranslatedDriverError(std::string description, const std::vector<TableName>& tables,
-                            const std::vector<SqlEdit>& edits, std::string_view sql) {
-  QuoteCallerText(description, edits, sql);
+                            const StatementRewriting* statement) {
+  if (statement) QuoteCallerText(description, statement->rewritten.edits, statement->callerText);
   ReplaceAllNoCase(description, "Microsoft Jet database engine", "VDL Component");
   ReplaceAllNoCase(description, ".txt", "");
   ReplaceAllNoCase(description, "Text File", "Temporary File");
   if (ContainsNoCase(description, "missing operator")) {
+    // One fixed text whatever the driver's wording; where it went wrong follows it.
+    const std::string place(PlaceSentence(description));
     description = "SQL syntax error (missing Operator) in query expression.";
-  } else {
-    NameFilesByRecordset(description, tables);
-    if (!edits.empty()) CountPositionsInCallerText(description, edits);
+    if (!place.empty()) description += " " + place;
   }
+  NameFilesByRecordset(description, tables);
+  SuggestRecordset(description, tables);
+  if (statement) CountPositionsInCallerText(description, *statement);
   return Error(errors::kQueryFailed, std::string(errors::kSource), std::move(description));
 }
 
@@ -199,15 +244,17 @@ Ref<Recordset> Vendrel::RunQuery(const Ref<Collection>& names, const std::vector
       }
       if (ContainsNoCase(errorSource, driver::kDriverSource)) {
         std::vector<engine::TableName> tables;
-        std::vector<engine::SqlEdit> edits;
-        const std::string callerText = sqlText + " ";
+        std::optional<engine::StatementRewriting> statement;
         try {
           tables = engine::PairTableNames(names, fileNames);
-          edits = engine::RewriteSqlTokens(callerText, tables).edits;
+          statement.emplace();
+          statement->callerText = sqlText;
+          statement->rewritten = engine::RewriteSqlTokens(sqlText + " ", tables);
         } catch (...) {
           // the description then keeps the driver's names and positions
+          statement.reset();
         }
-        throw engine::TranslatedDriverError(std::move(description), tables, edits, callerText);
+        throw engine::TranslatedDriverError(std::move(description), tables, statement ? &*statement : nullptr);
       }
       return nullptr;
     }

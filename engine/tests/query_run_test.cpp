@@ -4,6 +4,7 @@
 
 #include "engine_test_support.h"
 #include "vendrel/dataaccess/connection.h"
+#include "vendrel/dataaccess/text.h"
 
 namespace vendrel::engine {
 namespace {
@@ -86,26 +87,49 @@ TEST(DriverErrorsInCallersTerms, NameRecordsetsAndCountInTheCallersStatement) {
     EXPECT_EQ(TranslatedDriverError(c.driverText, tables).Description(), c.description);
   }
 
-  const std::string sql = "SELECT rs1.A FROM rs1 ORDER rs1.A ";
-  const RewrittenSql rewritten = RewriteSqlTokens(sql, tables);
-  const size_t at = rewritten.text.find("ORDER") + 1;
-  const std::string driverText =
-      "Syntax error in ORDER BY clause. Near 'TEMP20216224' at character " + std::to_string(at + 6) + ".";
-  EXPECT_EQ(TranslatedDriverError(driverText, tables, rewritten.edits).Description(),
-            "Syntax error in ORDER BY clause. Near 'rs1' at character " + std::to_string(sql.find("ORDER") + 7) +
-                ".");
+  // Characters, not bytes: "é" and "日" before the place count one each.
+  const std::string sql = "SELECT rs1.A AS [é日] FROM rs1 ORDER rs1.A ";
+  const StatementRewriting statement{sql, RewriteSqlTokens(sql, tables)};
+  const std::string& rewritten = statement.rewritten.text;
+  const size_t at = CodePointCount(rewritten.substr(0, rewritten.find("ORDER"))) + 1;
+  const std::string callerAt = std::to_string(CodePointCount(sql.substr(0, sql.find("ORDER"))) + 7);
+  EXPECT_EQ(TranslatedDriverError("Syntax error in ORDER BY clause. Near 'TEMP20216224' at character " +
+                                      std::to_string(at + 6) + ".",
+                                  tables, &statement)
+                .Description(),
+            "Syntax error in ORDER BY clause. Near 'rs1' at character " + callerAt + ".");
+  // The fixed text of a missing operator keeps the sentence that says where.
+  EXPECT_EQ(TranslatedDriverError("Syntax error (missing operator) in query expression 'TEMP20216224.A TEMP2021'. "
+                                  "Near 'TEMP20216224' at character " +
+                                      std::to_string(at + 6) + ".",
+                                  tables, &statement)
+                .Description(),
+            "SQL syntax error (missing Operator) in query expression. Near 'rs1' at character " + callerAt + ".");
 
   // A piece of the statement that the description quotes reads as the caller wrote it.
   const std::string grouped = "SELECT (SELECT Min(Rs1.A) FROM Rs1) FROM rs2 GROUP BY rs2.B ";
-  const RewrittenSql rewrittenGrouped = RewriteSqlTokens(grouped, tables);
-  const size_t from = rewrittenGrouped.text.find("(SELECT"), to = rewrittenGrouped.text.rfind(") FROM") + 1;
-  const std::string quoted = rewrittenGrouped.text.substr(from, to - from);
+  const StatementRewriting groupedStatement{grouped, RewriteSqlTokens(grouped, tables)};
+  const std::string& rewrittenGrouped = groupedStatement.rewritten.text;
+  const size_t from = rewrittenGrouped.find("(SELECT"), to = rewrittenGrouped.rfind(") FROM") + 1;
+  const std::string quoted = rewrittenGrouped.substr(from, to - from);
   EXPECT_EQ(TranslatedDriverError("You tried to execute a query that does not include the specified expression '" +
                                       quoted + "' as part of an aggregate function.",
-                                  tables, rewrittenGrouped.edits, grouped)
+                                  tables, &groupedStatement)
                 .Description(),
             "You tried to execute a query that does not include the specified expression '(SELECT Min(rs1.A) FROM Rs1)' "
             "as part of an aggregate function.");
+}
+
+TEST(DriverErrorsInCallersTerms, ATableThatIsNoRecordsetGetsTheNearestRecordsetName) {
+  const std::vector<TableName> tables = {{"customers", "TEMP20216224"}, {"orders", "TEMP2021"}};
+  const std::string notFound =
+      "The Microsoft Jet database engine cannot find the input table or query 'custmers'.  Make sure it exists and "
+      "that its name is spelled correctly.";
+  EXPECT_EQ(TranslatedDriverError(notFound + " Near 'custmers' at character 15.", tables).Description(),
+            "The VDL Component cannot find the input table or query 'custmers'.  Make sure it exists and that its "
+            "name is spelled correctly. Did you mean 'customers'? Near 'custmers' at character 15.");
+  // Nothing near enough: no suggestion.
+  EXPECT_EQ(TranslatedDriverError(notFound, {{"rs1", "TEMP1"}}).Description().find("Did you mean"), std::string::npos);
 }
 
 TEST(QualifiedResultFields, AreNamedByTheirRecordsetName) {

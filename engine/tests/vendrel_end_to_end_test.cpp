@@ -185,15 +185,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Provoked{"missing operator",
                  [](Vendrel& q, const std::string&) { return RunSql(q, "SELECT rs1.PRODUCT rs1.SUPPLIER x FROM rs1"); },
-                 -2147220497, "\\[Vendrel\\] SQL syntax error \\(missing Operator\\) in query expression\\."},
+                 -2147220497,
+                 "\\[Vendrel\\] SQL syntax error \\(missing Operator\\) in query expression\\. Near 'rs1' at "
+                 "character 20\\."},
         Provoked{"unknown column",
                  [](Vendrel& q, const std::string&) { return RunSql(q, "SELECT rs1.NOPE FROM rs1"); }, -2147220497,
                  "\\[Vendrel\\] The VDL Component does not recognize 'rs1\\.NOPE' as a valid field name or "
-                 "expression\\.( Did you mean 'rs1\\.PRODUCT'\\?)?"},
+                 "expression\\.( Did you mean 'rs1\\.PRODUCT'\\?)? Near 'rs1\\.NOPE' at character 8\\."},
         Provoked{"unknown table", [](Vendrel& q, const std::string&) { return RunSql(q, "SELECT * FROM rs9"); },
                  -2147220497,
                  "\\[Vendrel\\] The VDL Component cannot find the input table or query 'rs9'\\.  Make sure it exists "
-                 "and that its name is spelled correctly\\."},
+                 "and that its name is spelled correctly\\. Did you mean 'rs1'\\? Near 'rs9' at character 15\\."},
         Provoked{"recordset not set",
                  [](Vendrel& q, const std::string&) {
                    Ref<QueryDataSource> source = Example1();

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "vdl_query_test_support.h"
 
 namespace vendrel::vdlquery::testing {
@@ -46,8 +48,19 @@ TEST_F(ErrorsTest, InputAndStatementErrorsPrintDescriptionNumberAndSourceAndExit
     ASSERT_GE(lines.size(), 3u) << r.err;
     EXPECT_EQ(0u, lines.front().find("Error Description: ")) << r.err;
     EXPECT_NE(std::string::npos, r.err.find(c.description)) << r.err;
-    EXPECT_EQ("Error Number: " + c.number, lines[lines.size() - 2]);
-    EXPECT_EQ("Error Source: " + c.source, lines.back());
+    const auto number = std::find(lines.begin(), lines.end(), "Error Number: " + c.number);
+    ASSERT_NE(lines.end(), number) << r.err;
+    ASSERT_NE(lines.end(), number + 1);
+    EXPECT_EQ("Error Source: " + c.source, number[1]);
+    // An error that says where in the statement is followed by the line and a caret.
+    const auto after = static_cast<size_t>(lines.end() - number - 2);
+    if (r.err.find("at character") != std::string::npos) {
+      ASSERT_EQ(2u, after) << r.err;
+      EXPECT_EQ("  " + c.arguments.back(), number[2]);
+      EXPECT_EQ("^", number[3].substr(number[3].find_first_not_of(' ')));
+    } else {
+      EXPECT_EQ(0u, after) << r.err;
+    }
   }
   EXPECT_TRUE(TempFolderContents().empty());
 }

@@ -85,9 +85,11 @@ TEST_F(ShellTest, FailedStatementsAndCommandsAreReportedAndTheNextOneRuns) {
   const std::vector<std::string> expected = {
       "vdl-query: there is no result to save: run a statement first",
       "Error Description: [Vendrel] The VDL Component cannot find the input table or query 'nothing'.  Make sure it "
-      "exists and that its name is spelled correctly.",
+      "exists and that its name is spelled correctly. Near 'nothing' at character 15.",
       "Error Number: -2147220497",
       "Error Source: Vendrel",
+      "  SELECT * FROM nothing;",
+      "                ^",
       "vdl-query: there is no result to save: run a statement first",
       "vdl-query: there is no input named 'nothing'",
       "vdl-query: cannot open 'missing.csv': No such file or directory",
@@ -155,6 +157,54 @@ TEST_F(ShellTest, DeclarationsAndCrosstabsRunAndACrosstabIsSaved) {
   EXPECT_TRUE(TempFolderContents().empty());
 }
 
+// Comments are white space, in piped statements and in files read, and a
+// line of comments alone is no statement: a command may follow it.
+TEST_F(ShellTest, CommentsOutsideQuotesAndBracketsAreIgnoredInPipedAndReadStatements) {
+  WriteExampleInputs();
+  const std::string script =
+      "-- the products; of 'SES'\n"
+      "/* a comment\n"
+      "   over lines; with \"quotes */\n"
+      ".format csv\n"
+      "SELECT rs1.PRODUCT -- rs1.SUPPLIER;\n"
+      "FROM rs1 /* ; */ WHERE rs1.SUPPLIER = 'SES' -- it's the last line;\n"
+      ";\n"
+      "SELECT '--' AS [/*], \"a;--b\" AS c FROM rs1 WHERE rs1.PRODUCT = 'SRS'; -- ;\n";
+  WriteFile("script.sql", script);
+  const std::string expected = "PRODUCT\nSeats\nSRS\n/*,c\n--,a;--b\n";
+  const RunResult piped = Run({"-i", "rs1=a.csv", "-f", "tsv"}, script);
+  EXPECT_EQ(0, piped.status) << piped.err;
+  EXPECT_EQ("", piped.err);
+  EXPECT_EQ(expected, piped.out);
+  const RunResult read = Run({"-i", "rs1=a.csv", "-f", "tsv"}, ".read script.sql\n");
+  EXPECT_EQ(0, read.status) << read.err;
+  EXPECT_EQ(expected, read.out);
+}
+
+// A statement's error shows its line with a caret under the place the
+// description names, counted in the characters of that statement.
+TEST_F(ShellTest, AnErrorPointsAtThePlaceInTheStatementsOwnLine) {
+  WriteExampleInputs();
+  const RunResult r = Run({"-i", "rs1=a.csv", "-f", "csv"},
+                          "SELECT rs1.PRODUCT,\n"
+                          "\t'é日' AS x,\n"
+                          "\t'é日' AS x, FROM rs1;\n"
+                          "SELECT UPPER(rs1.PRODUCT) FROM rs1;\n");
+  EXPECT_EQ(1, r.status);
+  const std::vector<std::string> lines = Lines(r.err);
+  ASSERT_EQ(10u, lines.size()) << r.err;
+  EXPECT_EQ("Error Description: [Vendrel] SQL syntax error (missing Operator) in query expression. Near 'FROM' at "
+            "character 45.",
+            lines[0]);
+  EXPECT_EQ("  \t'é日' AS x, FROM rs1;", lines[3]);
+  EXPECT_EQ("  \t            ^", lines[4]);  // "é日" is three columns wide
+  EXPECT_EQ("Error Description: [Vendrel] Undefined function 'UPPER' in expression. This dialect's name for it is "
+            "UCase. Near 'UPPER' at character 8.",
+            lines[5]);
+  EXPECT_EQ("  SELECT UPPER(rs1.PRODUCT) FROM rs1;", lines[8]);
+  EXPECT_EQ("         ^", lines[9]);
+}
+
 TEST_F(ShellTest, ReadRunsAFileOutputRedirectsResultsAndTimerTimesStatements) {
   WriteExampleInputs();
   WriteFile("inner.sql", "SELECT COUNT(*) AS N\nFROM rs1;\nSELECT * FROM nothing;\n.mode tsv\n");
@@ -182,9 +232,9 @@ TEST_F(ShellTest, ReadRunsAFileOutputRedirectsResultsAndTimerTimesStatements) {
   std::ifstream written(Path("out.txt"));
   EXPECT_EQ("N\n2\n", std::string(std::istreambuf_iterator<char>(written), std::istreambuf_iterator<char>()));
   const std::vector<std::string> errors = Lines(r.err);
-  ASSERT_EQ(4u, errors.size()) << r.err;
+  ASSERT_EQ(6u, errors.size()) << r.err;  // the description, number and source, the statement and its caret
   EXPECT_EQ(0u, errors[0].find("Error Description: [Vendrel] The VDL Component cannot find the input table or query 'nothing'"));
-  EXPECT_EQ("vdl-query: cannot open 'missing.sql': No such file or directory", errors[3]);
+  EXPECT_EQ("vdl-query: cannot open 'missing.sql': No such file or directory", errors[5]);
 }
 
 TEST_F(ShellTest, ReadThatReadsItselfStopsAtTheNestingLimit) {

@@ -30,7 +30,14 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 int RunOnce(QuerySession& session, const std::string& sql, OutputFormat format) {
-  const vendrel::Ref<vendrel::Recordset> result = session.Run(sql);
+  vendrel::Ref<vendrel::Recordset> result;
+  try {
+    result = session.Run(sql);
+  } catch (const vendrel::Error&) {
+    if (const int signal = TakeInterrupt()) return 128 + signal;
+    ReportCurrentException(sql);
+    return kFailed;
+  }
   if (const int signal = TakeInterrupt()) return 128 + signal;
   WriteResult(std::cout, *result->Rows(), format);
   if (!std::cout) {

@@ -5,7 +5,6 @@
 #include "input_file.h"
 #include "interrupt.h"
 #include "options.h"
-#include "statement_text.h"
 #include "vendrel/dataaccess/enums.h"
 #include "vendrel/dataaccess/text.h"
 
@@ -69,9 +68,8 @@ Ref<Recordset> QuerySession::Execute(const std::string& sql, bool optimize, cons
 Ref<Recordset> QuerySession::Run(const std::string& sql) {
   lastSql_.clear();
   lastResult_.reset();
-  const std::string statement = StatementForExecute(sql);
-  Ref<Recordset> result = Execute(statement, false, "");
-  lastSql_ = statement;
+  Ref<Recordset> result = Execute(sql, false, "");
+  lastSql_ = sql;
   lastResult_ = result;
   return result;
 }

@@ -26,9 +26,9 @@
 #include "interrupt.h"
 #include "report.h"
 #include "result_writer.h"
-#include "statement_text.h"
 #include "vendrel/dataaccess/enums.h"
 #include "vendrel/dataaccess/text.h"
+#include "vendrel/driver/sql_tokens.h"
 
 namespace vendrel::vdlquery {
 
@@ -203,7 +203,6 @@ class OpenedFile {
   int fd_;
 };
 
-bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
 // Seconds of wall-clock, user and system time since it was made.
 class RunTimer {
@@ -286,7 +285,7 @@ class Shell {
       }
       if (!line) break;
       if (!line->empty() && line->back() == '\r') line->pop_back();
-      if (pending.empty() && IsBlank(*line)) continue;
+      if (pending.empty() && driver::SqlHoldsNoTokens(*line)) continue;
       if (pending.empty() && line->at(line->find_first_not_of(" \t")) == '.') {
         if (interactive) AddToHistory(*line);
         if (note(RunOne(*line, true))) return ended();
@@ -298,19 +297,19 @@ class Shell {
         continue;
       }
       pending += *line;
-      while (const std::optional<size_t> end = StatementEnd(pending)) {
+      while (const std::optional<size_t> end = driver::SqlStatementEnd(pending)) {
         const std::string statement = pending.substr(0, *end);
         pending.erase(0, *end);
-        if (IsBlank(statement.substr(0, statement.size() - 1))) continue;  // ";" alone
+        if (driver::SqlHoldsNoTokens(statement.substr(0, statement.size() - 1))) continue;  // ";" alone
         if (interactive) AddToHistory(statement);
         if (note(RunOne(statement, false))) return ended();
       }
-      if (IsBlank(pending))
+      if (driver::SqlHoldsNoTokens(pending))
         pending.clear();
       else
         pending += "\n";
     }
-    if (!IsBlank(pending)) {
+    if (!driver::SqlHoldsNoTokens(pending)) {
       if (interactive) AddToHistory(pending);
       note(RunOne(pending, false));
     }
@@ -335,7 +334,7 @@ class Shell {
     } catch (...) {
       // A statement stopped by an interrupt fails with the cancellation, which says nothing new.
       if (PendingInterrupt()) return Interrupted();
-      ReportCurrentException();
+      ReportCurrentException(command ? std::string_view() : std::string_view(text));
     }
     return Outcome::Failed;
   }

@@ -35,6 +35,9 @@ class Catalog {
   // "TEMP1234#txt", "ORDER DETAILS"); nullptr when there is none. A text table
   // is read into the database on its first use. Errors reading it are raised.
   virtual const TableDef* FindTable(std::string_view name) = 0;
+  // The names a statement may give its tables, for a message that suggests
+  // one in place of a name that is none; empty when the catalog cannot list them.
+  virtual std::vector<std::string> TableNames() { return {}; }
 };
 
 // A catalog that a session owns; told when a new statement begins, so what it

@@ -334,25 +334,30 @@ DatabaseFileCatalog::DatabaseFileCatalog(sqlite3* db, std::string path) : db_(db
   RaiseDriverError(hr::kFileError, "Unrecognized database format '" + path_ + "'.");
 }
 
+std::vector<std::string> DatabaseFileCatalog::TableNames() {
+  std::vector<std::string> names;
+  StatementHandle list = Prepare(db_,
+                                 "SELECT name FROM db.sqlite_schema WHERE type IN ('table', 'view') "
+                                 "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name");
+  int rc;
+  while ((rc = sqlite3_step(list.get())) == SQLITE_ROW) {
+    const auto* n = reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0));
+    names.emplace_back(n ? n : "");
+  }
+  if (rc != SQLITE_DONE) RaiseSqliteError(db_);
+  return names;
+}
+
 const TableDef* DatabaseFileCatalog::FindTable(std::string_view name) {
   const std::string key = FoldCase(name);
   if (auto it = tables_.find(key); it != tables_.end()) return it->second.get();
   std::optional<std::string> table;
-  {
-    StatementHandle list = Prepare(db_,
-                                   "SELECT name FROM db.sqlite_schema WHERE type IN ('table', 'view') "
-                                   "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name");
-    int rc;
-    while ((rc = sqlite3_step(list.get())) == SQLITE_ROW) {
-      const auto* n = reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0));
-      const std::string candidate = n ? n : "";
-      if (candidate == name) {
-        table = candidate;
-        break;
-      }
-      if (!table && EqualsNoCase(candidate, name)) table = candidate;
+  for (const std::string& candidate : TableNames()) {
+    if (candidate == name) {
+      table = candidate;
+      break;
     }
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) RaiseSqliteError(db_);
+    if (!table && EqualsNoCase(candidate, name)) table = candidate;
   }
   if (!table) return nullptr;
   std::unique_ptr<TableDef> def = Describe(*table);

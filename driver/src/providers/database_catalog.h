@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/catalog.h"
 
@@ -30,6 +31,7 @@ class DatabaseFileCatalog final : public SessionCatalog {
   // their type are widened, and a value that does not read under its
   // column's type is an error naming the table, the row and the column.
   const TableDef* FindTable(std::string_view name) override;
+  std::vector<std::string> TableNames() override;
 
  private:
   std::unique_ptr<TableDef> Describe(const std::string& table);

@@ -107,6 +107,7 @@ struct FromNode {
   enum class Kind { Table, Derived, Join } kind = Kind::Table;
   Span span;
   std::string tableName;  // Table: as written, without brackets
+  Span nameSpan;          // Table: where the name stands
   std::string alias;
   bool hasAlias = false;
   std::unique_ptr<Query> derived;

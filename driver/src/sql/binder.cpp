@@ -36,21 +36,6 @@ bool SameTableName(std::string_view a, std::string_view b) {
   return EqualsNoCase(x, y);
 }
 
-size_t EditDistance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t up = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = up;
-    }
-  }
-  return row[b.size()];
-}
-
 struct Scope {
   std::vector<const TableInstance*> tables;
   const Scope* parent = nullptr;
@@ -116,7 +101,9 @@ class Binder {
     switch (node.kind) {
       case FromNode::Kind::Table: {
         const TableDef* def = catalog_.FindTable(node.tableName);
-        if (!def) RaiseTableNotFound(node.tableName);
+        if (!def)
+          RaiseTableNotFound(node.tableName, ClosestName(node.tableName, catalog_.TableNames()),
+                             NearText(text_, node.nameSpan.begin, node.nameSpan.end));
         TableInstance& inst = NewInstance(node.hasAlias ? node.alias : node.tableName);
         inst.table = def;
         for (const ColumnDef& c : def->columns)
@@ -401,26 +388,17 @@ class Binder {
       }
       if (qualified && qualifierSeen) break;  // the table is known, the column is not
     }
-    if (raise) RaiseUnknownField(Text(e.span), Suggest(e, scope));
+    if (raise) RaiseUnknownField(Text(e.span), Suggest(e, scope), NearText(text_, e.span.begin, e.span.end));
     return false;
   }
 
   std::string Suggest(const Expr& e, const Scope* scope) const {
     const bool qualified = e.names.size() == 2;
-    const std::string wanted = FoldCase(qualified ? e.names[0] + "." + e.names[1] : e.names[0]);
-    std::string best;
-    size_t bestDistance = std::max<size_t>(2, wanted.size() / 3) + 1;
+    std::vector<std::string> candidates;
     for (const Scope* s = scope; s; s = s->parent)
       for (const TableInstance* t : s->tables)
-        for (const auto& c : t->columns) {
-          const std::string candidate = qualified ? t->qualifier + "." + c.name : c.name;
-          const size_t d = EditDistance(wanted, FoldCase(candidate));
-          if (d < bestDistance) {
-            bestDistance = d;
-            best = candidate;
-          }
-        }
-    return best;
+        for (const auto& c : t->columns) candidates.push_back(qualified ? t->qualifier + "." + c.name : c.name);
+    return ClosestName(qualified ? e.names[0] + "." + e.names[1] : e.names[0], candidates);
   }
 
   // ------------------------------------------------------------ expressions
@@ -598,7 +576,7 @@ class Binder {
       return;
     }
     const FunctionInfo* f = FindFunction(name);
-    if (!f) RaiseUndefinedFunction(name);
+    if (!f) RaiseUndefinedFunction(name, FunctionHint(name), NearText(text_, e.span.begin, e.span.begin + name.size()));
     RequireArguments(e, static_cast<size_t>(f->minArgs), static_cast<size_t>(f->maxArgs));
     BindAll(e, ctx);
     std::vector<JetType> types;

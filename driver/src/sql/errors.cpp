@@ -1,16 +1,22 @@
 #include "sql/errors.h"
 
+#include <algorithm>
+
 #include "core/errors.h"
+#include "vendrel/dataaccess/text.h"
 
 namespace vendrel::driver::sql {
 
 namespace {
-[[noreturn]] void Syntax(std::string text, std::string_view hint = {}) {
+std::string WithHint(std::string text, std::string_view hint) {
   if (!hint.empty()) {
     text += ' ';
     text += hint;
   }
-  RaiseDriverError(hr::kSyntaxError, std::move(text));
+  return text;
+}
+[[noreturn]] void Syntax(std::string text, std::string_view hint = {}) {
+  RaiseDriverError(hr::kSyntaxError, WithHint(std::move(text), hint));
 }
 std::string Quoted(std::string_view before, std::string_view name, std::string_view after) {
   std::string s(before);
@@ -19,6 +25,54 @@ std::string Quoted(std::string_view before, std::string_view name, std::string_v
   return s;
 }
 }  // namespace
+
+size_t CharacterNumber(std::string_view statement, size_t offset) {
+  return CodePointCount(statement.substr(0, std::min(offset, statement.size()))) + 1;
+}
+
+std::string NearText(std::string_view statement, size_t begin, size_t end) {
+  constexpr size_t kShown = 40;
+  std::string shown(statement.substr(begin, end - begin));
+  if (shown.size() > kShown) {
+    size_t cut = kShown;
+    while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) --cut;
+    shown = shown.substr(0, cut) + "...";
+  }
+  for (char& c : shown)
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+  return "Near '" + shown + "' at character " + std::to_string(CharacterNumber(statement, begin)) + ".";
+}
+
+namespace {
+size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t up = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = up;
+    }
+  }
+  return row[b.size()];
+}
+}  // namespace
+
+std::string ClosestName(std::string_view wanted, const std::vector<std::string>& candidates) {
+  const std::string folded = FoldCase(wanted);
+  std::string best;
+  size_t bestDistance = std::max<size_t>(2, folded.size() / 3) + 1;
+  for (const std::string& candidate : candidates) {
+    const size_t d = EditDistance(folded, FoldCase(candidate));
+    if (d < bestDistance) {
+      bestDistance = d;
+      best = candidate;
+    }
+  }
+  return best;
+}
 
 void RaiseMissingOperator(std::string_view expression, std::string_view hint) {
   Syntax(Quoted("Syntax error (missing operator) in query expression '", expression, "'."), hint);
@@ -34,8 +88,17 @@ void RaiseBadDate(std::string_view expression) {
 }
 void RaiseBadBracketing(std::string_view name) { Syntax(Quoted("Invalid bracketing of name '", name, "'.")); }
 void RaiseTextAfterEnd(std::string_view hint) { Syntax("Characters found after end of SQL statement.", hint); }
-void RaiseNotSelect() {
-  Syntax("Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
+void RaiseNotSelect(std::string_view firstWord, std::string_view near) {
+  std::string text = "Invalid SQL statement; expected 'SELECT', 'TRANSFORM' or 'PARAMETERS'.";
+  if (near.empty()) {
+    text += " The statement is empty.";
+  } else {
+    text += " Only queries (SELECT, and TRANSFORM crosstabs) run here, reading the tables without changing them";
+    text += firstWord.empty() ? std::string(".") : Quoted(": '", firstWord, "' statements do not run.");
+    text += ' ';
+    text += near;
+  }
+  RaiseDriverError(hr::kSyntaxError, std::move(text));
 }
 void RaiseBadSelectList(std::string_view hint) {
   Syntax(
@@ -44,16 +107,17 @@ void RaiseBadSelectList(std::string_view hint) {
       hint);
 }
 void RaiseTooComplex() { Syntax("Query is too complex."); }
-void RaiseUnknownField(std::string_view name, std::string_view suggestion) {
+void RaiseUnknownField(std::string_view name, std::string_view suggestion, std::string_view near) {
   std::string text = Quoted("The Microsoft Jet database engine does not recognize '", name,
                             "' as a valid field name or expression.");
   if (!suggestion.empty()) text += Quoted(" Did you mean '", suggestion, "'?");
-  RaiseDriverError(hr::kNoValueGiven, std::move(text));
+  RaiseDriverError(hr::kNoValueGiven, WithHint(std::move(text), near));
 }
-void RaiseTableNotFound(std::string_view name) {
-  RaiseDriverError(hr::kTableNotFound,
-                   Quoted("The Microsoft Jet database engine cannot find the input table or query '", name,
-                          "'.  Make sure it exists and that its name is spelled correctly."));
+void RaiseTableNotFound(std::string_view name, std::string_view suggestion, std::string_view near) {
+  std::string text = Quoted("The Microsoft Jet database engine cannot find the input table or query '", name,
+                            "'.  Make sure it exists and that its name is spelled correctly.");
+  if (!suggestion.empty()) text += Quoted(" Did you mean '", suggestion, "'?");
+  RaiseDriverError(hr::kTableNotFound, WithHint(std::move(text), near));
 }
 void RaiseNotGrouped(std::string_view expression) {
   Syntax(Quoted("You tried to execute a query that does not include the specified expression '", expression,
@@ -67,7 +131,9 @@ void RaiseTypeMismatch(std::string_view hint) {
   }
   RaiseDriverError(hr::kTypeMismatch, std::move(text));
 }
-void RaiseUndefinedFunction(std::string_view name) { Syntax(Quoted("Undefined function '", name, "' in expression.")); }
+void RaiseUndefinedFunction(std::string_view name, std::string_view hint, std::string_view near) {
+  Syntax(WithHint(WithHint(Quoted("Undefined function '", name, "' in expression."), hint), near));
+}
 void RaiseWrongArgumentCount(std::string_view expression) {
   Syntax(Quoted("Wrong number of arguments used with function in query expression '", expression, "'."));
 }

@@ -4,6 +4,8 @@
 // out itself (IIf, Switch, Choose, Nz, IsNull, CVar).
 
 #include <span>
+#include <string>
+#include <vector>
 #include <string_view>
 
 #include "core/types.h"
@@ -18,6 +20,7 @@ enum class ResultRule {
 
 struct FunctionInfo {
   std::string_view name;  // as the platform spells it
+  std::string_view arguments;  // for people: "text, start[, length]"
   int minArgs = 0;
   int maxArgs = 0;
   ResultRule result = ResultRule::Text;
@@ -39,6 +42,21 @@ Aggregate FindAggregate(std::string_view name);
 
 enum class SpecialForm { None, IIf, Switch, Choose, Nz, IsNull, CVar };
 SpecialForm FindSpecialForm(std::string_view name);
+
+// Every name a statement may call, with its arguments for people: the
+// library functions, the forms generated SQL spells out, the aggregates.
+struct CallableName {
+  std::string_view name;
+  std::string_view arguments;
+  bool aggregate = false;
+};
+std::vector<CallableName> CallableNames();
+
+// What the message about an unknown function adds: how this dialect writes
+// a function of other SQL dialects ("UPPER": its name here is UCase), else
+// the nearest name a statement may call; empty when there is neither. A
+// hint only: the other name is never taken for the dialect's.
+std::string FunctionHint(std::string_view name);
 
 // SQLite name of the function that evaluates f ("fn_left").
 std::string SqlFunctionName(const FunctionInfo& f);

@@ -25,7 +25,7 @@ class Parser {
     if (IsWord(Peek(), "transform")) statement.crosstab = ParseTransform();
     if (!Peek().Is(Keyword::Select) && !(Peek().IsOperator("(") && PeekSelectAfterParens())) {
       if (Peek().kind == TokenKind::Invalid) FailToken();
-      RaiseNotSelect();
+      RaiseNotSelect(FirstWord(), tokens_.size() == 1 ? std::string() : Near());
     }
     statement.query = ParseQuery();
     if (statement.crosstab) ParsePivot(*statement.crosstab, *statement.query);
@@ -86,13 +86,20 @@ class Parser {
     return i < tokens_.size() && tokens_[i].Is(Keyword::Select);
   }
 
-  // A hint that says where the statement stopped making sense.
-  std::string Near() const {
+  // A hint that says where the statement stopped making sense, counted in
+  // characters from 1.
+  std::string Near() const { return NearToken(Peek()); }
+  std::string NearToken(const Token& t) const {
+    if (t.kind == TokenKind::End)
+      return "Near the end at character " + std::to_string(CharacterNumber(text_, t.begin)) +
+             ": the statement ends too early.";
+    return NearText(text_, t.begin, t.end);
+  }
+
+  // The word a statement that is no SELECT begins with, or nothing.
+  std::string FirstWord() const {
     const Token& t = Peek();
-    if (t.kind == TokenKind::End) return "The statement ends too early.";
-    std::string shown = TextOf(text_, {t.begin, t.end});
-    if (shown.size() > 40) shown = shown.substr(0, 40) + "...";
-    return "Near '" + shown + "' at character " + std::to_string(t.begin + 1) + ".";
+    return t.kind == TokenKind::Identifier ? t.text : std::string();
   }
 
   // ------------------------------------------------------------ nesting
@@ -181,6 +188,13 @@ class Parser {
       case LexError::UnterminatedString: RaiseBadString(ExpressionText());
       case LexError::BadDate: RaiseBadDate(ExpressionText());
       case LexError::UnterminatedBracket: RaiseBadBracketing(t.text);
+      case LexError::UnterminatedComment: {
+        Token opening = t;
+        opening.end = opening.begin + 2;
+        std::string hint = NearToken(opening);
+        hint.back() = ':';
+        RaiseMissingOperator(ExpressionText(), hint + " the comment is not closed.");
+      }
       default: RaiseMissingOperator(ExpressionText(), Near());
     }
   }
@@ -283,7 +297,7 @@ class Parser {
   SelectCore ParseSelectCore() {
     SelectCore core;
     core.span.begin = Peek().begin;
-    if (!AcceptKeyword(Keyword::Select)) RaiseNotSelect();
+    if (!AcceptKeyword(Keyword::Select)) RaiseNotSelect(FirstWord(), Near());
     if (AcceptKeyword(Keyword::Distinct)) core.quantifier = Quantifier::Distinct;
     else if (AcceptKeyword(Keyword::DistinctRow)) core.quantifier = Quantifier::DistinctRow;
     else AcceptKeyword(Keyword::All);
@@ -456,6 +470,7 @@ class Parser {
       node->tableName += '.';
       node->tableName += Advance().text;
     }
+    node->nameSpan = {node->span.begin, LastEnd()};
     ParseAlias(*node);
     node->span.end = LastEnd();
     return node;
@@ -714,7 +729,11 @@ class Parser {
             return Literal(begin, Variant::Long(static_cast<int32_t>(t.whole)));
           return Literal(begin, Variant::BigInt(t.whole));
         }
-        if (!std::isfinite(t.real)) RaiseMissingOperator(ExpressionText(), "The number is too large.");
+        if (!std::isfinite(t.real)) {
+          std::string hint = NearToken(t);
+          hint.back() = ':';
+          RaiseMissingOperator(ExpressionText(), hint + " the number is too large.");
+        }
         return Literal(begin, Variant::Double(t.real));
       }
       case TokenKind::String: Advance(); return Literal(begin, Variant::String(t.text));

@@ -39,4 +39,8 @@ std::vector<SqlToken> TokenizeSql(std::string_view statement) {
   return out;
 }
 
+std::optional<size_t> SqlStatementEnd(std::string_view text) { return sql::StatementEnd(text); }
+
+bool SqlHoldsNoTokens(std::string_view text) { return sql::HoldsNoTokens(text); }
+
 }  // namespace vendrel::driver

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "vendrel/dataaccess/convert.h"
+#include "vendrel/dataaccess/text.h"
 
 namespace vendrel::driver::sql {
 
@@ -33,6 +34,23 @@ constexpr std::pair<std::string_view, Keyword> kKeywords[] = {
     {"where", Keyword::Where},     {"xor", Keyword::Xor},
 };
 
+}  // namespace
+
+std::vector<std::string_view> KeywordNames() {
+  static const std::vector<std::string> upper = [] {
+    std::vector<std::string> words;
+    for (const auto& [name, keyword] : kKeywords) {
+      std::string word(name);
+      for (char& c : word) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+      words.push_back(std::move(word));
+    }
+    return words;
+  }();
+  return {upper.begin(), upper.end()};
+}
+
+namespace {
+
 Keyword KeywordOf(std::string_view word) {
   if (word.size() > 11) return Keyword::None;
   char lower[12];
@@ -54,14 +72,25 @@ bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c =
 
 class Lexer {
  public:
-  explicit Lexer(std::string_view s) : s_(s) {}
+  // A lenient lexer reads on after a character it does not know and after a
+  // date it cannot read, leaving no token for them.
+  explicit Lexer(std::string_view s, bool lenient = false) : s_(s), lenient_(lenient) {}
 
   std::vector<Token> Run() {
     std::vector<Token> out;
     while (true) {
-      while (pos_ < s_.size() && IsSpace(At(pos_))) ++pos_;
+      if (!SkipSpaceAndComments()) {
+        out.push_back(Invalid(pos_, LexError::UnterminatedComment));
+        break;
+      }
       if (pos_ >= s_.size()) break;
+      const size_t begin = pos_;
       Token t = Next();
+      if (lenient_ && (t.error == LexError::UnexpectedCharacter || (t.error == LexError::BadDate && t.end > begin + 1 &&
+                                                                    s_[t.end - 1] == '#'))) {
+        pos_ = t.error == LexError::UnexpectedCharacter ? begin + 1 : t.end;
+        continue;
+      }
       const bool stop = t.kind == TokenKind::Invalid;
       out.push_back(std::move(t));
       if (stop) break;
@@ -75,6 +104,23 @@ class Lexer {
 
  private:
   unsigned char At(size_t i) const { return static_cast<unsigned char>(s_[i]); }
+
+  // False at a "/*" that is never closed, which is left at pos_.
+  bool SkipSpaceAndComments() {
+    for (;;) {
+      while (pos_ < s_.size() && IsSpace(At(pos_))) ++pos_;
+      if (s_.substr(pos_, 2) == "--") {
+        const size_t lineEnd = s_.find_first_of("\r\n", pos_);
+        pos_ = lineEnd == std::string_view::npos ? s_.size() : lineEnd;
+      } else if (s_.substr(pos_, 2) == "/*") {
+        const size_t close = s_.find("*/", pos_ + 2);
+        if (close == std::string_view::npos) return false;
+        pos_ = close + 2;
+      } else {
+        return true;
+      }
+    }
+  }
 
   Token Make(TokenKind kind, size_t begin, std::string text) {
     Token t;
@@ -204,11 +250,27 @@ class Lexer {
   }
 
   std::string_view s_;
+  bool lenient_;
   size_t pos_ = 0;
 };
 
 }  // namespace
 
 std::vector<Token> Tokenize(std::string_view statement) { return Lexer(statement).Run(); }
+
+std::optional<size_t> StatementEnd(std::string_view text) {
+  const std::vector<Token> tokens = Lexer(text, true).Run();
+  // A PARAMETERS declaration ends in a ";" of its own, before the statement it declares for.
+  bool declaration = tokens.front().kind == TokenKind::Identifier && EqualsNoCase(tokens.front().text, "parameters");
+  for (const Token& t : tokens) {
+    if (t.kind == TokenKind::Invalid) break;
+    if (!t.IsOperator(";")) continue;
+    if (!declaration) return t.end;
+    declaration = false;
+  }
+  return std::nullopt;
+}
+
+bool HoldsNoTokens(std::string_view text) { return Lexer(text, true).Run().size() == 1; }
 
 }  // namespace vendrel::driver::sql

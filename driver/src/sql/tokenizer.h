@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,7 @@ enum class LexError {
   None,
   UnterminatedString,
   UnterminatedBracket,
+  UnterminatedComment,
   BadDate,
   UnexpectedCharacter,
 };
@@ -52,7 +54,22 @@ struct Token {
   bool IsOperator(std::string_view op) const { return kind == TokenKind::Operator && text == op; }
 };
 
+// The reserved words, in upper case.
+std::vector<std::string_view> KeywordNames();
+
 // The last token is always End (after an Invalid token the rest is not read).
+// Comments are white space: "--" to the end of the line and "/* ... */",
+// outside quotes, brackets and date literals; a "/*" without its "*/" is an
+// Invalid token.
 std::vector<Token> Tokenize(std::string_view statement);
+
+// Where the first statement of `text` ends: just after the first ";" that
+// is a token (the second, when the statement begins with a PARAMETERS
+// declaration, which ends in one); nothing while none is, or while a quote,
+// bracket, date or comment is still open at the end. A character the dialect
+// does not know does not stop the search.
+std::optional<size_t> StatementEnd(std::string_view text);
+// Whether the text holds nothing but white space and closed comments.
+bool HoldsNoTokens(std::string_view text);
 
 }  // namespace vendrel::driver::sql

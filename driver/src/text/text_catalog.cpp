@@ -98,6 +98,13 @@ std::optional<std::string> TextFolderCatalog::Resolve(std::string_view name) {
   return found;
 }
 
+std::vector<std::string> TextFolderCatalog::TableNames() {
+  std::vector<std::string> names;
+  for (const std::string& file : Files())
+    if (Resolve(file)) names.push_back(file);
+  return names;
+}
+
 const TableDef* TextFolderCatalog::FindTable(std::string_view name) {
   const std::optional<std::string> fileName = Resolve(name);
   if (!fileName) return nullptr;

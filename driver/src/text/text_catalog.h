@@ -32,6 +32,8 @@ class TextFolderCatalog final : public SessionCatalog {
   // "data.txt", "data#txt", matched to the folder's files without regard to
   // case. A table read before is read again only when its file or schema.ini changed.
   const TableDef* FindTable(std::string_view name) override;
+  // The folder's files that are tables.
+  std::vector<std::string> TableNames() override;
   void BeginStatement() override;
   size_t StatementDataBytes() const override;
   // The file's rows read straight into a result, without the table kept.

@@ -3,6 +3,7 @@
 // on statements before they reach the driver and must see them as it does.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,8 +28,19 @@ struct SqlToken {
   size_t end = 0;
 };
 
-// Every token of the statement, in order; white space between them is not a
-// token. Nothing follows an Invalid token.
+// Every token of the statement, in order; white space and comments ("--" to
+// the end of the line, "/* ... */") between them are not tokens. Nothing
+// follows an Invalid token.
 std::vector<SqlToken> TokenizeSql(std::string_view statement);
+
+// Where the first statement of `text` ends: just after the first ";" outside
+// quotes, brackets, date literals and comments (after the second when the
+// statement begins with a PARAMETERS declaration, which ends in one);
+// nothing while none stands there, or while one of those is still open at
+// the end of the text.
+std::optional<size_t> SqlStatementEnd(std::string_view text);
+
+// Whether the text holds nothing but white space and closed comments.
+bool SqlHoldsNoTokens(std::string_view text);
 
 }  // namespace vendrel::driver
