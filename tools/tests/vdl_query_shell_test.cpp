@@ -5,11 +5,13 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "vdl_query_test_support.h"
+#include "vendrel/driver/dialect.h"
 
 namespace vendrel::vdlquery::testing {
 namespace {
@@ -250,8 +252,46 @@ TEST_F(ShellTest, HelpListsTheCommands) {
   const RunResult r = Run({}, ".help");  // a last line without its line end
   EXPECT_EQ(0, r.status) << r.err;
   for (const char* command : {".load NAME FILE", ".save NAME", ".remove NAME", ".format [FMT]", ".mode [FMT]",
-                              ".read FILE", ".output [FILE]", ".timer on|off", ".tables", ".help", ".quit"})
+                              ".read FILE", ".output [FILE]", ".timer on|off", ".tables", ".schema [NAME]",
+                              ".functions", ".help", ".quit"})
     EXPECT_NE(std::string::npos, r.out.find(std::string("\n") + command)) << command;
+}
+
+TEST_F(ShellTest, SchemaShowsEachInputsColumnsAsAStatementNamesThem) {
+  WriteExampleInputs();
+  WriteFile("odd.csv", "Unit Price,select,n\n1.5,x,3\n");
+  const RunResult r = Run({"-i", "rs1=a.csv", "-i", "odd=odd.csv"}, ".schema\n.schema ODD\n.schema rs3\n");
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("rs1 (PRODUCT Text, SUPPLIER Text)\nodd ([Unit Price] Double, [select] Text, n Long)\n"
+            "odd ([Unit Price] Double, [select] Text, n Long)\n",
+            r.out);
+  EXPECT_EQ("vdl-query: there is no input named 'rs3'; did you mean 'rs1'?\n", r.err);
+}
+
+// Every function of the driver's table, once, with its arguments.
+TEST_F(ShellTest, FunctionsListsTheDialectsFunctionsWithTheirArguments) {
+  const RunResult r = Run({}, ".functions\n");
+  EXPECT_EQ(0, r.status) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  const std::vector<driver::DialectFunction> functions = driver::DialectFunctions();
+  ASSERT_EQ(functions.size() + 2, lines.size()) << r.out;  // and the two headings
+  for (const driver::DialectFunction& f : functions) {
+    const std::string line = "  " + std::string(f.name) + "(" + std::string(f.arguments) + ")";
+    EXPECT_EQ(1, std::count(lines.begin(), lines.end(), line)) << line;
+  }
+  EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), "  Mid(text, start[, length])"));
+  const auto aggregates = std::find(lines.begin(), lines.end(), "Aggregates, over the rows of each group:");
+  ASSERT_NE(lines.end(), aggregates);
+  EXPECT_NE(lines.end(), std::find(aggregates, lines.end(), "  Sum(expression)"));
+}
+
+// A file whose lines end in CR alone reads as lines.
+TEST_F(ShellTest, ReadTakesLinesEndedByCarriageReturnsAlone) {
+  WriteExampleInputs();
+  WriteFile("old.sql", ".format csv\rSELECT COUNT(*) AS N\rFROM rs1;\r");
+  const RunResult r = Run({"-i", "rs1=a.csv"}, ".read old.sql\n");
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("N\n9\n", r.out);
 }
 
 TEST_F(ShellTest, SaveReplacesAnEntryOfThatNameAndNotesAResultThatChanged) {
@@ -402,6 +442,44 @@ TEST_F(ShellTest, TerminalGetsAPromptLineEditingAndTheTableFormat) {
   const RunResult r = process.Finish();
   EXPECT_EQ(0, r.status) << r.out;
   EXPECT_EQ(std::string::npos, r.out.find("Error")) << r.out;  // the dropped line did not run
+  EXPECT_TRUE(TempFolderContents().empty());
+}
+
+// In a terminal: Tab completes commands, keywords, input names and the
+// columns after an input's name; the statements typed are there again,
+// with the arrow keys, in the next session.
+TEST_F(ShellTest, TabCompletesNamesAndTheHistoryOutlivesTheSession) {
+  WriteExampleInputs();
+  {
+    Process process({"-i", "rs1=a.csv", "-i", "rs2=b.csv"}, scratch_, temp_, Process::Streams::Terminal);
+    ASSERT_TRUE(process.ReadUntil("vdl> ")) << process.Output();
+    ASSERT_TRUE(process.WaitForLineEditor());
+    // What ran shows what Tab made of the words.
+    process.Write(".tab\t\r");
+    ASSERT_TRUE(process.ReadUntil("rs2  b.csv, 6 rows")) << process.Output();
+    ASSERT_TRUE(process.WaitForLineEditor());
+    size_t from = process.Output().size();
+    process.Write("sel\tCOUNT(*) AS N FROM rs1 WHERE rs1.sup\t= 'SES'; -- typed with a comment\r");
+    ASSERT_TRUE(process.ReadUntil("N\r\n-\r\n2\r\nvdl> ", from)) << process.Output();
+    ASSERT_TRUE(process.WaitForLineEditor());
+    from = process.Output().size();
+    process.Write(".sch\trs\t2\r");  // "rs" is as far as both names agree
+    ASSERT_TRUE(process.ReadUntil("rs2 (SUPPLIER Text, COUNTRY Text)", from)) << process.Output();
+    EXPECT_EQ(std::string::npos, process.Output().find("Error")) << process.Output();
+    const RunResult r = process.Finish();
+    EXPECT_EQ(0, r.status) << r.out;
+  }
+  EXPECT_TRUE(std::filesystem::exists(Path("state/vdl-query/history")));
+  Process again({"-i", "rs1=a.csv"}, scratch_, temp_, Process::Streams::Terminal);
+  ASSERT_TRUE(again.ReadUntil("vdl> ")) << again.Output();
+  ASSERT_TRUE(again.WaitForLineEditor());
+  again.Write("\x1b[A\x1b[A");  // the statement before the last command
+  ASSERT_TRUE(again.ReadUntil("rs1.SUPPLIER = 'SES';")) << again.Output();
+  const size_t from = again.Output().size();
+  again.Write("\r");
+  ASSERT_TRUE(again.ReadUntil("N\r\n-\r\n2\r\nvdl> ", from)) << again.Output();
+  const RunResult r = again.Finish();
+  EXPECT_EQ(0, r.status) << r.out;
   EXPECT_TRUE(TempFolderContents().empty());
 }
 

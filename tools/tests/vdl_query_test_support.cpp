@@ -25,6 +25,8 @@ namespace {
 [[noreturn]] void ExecProgram(const std::vector<std::string>& arguments, const std::string& folder,
                               const std::string& tempFolder) {
   ::setenv("TMPDIR", tempFolder.c_str(), 1);
+  // The shell's history goes into the test's folder, not the user's.
+  ::setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
   if (::chdir(folder.c_str()) != 0) ::_exit(126);
   std::vector<char*> argv;
   std::string program = VDL_QUERY_PROGRAM;

@@ -1,8 +1,6 @@
 #include "shell.h"
 
-#include <editline/readline.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -10,12 +8,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cerrno>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -23,11 +19,14 @@
 #include <utility>
 #include <vector>
 
+#include "completion.h"
+#include "input_lines.h"
 #include "interrupt.h"
 #include "report.h"
 #include "result_writer.h"
 #include "vendrel/dataaccess/enums.h"
 #include "vendrel/dataaccess/text.h"
+#include "vendrel/driver/dialect.h"
 #include "vendrel/driver/sql_tokens.h"
 
 namespace vendrel::vdlquery {
@@ -49,101 +48,16 @@ constexpr const char* kCommandHelp =
     ".output [FILE]    write results to FILE (replacing it); without FILE, to standard output again\n"
     ".timer on|off     show the time each statement takes\n"
     ".tables           the inputs with their fields and types\n"
+    ".schema [NAME]    each input's columns (or NAME's) as a statement names them, with their types\n"
+    ".functions        the functions a statement may call, with their arguments\n"
     ".help             this text\n"
-    ".quit             end (so does the end of the input)\n";
+    ".quit             end (so does the end of the input, or Ctrl-D)\n"
+    "Comments: -- to the end of the line, /* ... */. Ctrl-C stops a statement; at the prompt it drops the line.\n"
+    "Tab completes commands, input names, columns after NAME. and keywords; the history is kept in\n"
+    "$XDG_STATE_HOME/vdl-query/history (or ~/.local/state/vdl-query/history).\n";
 
 // How deeply .read may nest: a file that reads itself stops there.
 constexpr int kReadDepthLimit = 16;
-
-// The next line without its line end; nothing at the end of the input.
-using LineReader = std::function<std::optional<std::string>(bool continuation)>;
-
-// Waits until the descriptor can be read, in short steps so that an
-// interrupt that comes just before a read is seen as well; false once one came.
-bool WaitForInput(int fd) {
-  for (;;) {
-    if (PendingInterrupt()) return false;
-    pollfd ready{fd, POLLIN, 0};
-    const int n = ::poll(&ready, 1, 200);
-    if (n > 0) return true;
-    if (n < 0 && errno != EINTR) return true;  // the read says what is wrong
-  }
-}
-
-// Lines of a file or pipe; an interrupt ends the input.
-class DescriptorReader {
- public:
-  explicit DescriptorReader(int fd) : fd_(fd) {}
-
-  std::optional<std::string> operator()(bool) {
-    for (;;) {
-      const size_t lineEnd = pending_.find('\n');
-      if (lineEnd != std::string::npos) {
-        std::string line = pending_.substr(0, lineEnd);
-        pending_.erase(0, lineEnd + 1);
-        return line;
-      }
-      if (ended_ || !WaitForInput(fd_)) break;
-      char buffer[65536];
-      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-      if (n > 0)
-        pending_.append(buffer, static_cast<size_t>(n));
-      else if (n == 0 || errno != EINTR)
-        ended_ = true;
-    }
-    if (pending_.empty() || PendingInterrupt()) return std::nullopt;
-    return std::exchange(pending_, std::string());  // a last line without its line end
-  }
-
- private:
-  int fd_;
-  std::string pending_;
-  bool ended_ = false;
-};
-
-// One byte from the terminal; EOF at its end or once an interrupt came.
-int ReadTerminalByte(int fd) {
-  for (;;) {
-    if (!WaitForInput(fd)) return EOF;
-    unsigned char byte;
-    const ssize_t n = ::read(fd, &byte, 1);
-    if (n == 1) return byte;
-    if (n == 0 || errno != EINTR) return EOF;
-  }
-}
-
-// Keys for the line editor, as code points of the UTF-8 the terminal sends.
-// The editor would wait for the next key after a signal, so an interrupt
-// ends the read here and the line is dropped.
-int ReadKey(FILE* in) {
-  const int fd = ::fileno(in);
-  const int lead = ReadTerminalByte(fd);
-  if (lead == EOF || lead < 0x80) return lead;
-  // The lead byte says how many bytes to wait for; NextCodePoint judges them.
-  const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-  std::string bytes(1, static_cast<char>(lead));
-  while (bytes.size() < length) {
-    const int next = ReadTerminalByte(fd);
-    if (next == EOF) return EOF;
-    if ((next & 0xC0) != 0x80) return 0xFFFD;
-    bytes += static_cast<char>(next);
-  }
-  const CodePointStep step = NextCodePoint(bytes, 0);
-  return step.codePoint < 0 || step.next != bytes.size() ? 0xFFFD : step.codePoint;
-}
-
-LineReader EditLineReader() {
-  // The editor keeps wide characters and gives the line back in the
-  // character set of LC_CTYPE: UTF-8, the system's text encoding.
-  if (!std::setlocale(LC_CTYPE, "C.UTF-8")) std::setlocale(LC_CTYPE, "");
-  rl_getc_function = ReadKey;
-  return [](bool continuation) -> std::optional<std::string> {
-    std::unique_ptr<char, decltype(&std::free)> line(::readline(continuation ? kContinuationPrompt : kPrompt),
-                                                      &std::free);
-    if (!line) return std::nullopt;
-    return std::string(line.get());
-  };
-}
 
 std::string Plural(size_t n, const char* word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); }
 
@@ -157,6 +71,48 @@ void ListEntries(std::ostream& out, QuerySession& session) {
     for (const FieldInfo& field : entry.fields)
       out << "  " << field.name << std::string(width - field.name.size(), ' ') << "  " << TypeName(field.type)
           << " (" << field.type << ")\n";
+  }
+  out << std::flush;
+}
+
+// Each input (or the one named) on one line: its name and its columns with
+// their types, the names as a statement writes them.
+void ListSchema(std::ostream& out, QuerySession& session, const std::string& only) {
+  const std::vector<EntryDescription> entries = session.Entries();
+  bool found = false;
+  for (const EntryDescription& entry : entries) {
+    if (!only.empty() && !EqualsNoCase(entry.name, only)) continue;
+    found = true;
+    out << NameInStatement(entry.name) << " (";
+    for (size_t i = 0; i < entry.fields.size(); ++i)
+      out << (i ? ", " : "") << NameInStatement(entry.fields[i].name) << " " << TypeName(entry.fields[i].type);
+    out << ")\n";
+  }
+  if (!found && !only.empty()) {
+    std::vector<std::string> names;
+    for (const EntryDescription& entry : entries) names.push_back(entry.name);
+    const std::string closest = driver::ClosestName(only, names);
+    throw ToolError("there is no input named '" + only + "'" +
+                    (closest.empty() ? std::string() : "; did you mean '" + closest + "'?"));
+  }
+  if (entries.empty()) out << "(no inputs)\n";
+  out << std::flush;
+}
+
+// The dialect's functions by name, then its aggregates.
+void ListFunctions(std::ostream& out) {
+  std::vector<driver::DialectFunction> functions = driver::DialectFunctions();
+  std::stable_sort(functions.begin(), functions.end(), [](const auto& a, const auto& b) {
+    return a.aggregate != b.aggregate ? b.aggregate : FoldCase(a.name) < FoldCase(b.name);
+  });
+  out << "Functions:\n";
+  bool aggregates = false;
+  for (const driver::DialectFunction& f : functions) {
+    if (f.aggregate && !aggregates) {
+      out << "Aggregates, over the rows of each group:\n";
+      aggregates = true;
+    }
+    out << "  " << f.name << "(" << f.arguments << ")\n";
   }
   out << std::flush;
 }
@@ -180,12 +136,6 @@ std::vector<std::string> SplitCommand(const std::string& line, size_t words) {
 std::string Unquoted(std::string text) {
   if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
   return text;
-}
-
-// A continued statement goes into the history as one line.
-void AddToHistory(std::string statement) {
-  std::replace(statement.begin(), statement.end(), '\n', ' ');
-  ::add_history(statement.c_str());
 }
 
 // A file of statements for .read, closed with this object.
@@ -237,7 +187,14 @@ class Shell {
 
   int Run() {
     KeepRunningAfterCtrlC(interactive_);
-    const LineReader read = interactive_ ? EditLineReader() : DescriptorReader(STDIN_FILENO);
+    const LineReader read =
+        interactive_ ? EditLineReader(kPrompt, kContinuationPrompt,
+                                      [this](std::string_view line, size_t start, std::string_view word,
+                                             bool continuation) {
+                                        return Completions(session_.Entries(), line, start, word, continuation);
+                                      },
+                                      DefaultHistoryPath())
+                     : DescriptorLines(STDIN_FILENO);
     if (interactive_)
       std::cout << "vdl-query: statements end in \";\"; .help lists the commands\n" << std::flush;
     const Outcome outcome = RunInput(read, interactive_);
@@ -388,7 +345,7 @@ class Shell {
         throw ToolError(".read nests more than " + std::to_string(kReadDepthLimit) + " files deep at '" + path + "'");
       const OpenedFile file(path);
       ++readDepth_;
-      const Outcome outcome = RunInput(DescriptorReader(file.Descriptor()), false);
+      const Outcome outcome = RunInput(DescriptorLines(file.Descriptor()), false);
       --readDepth_;
       return outcome;
     } else if (name == ".output") {
@@ -410,6 +367,12 @@ class Shell {
     } else if (name == ".tables") {
       arguments(0, ".tables");
       ListEntries(Out(), session_);
+    } else if (name == ".schema") {
+      const auto parts = SplitCommand(line, 2);
+      ListSchema(Out(), session_, parts.size() == 2 ? parts[1] : std::string());
+    } else if (name == ".functions") {
+      arguments(0, ".functions");
+      ListFunctions(Out());
     } else if (name == ".help") {
       Out() << kCommandHelp << std::flush;
     } else if (name == ".quit" || name == ".exit") {
