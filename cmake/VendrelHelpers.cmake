@@ -42,3 +42,10 @@ function(vdl_add_fuzz_target name)
   target_link_libraries(${name} PRIVATE ${ARG_LINKS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
 endfunction()
+
+# vdl_program_version(TARGET NAME): the line a program prints for --version,
+# "NAME 1.2.0 (Vendrel 1.2)", as VDL_VERSION_LINE.
+function(vdl_program_version target name)
+  set(line "${name} ${PROJECT_VERSION} (Vendrel ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})")
+  target_compile_definitions(${target} PRIVATE "VDL_VERSION_LINE=\"${line}\"")
+endfunction()

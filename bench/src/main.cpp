@@ -36,9 +36,12 @@ constexpr const char* kUsage =
     "  --rows N      one size only (default: 10000, 100000 and 1000000)\n"
     "  --quick       10000 rows only\n"
     "  --runs K      timed runs after the warm-up (default 5)\n"
-    "  --workload W  this workload only; may be given more than once\n";
+    "  --workload W  this workload only; may be given more than once\n"
+    "  --version     the program's version\n";
 
 struct Options {
+  bool version = false;
+  bool help = false;
   std::vector<size_t> sizes = {10000, 100000, 1000000};
   std::vector<std::string> workloads = {"W1", "W2", "W3", "W4", "W5"};
   int runs = 5;
@@ -53,7 +56,9 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       if (i + 1 >= argc) return std::nullopt;
       return std::string(argv[++i]);
     };
-    if (arg == "--quick") {
+    if (arg == "--version" || arg == "--help") {
+      (arg == "--version" ? options.version : options.help) = true;
+    } else if (arg == "--quick") {
       options.sizes = {10000};
     } else if (arg == "--rows" || arg == "--runs") {
       const auto text = value();
@@ -169,6 +174,10 @@ int main(int argc, char** argv) {
   if (!options) {
     std::fputs(kUsage, stderr);
     return 2;
+  }
+  if (options->version || options->help) {
+    std::fputs(options->version ? VDL_VERSION_LINE "\n" : kUsage, stdout);
+    return 0;
   }
   PrintSetting();
   std::map<std::pair<std::string, size_t>, Figures> done;

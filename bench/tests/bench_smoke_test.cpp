@@ -56,6 +56,9 @@ TEST(BenchProgram, AnUnknownOptionPrintsTheUsageAndFails) {
   const Outcome out = RunBench("--fast");
   EXPECT_EQ(out.exitCode, 2);
   EXPECT_TRUE(out.lines.empty());
+  const Outcome version = RunBench("--version");
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.lines, std::vector<std::string>{"vdl-bench " VDL_VERSION " (Vendrel 1.2)"});
 }
 
 }  // namespace

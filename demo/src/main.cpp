@@ -26,13 +26,16 @@ struct Options {
   bool tsv = false;
   std::optional<int> rows;
   std::optional<std::string> screenshot;
+  bool version = false;
+  bool help = false;
 };
 
 constexpr const char* kUsage =
     "usage: VDL12Demo                                  open the window\n"
     "       VDL12Demo --example N [--tsv]              run example N (1 to 4) and print its result\n"
     "       VDL12Demo --example N --rows K             print its statement, first K rows and row count\n"
-    "       VDL12Demo --screenshot FILE.png [--example N]  save a picture of the window\n";
+    "       VDL12Demo --screenshot FILE.png [--example N]  save a picture of the window\n"
+    "       VDL12Demo --version | --help\n";
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
   Options options;
@@ -48,6 +51,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       options.rows = std::stoi(k);
     } else if (arg == "--tsv") {
       options.tsv = true;
+    } else if (arg == "--version" || arg == "--help") {
+      (arg == "--version" ? options.version : options.help) = true;
     } else if (arg == "--screenshot" && i + 1 < argc) {
       options.screenshot = argv[++i];
     } else {
@@ -86,6 +91,10 @@ int main(int argc, char** argv) {
   if (!options) {
     std::cerr << kUsage;
     return 2;
+  }
+  if (options->version || options->help) {
+    std::cout << (options->version ? VDL_VERSION_LINE "\n" : kUsage);
+    return 0;
   }
   const bool headless = options->example || options->screenshot;
   if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");

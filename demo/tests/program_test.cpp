@@ -124,5 +124,14 @@ TEST_F(ProgramTest, UnknownArgumentsShowTheUsage) {
   }
 }
 
+TEST_F(ProgramTest, VersionAndHelpNeedNoWindow) {
+  const ProgramRun version = RunDemo("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output, "VDL12Demo " VDL_VERSION " (Vendrel 1.2)\n");
+  const ProgramRun help = RunDemo("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.output.find("usage: VDL12Demo"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vendrel::demo::testing

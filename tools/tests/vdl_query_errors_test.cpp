@@ -118,7 +118,7 @@ TEST_F(ErrorsTest, BadUsageExitsTwoWithOneLineHint) {
       {{"-i", "r s=a.csv"}, "'r s' is not a recordset name"},
       {{"-i", "rs1=a.dat"}, "cannot tell the format of 'a.dat'"},
       {{"-i", "rs1=a.csv", "--input=RS1=b.csv"}, "the input name 'RS1' is given twice"},
-      {{"-f", "xml"}, "unknown format 'xml': use table, tsv, csv, json, markdown or box"},
+      {{"-f", "xml"}, "unknown format 'xml': use table, tsv, csv, json, ndjson, markdown or box"},
       {{"-t", "xls", "-i", "rs1=a.csv"}, "unknown input format 'xls': use csv or tsv"},
       {{"-i", "rs1=-"}, "standard input (-) holds an input: give the statement on the command line"},
       {{"-i", "a=-", "-i", "b=-", "SELECT 1"}, "standard input (-) can be read as one input only"},
@@ -163,7 +163,7 @@ TEST_F(ErrorsTest, HelpShowsUsageWithAnExampleAndVersionTheRelease) {
   }
   const RunResult version = Run({"--version"});
   EXPECT_EQ(0, version.status);
-  EXPECT_EQ("vdl-query " VDL_QUERY_VERSION " (Vendrel 1.2)\n", version.out);
+  EXPECT_EQ("vdl-query " VDL_VERSION " (Vendrel 1.2)\n", version.out);
 }
 
 TEST_F(ErrorsTest, OutputToAReaderThatGoesAwayStillRemovesTheTemporaryFolders) {

@@ -44,6 +44,16 @@ TEST_F(OutputTest, FirstDemonstrationExampleFromTwoCsvFilesInEveryFormat) {
        "\"type\":202,\"typeName\":\"Text\"}],\"rows\":[[\"Wheels\",\"WHL\",\"Spain\"],[\"Battery\",\"BTR\",\"Canada\"],[\"Seats\",\"SES\","
        "\"USA\"],[\"SRS\",\"SES\",\"USA\"],[\"Carpet\",\"CRT\",\"UK\"],[\"Windshield\",\"CRT\",\"UK\"],[\"Radio\","
        "\"RDO\",\"Holland\"],[\"Tyres\",\"TRS\",\"Germany\"],[\"Alloy Wheels\",null,null]]}\n"},
+      {"ndjson",
+       "{\"PRODUCT\":\"Wheels\",\"SUPPLIER\":\"WHL\",\"COUNTRY\":\"Spain\"}\n"
+       "{\"PRODUCT\":\"Battery\",\"SUPPLIER\":\"BTR\",\"COUNTRY\":\"Canada\"}\n"
+       "{\"PRODUCT\":\"Seats\",\"SUPPLIER\":\"SES\",\"COUNTRY\":\"USA\"}\n"
+       "{\"PRODUCT\":\"SRS\",\"SUPPLIER\":\"SES\",\"COUNTRY\":\"USA\"}\n"
+       "{\"PRODUCT\":\"Carpet\",\"SUPPLIER\":\"CRT\",\"COUNTRY\":\"UK\"}\n"
+       "{\"PRODUCT\":\"Windshield\",\"SUPPLIER\":\"CRT\",\"COUNTRY\":\"UK\"}\n"
+       "{\"PRODUCT\":\"Radio\",\"SUPPLIER\":\"RDO\",\"COUNTRY\":\"Holland\"}\n"
+       "{\"PRODUCT\":\"Tyres\",\"SUPPLIER\":\"TRS\",\"COUNTRY\":\"Germany\"}\n"
+       "{\"PRODUCT\":\"Alloy Wheels\",\"SUPPLIER\":null,\"COUNTRY\":null}\n"},
       {"markdown",
        "| PRODUCT      | SUPPLIER | COUNTRY |\n"
        "|--------------|----------|---------|\n"

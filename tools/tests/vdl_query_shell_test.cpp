@@ -98,7 +98,7 @@ TEST_F(ShellTest, FailedStatementsAndCommandsAreReportedAndTheNextOneRuns) {
       "vdl-query: cannot tell the format of 'a.dat': name a .csv, .tsv, .tab or .txt file, or give --input-format "
       "csv or tsv",
       "vdl-query: standard input holds the statements here: .load reads files only",
-      "vdl-query: usage: .format table|tsv|csv|json|markdown|box",
+      "vdl-query: usage: .format table|tsv|csv|json|ndjson|markdown|box",
       "vdl-query: '9lives' is not a recordset name: use letters, digits and _, not starting with a digit",
       "vdl-query: unknown command .bogus (.help lists the commands)",
       "vdl-query: usage: .save NAME",

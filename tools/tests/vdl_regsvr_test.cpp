@@ -107,6 +107,10 @@ TEST_F(VdlRegsvrTest, BadCommandLinesAndLibrariesFailWithAReason) {
   const std::pair<std::string, int> usage[] = {{"", 2}, {"-x " + Library(), 2}, {"-u", 2}, {"a b", 2}};
   for (const auto& [arguments, status] : usage) EXPECT_EQ(status, Run(arguments).status) << arguments;
 
+  const RunResult version = Run("--version");
+  EXPECT_EQ(0, version.status);
+  EXPECT_EQ("vdl-regsvr " VDL_VERSION " (Vendrel 1.2)\n", version.output);
+
   const RunResult missing = Run("/nonexistent/libNothing.so");
   EXPECT_EQ(1, missing.status);
   EXPECT_NE(std::string::npos, missing.output.find("/nonexistent/libNothing.so")) << missing.output;

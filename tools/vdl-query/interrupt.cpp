@@ -88,7 +88,8 @@ void RemoveWorkFolders() {
 void OnInterrupt(int signal) {
   if (inStatement) {
     const int allowed = keepAfterCtrlC && signal == SIGINT ? 3 : 2;
-    if (++interruptsInStatement >= allowed) {
+    interruptsInStatement = interruptsInStatement + 1;
+    if (interruptsInStatement >= allowed) {
       const int savedErrno = errno;
       RemoveWorkFolders();
       errno = savedErrno;

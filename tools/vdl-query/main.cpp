@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::cout << "vdl-query " VDL_QUERY_VERSION " (Vendrel 1.2)\n";
+    std::cout << VDL_VERSION_LINE "\n";
     return 0;
   }
   InstallInterruptHandlers();

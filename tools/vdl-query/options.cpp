@@ -18,6 +18,7 @@ std::optional<OutputFormat> ParseOutputFormat(std::string_view name) {
   if (EqualsNoCase(name, "tsv")) return OutputFormat::Tsv;
   if (EqualsNoCase(name, "csv")) return OutputFormat::Csv;
   if (EqualsNoCase(name, "json")) return OutputFormat::Json;
+  if (EqualsNoCase(name, "ndjson")) return OutputFormat::Ndjson;
   if (EqualsNoCase(name, "markdown")) return OutputFormat::Markdown;
   if (EqualsNoCase(name, "box")) return OutputFormat::Box;
   return std::nullopt;
@@ -29,6 +30,7 @@ const char* OutputFormatName(OutputFormat format) {
     case OutputFormat::Tsv: return "tsv";
     case OutputFormat::Csv: return "csv";
     case OutputFormat::Json: return "json";
+    case OutputFormat::Ndjson: return "ndjson";
     case OutputFormat::Markdown: return "markdown";
     case OutputFormat::Box: return "box";
   }
@@ -226,8 +228,10 @@ column, an alias or a text that equals a NAME stays as written.
                           FILE with a section for it decides the columns' types.
   -t, --input-format FMT  csv | tsv: read every input so, whatever its name
       --no-header         the inputs' first lines are data; columns are F1, F2...
-  -f, --format FMT        table | tsv | csv | json | markdown | box (default:
-                          table on a terminal, tsv otherwise)
+  -f, --format FMT        table | tsv | csv | json | ndjson | markdown | box
+                          (default: table on a terminal, tsv otherwise);
+                          ndjson is one JSON object per row, keyed by the
+                          column names
       --temp-folder DIR   folder under which each query makes its work folder
       --alt-quote TEXT    what replaces each double quote in the inputs' text
                           values (without it every value goes in unchanged)

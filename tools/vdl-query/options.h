@@ -10,13 +10,13 @@
 
 namespace vendrel::vdlquery {
 
-enum class OutputFormat { Table, Tsv, Csv, Json, Markdown, Box };
+enum class OutputFormat { Table, Tsv, Csv, Json, Ndjson, Markdown, Box };
 
-// "table", "tsv", "csv", "json", "markdown" or "box", without regard to case.
+// "table", "tsv", "csv", "json", "ndjson", "markdown" or "box", without regard to case.
 std::optional<OutputFormat> ParseOutputFormat(std::string_view name);
 // The name ParseOutputFormat reads.
 const char* OutputFormatName(OutputFormat format);
-inline constexpr const char* kOutputFormatList = "table, tsv, csv, json, markdown or box";
+inline constexpr const char* kOutputFormatList = "table, tsv, csv, json, ndjson, markdown or box";
 
 // How an input file is split: by its extension unless an option says.
 enum class InputFormat { Csv, Tsv };

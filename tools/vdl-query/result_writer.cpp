@@ -180,6 +180,25 @@ void WriteJson(std::ostream& out, const RowStore& rows) {
   buffer.EndLine();
 }
 
+// One object per line, keyed by the column names: what jq and log tools read.
+void WriteNdjson(std::ostream& out, const RowStore& rows) {
+  LineBuffer buffer(out);
+  std::string& text = buffer.Text();
+  std::vector<std::string> keys(rows.FieldCount());
+  for (size_t c = 0; c < rows.FieldCount(); ++c) AppendJsonString(keys[c], rows.Fields()[c].name);
+  for (size_t r = 0; r < rows.RowCount(); ++r) {
+    text += '{';
+    for (size_t c = 0; c < rows.FieldCount(); ++c) {
+      if (c > 0) text += ',';
+      text += keys[c];
+      text += ':';
+      AppendJsonValue(text, rows.At(r, c));
+    }
+    text += '}';
+    if (!buffer.EndLine()) return;
+  }
+}
+
 }  // namespace
 
 std::string TypeName(int type) {
@@ -217,6 +236,7 @@ void WriteResult(std::ostream& out, const RowStore& rows, OutputFormat format) {
     case OutputFormat::Tsv:
     case OutputFormat::Csv: WriteDelimited(out, rows, format); break;
     case OutputFormat::Json: WriteJson(out, rows); break;
+    case OutputFormat::Ndjson: WriteNdjson(out, rows); break;
   }
   out.flush();
 }

@@ -12,7 +12,8 @@ namespace vendrel::vdlquery {
 // to the right); box the same in a frame of box-drawing lines; markdown a
 // pipe table with "|" in values escaped. tsv, csv: a header line and one
 // line per row. json: one line {"columns":[{"name":...,"type":<ADO type>,
-// "typeName":"Long"},...],"rows":[[...],...]}.
+// "typeName":"Long"},...],"rows":[[...],...]}; ndjson one line per row,
+// {"NAME":value,...}.
 // Reads the rows without moving the recordset.
 void WriteResult(std::ostream& out, const RowStore& rows, OutputFormat format);
 

@@ -42,7 +42,7 @@ constexpr const char* kCommandHelp =
     ".load NAME FILE   read FILE (by its extension, or as the input options say) as the input NAME\n"
     ".save NAME        keep the last result as NAME, an optimized recordset later statements can use\n"
     ".remove NAME      take NAME out of the inputs\n"
-    ".format [FMT]     show or set the output format: table, tsv, csv, json, markdown or box\n"
+    ".format [FMT]     show or set the output format: table, tsv, csv, json, ndjson, markdown or box\n"
     ".mode [FMT]       the same as .format\n"
     ".read FILE        run the statements and commands of FILE\n"
     ".output [FILE]    write results to FILE (replacing it); without FILE, to standard output again\n"
@@ -334,7 +334,7 @@ class Shell {
         Out() << OutputFormatName(format_) << "\n" << std::flush;
       } else {
         const std::optional<OutputFormat> format = parts.size() == 2 ? ParseOutputFormat(parts[1]) : std::nullopt;
-        if (!format) throw ToolError("usage: " + name + " table|tsv|csv|json|markdown|box");
+        if (!format) throw ToolError("usage: " + name + " table|tsv|csv|json|ndjson|markdown|box");
         format_ = *format;
       }
     } else if (name == ".read") {

@@ -21,9 +21,13 @@ using vendrel::com::HRESULT;
 
 constexpr int kUsageError = 2;
 
+constexpr const char* kUsage =
+    "usage: vdl-regsvr [-u] LIBRARY\n"
+    "       vdl-regsvr --list LIBRARY\n"
+    "       vdl-regsvr --version | --help\n";
+
 int Usage() {
-  std::cerr << "usage: vdl-regsvr [-u] LIBRARY\n"
-               "       vdl-regsvr --list LIBRARY\n";
+  std::cerr << kUsage;
   return kUsageError;
 }
 
@@ -43,6 +47,10 @@ int main(int argc, char** argv) {
   std::string path;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    if (arg == "--version" || arg == "--help") {
+      std::cout << (arg == "--version" ? VDL_VERSION_LINE "\n" : kUsage);
+      return 0;
+    }
     if (arg == "-u" && action == Action::Register)
       action = Action::Unregister;
     else if (arg == "--list" && action == Action::Register)
