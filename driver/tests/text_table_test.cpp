@@ -101,6 +101,14 @@ TEST(TextTable, RowEndsFollowTheFirstLine) {
       {"A\r\n\nx\r\n", {"\nx"}},
       {"A\r\nx\n\r\n\ry\r\n", {"x\n", "\ry"}},
       {"A\r\n\r\rx\n\n\r\n", {"\r\rx\n\n"}},
+      // A file of CR line ends: CR ends a row, a lone LF is data.
+      {"A\rx\ry\r", {"x", "y"}},
+      {"A\rx\ny\rz", {"x\ny", "z"}},
+      {"A\r\"x\ry\"\rz\r", {"x\ry", "z"}},
+      // A lone CR at the very end ends the last line, whatever ends the others.
+      {"A\nx\ny\r", {"x", "y"}},
+      {"A\r\nx\r\ny\r", {"x", "y"}},
+      {"A\nx\ry\n", {"x\ry"}},  // elsewhere in an LF file it is data
   };
   for (const Case& c : cases) {
     const ParsedTable t = ParseDelimitedText(c.data, Guessed(), "t.txt");
@@ -459,6 +467,9 @@ TEST(TextTable, MalformedFilesRaiseDriverErrorsNamingFileLineAndColumn) {
       // Lone line breaks inside values of a CR LF file count as lines.
       {"[t.txt]\nFormat=TabDelimited\nCol1=T Text\nCol2=N Integer\n", "T\tN\r\na\nb\t1\r\n\n\t2\r\nz\tq\r\n",
        "Line 6 of 't.txt': the value 'q' of column 'N' cannot be read as Long."},
+      // In a file of CR line ends, CR counts the lines.
+      {"[t.txt]\nFormat=TabDelimited\nCol1=T Text\nCol2=N Integer\n", "T\tN\r\"a\rb\"\t1\rz\tq\r",
+       "Line 4 of 't.txt': the value 'q' of column 'N' cannot be read as Long."},
       // A line break inside a quoted value counts as a line.
       {"[t.txt]\nFormat=TabDelimited\nCol1=T Text\nCol2=N Integer\n", "T\tN\n\"a\nb\"\t1\nz\tq\n",
        "Line 4 of 't.txt': the value 'q' of column 'N' cannot be read as Long."},

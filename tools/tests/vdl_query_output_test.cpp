@@ -305,6 +305,21 @@ TEST_F(OutputTest, ColumnReadAsTextBecauseOfAFewOtherValuesGetsANoteNamingTheFir
       "first is 'soon' on line 33\n",
       r.err);
 
+  // Dates of both orders in one column make it Text, with the value that the
+  // regional order cannot read; a column read day first says so too.
+  WriteFile("m.csv", "d,n\n13/1/2003,1\n1/13/2003,2\n2/3/2003,3\n");
+  WriteFile("e.csv", "d\n2/3/2003\n13/1/2003\n");
+  const RunResult orders = Run({"-i", "m=m.csv", "-i", "e=e.csv", "-f", "csv", "SELECT m.d, e.d FROM m, e WHERE m.n = 1"});
+  EXPECT_EQ(0, orders.status) << orders.err;
+  EXPECT_EQ("m.d,e.d\n13/1/2003,2003-03-02\n13/1/2003,2003-01-13\n", orders.out);
+  EXPECT_EQ(
+      "vdl-query: note: column 'd' of 'm.csv' is read as Text because its values are dates written in both orders, "
+      "some only month first and some only day first; the first that does not read month first is '13/1/2003' on "
+      "line 2\n"
+      "vdl-query: note: column 'd' of 'e.csv' is read as DateTime with the day first: '13/1/2003' on line 3 does not "
+      "read month first\n",
+      orders.err);
+
   // Declared types, and columns that are text through and through, get none.
   WriteFile("typed/amounts.csv", amounts);
   WriteFile("typed/schema.ini", "[amounts.csv]\nColNameHeader=True\nFormat=CSVDelimited\nCol1=Id Long\nCol2=Amount Text\n"
@@ -314,6 +329,20 @@ TEST_F(OutputTest, ColumnReadAsTextBecauseOfAFewOtherValuesGetsANoteNamingTheFir
     const RunResult quiet = Run({"-i", input, "SELECT COUNT(*) AS N FROM t"});
     EXPECT_EQ(0, quiet.status) << quiet.err;
     EXPECT_EQ("", quiet.err) << input;
+  }
+}
+
+// Files of CR line ends, and a last line that ends in a lone CR.
+TEST_F(OutputTest, LinesEndedByCarriageReturnsAloneAreLines) {
+  WriteFile("cr.csv", "City,N\rOslo,1\rRome,2\r");
+  WriteFile("last.csv", "City,N\nOslo,1\nRome,2\r");
+  for (const char* input : {"t=cr.csv", "t=last.csv"}) {
+    SCOPED_TRACE(input);
+    const RunResult r = Run({"-i", input, "-f", "json", "SELECT * FROM t"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("{\"columns\":[{\"name\":\"City\",\"type\":202,\"typeName\":\"Text\"},{\"name\":\"N\",\"type\":3,"
+              "\"typeName\":\"Long\"}],\"rows\":[[\"Oslo\",1],[\"Rome\",2]]}\n",
+              r.out);
   }
 }
 

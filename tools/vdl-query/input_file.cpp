@@ -8,14 +8,12 @@
 #include <cerrno>
 #include <cstring>
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <optional>
 
 #include "interrupt.h"
 #include "load_progress.h"
 #include "vendrel/dataaccess/connection.h"
-#include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/enums.h"
 #include "vendrel/dataaccess/error.h"
 #include "vendrel/dataaccess/filesystem.h"
@@ -25,17 +23,6 @@
 namespace vendrel::vdlquery {
 
 namespace {
-
-// A plain number whose value no double holds (1e400, -2e999, 1e-400).
-bool IsNumberBeyondDoubleRange(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return false;
-  std::string_view s = text.substr(first, text.find_last_not_of(' ') + 1 - first);
-  if (s.starts_with('+')) s.remove_prefix(1);
-  double value = 0;
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), value);
-  return r.ec == std::errc::result_out_of_range && r.ptr == s.data() + s.size();
-}
 
 std::optional<InputFormat> FormatOfExtension(const std::string& path) {
   const std::string extension = std::filesystem::path(path).extension().string();
@@ -174,20 +161,6 @@ class StreamCopy {
   std::string temporaryFolder_;  // the one the scratch folder is in, as the user knows it
 };
 
-// Whether a schema.ini beside the file has a section for it, so that its
-// columns' types are declared rather than guessed.
-bool DescribedBySchema(const std::filesystem::path& file) {
-  std::string text;
-  try {
-    const std::string schema = (file.parent_path() / "schema.ini").string();
-    if (!fs::FileExists(schema)) return false;
-    text = fs::ReadFile(schema);
-  } catch (const Error&) {
-    return false;
-  }
-  return FoldCase(text).find(FoldCase("[" + file.filename().string() + "]")) != std::string::npos;
-}
-
 std::string Shown(std::string_view value) {
   constexpr size_t kLimit = 40;
   std::string out;
@@ -211,58 +184,25 @@ std::string TextFolderConnectionString(const std::string& folder, InputFormat fo
          (header ? "Yes" : "No") + ";FMT=" + (format == InputFormat::Tsv ? "TabDelimited" : "CSVDelimited") + ";\"";
 }
 
-std::vector<std::string> TextColumnNotes(const RowStore& rows, const std::string& shownName, size_t firstLine) {
-  std::vector<std::string> notes;
-  const size_t count = rows.RowCount();
-  for (size_t c = 0; c < rows.FieldCount(); ++c) {
-    if (!IsTextType(rows.Fields()[c].type)) continue;
-    // Stops as soon as too many values are neither numbers nor dates for
-    // any kind to hold nearly all of them: a column of words costs a few rows.
-    // A number beyond a double's range counts as a number that does not fit:
-    // it alone makes the column text, and is always worth the note.
-    size_t values = 0, numbers = 0, dates = 0, neither = 0, beyondRange = 0;
-    for (size_t r = 0; r < count && neither * 20 <= count; ++r) {
-      const RowStore::View v = rows.ViewAt(r, c);
-      if (v.type != VarType::String || v.bytes.find_first_not_of(' ') == std::string_view::npos) continue;
-      ++values;
-      if (ParseNumber(v.bytes))
-        ++numbers;
-      else if (IsNumberBeyondDoubleRange(v.bytes))
-        ++beyondRange;
-      else if (ParseDate(v.bytes))
-        ++dates;
-      else
-        ++neither;
-    }
-    if (neither * 20 > count) continue;
-    const bool asNumbers = numbers + beyondRange >= dates;
-    const size_t most = asNumbers ? numbers : dates;
-    const size_t others = values - most;
-    if (others == 0 || (beyondRange == 0 && (values < 2 || others * 20 > values))) continue;
-    // The first value that is not of the kind, and its line: rows before it
-    // may hold line breaks in quoted values.
-    size_t line = firstLine;
-    for (size_t r = 0; r < count; ++r) {
-      const RowStore::View v = rows.ViewAt(r, c);
-      const bool blank = v.type != VarType::String || v.bytes.find_first_not_of(' ') == std::string_view::npos;
-      if (!blank && !(asNumbers ? ParseNumber(v.bytes).has_value() : !ParseNumber(v.bytes) && ParseDate(v.bytes))) {
-        notes.push_back("note: column '" + rows.Fields()[c].name + "' of " + shownName + " is read as Text because " +
-                        std::to_string(others) + " of its " + std::to_string(values) + " values " +
-                        (others == 1 ? (asNumbers ? "is not a number" : "is not a date")
-                                     : (asNumbers ? "are not numbers" : "are not dates")) +
-                        (asNumbers && beyondRange ? " that a Double holds" : "") + "; the first is '" +
-                        Shown(v.bytes) + "' on line " + std::to_string(line) +
-                        (IsNumberBeyondDoubleRange(v.bytes) ? ", beyond the range of a Double" : ""));
-        break;
-      }
-      ++line;
-      for (size_t k = 0; k < rows.FieldCount(); ++k) {
-        const RowStore::View cell = rows.ViewAt(r, k);
-        if (cell.type == VarType::String) line += static_cast<size_t>(std::count(cell.bytes.begin(), cell.bytes.end(), '\n'));
-      }
-    }
-  }
-  return notes;
+// The note for a guessed column whose type the user may not expect, from
+// the driver's reasons for it; nothing for the others.
+std::optional<std::string> GuessNote(const driver::GuessedColumn& g, const std::string& shownName) {
+  if (g.nearly.empty() || g.firstMisfit.empty()) return std::nullopt;
+  const std::string first = "'" + Shown(g.firstMisfit) + "' on line " + std::to_string(g.firstMisfitLine);
+  const std::string column = "note: column '" + std::string(g.column) + "' of " + shownName + " is read as ";
+  const char* order = g.nearlyDayFirst ? "day first" : "month first";
+  if (g.type == "DateTime") return column + "DateTime with the day first: " + first + " does not read month first";
+  if (g.bothOrders)
+    return column + std::string(g.type) +
+           " because its values are dates written in both orders, some only month first and some only day first; "
+           "the first that does not read " + order + " is " + first;
+  const bool one = g.misfits == 1;
+  const bool number = g.nearly == "number";
+  return column + std::string(g.type) + " because " + std::to_string(g.misfits) + " of its " +
+         std::to_string(g.values) + " values " +
+         (one ? (number ? "is not a number" : "is not a date") : (number ? "are not numbers" : "are not dates")) +
+         (g.beyondDouble ? " that a Double holds" : "") + "; the first is " + first +
+         (g.firstBeyondDouble ? ", beyond the range of a Double" : "");
 }
 
 LoadedInput ReadInputFile(const std::string& path, const InputSettings& settings, const std::string& scratchFolder) {
@@ -309,13 +249,17 @@ LoadedInput ReadInputFile(const std::string& path, const InputSettings& settings
   // the file where it lies, and keeps no parsed copy of it.
   {
     const StatementInProgress running(*connection);
+    driver::ObserveTypeGuesses([&](const driver::GuessedColumn& g) {
+      if (auto note = GuessNote(g, shown)) loaded.notes.push_back(std::move(*note));
+    });
+    struct StopObserving {
+      ~StopObserving() { driver::ObserveTypeGuesses(nullptr); }
+    } stop;
     loaded.rows->Open(Variant(fileName), Variant(connection), adOpenStatic, adLockReadOnly, adCmdTableDirect);
   }
   loaded.rows->SetActiveConnection(nullptr);
   connection->Close();
   progress.Finish(loaded.rows->Rows()->RowCount());
-  if (copy || !DescribedBySchema(file))
-    loaded.notes = TextColumnNotes(*loaded.rows->Rows(), shown, settings.header ? 2 : 1);
   return loaded;
 }
 

@@ -22,8 +22,8 @@ std::string TextFolderConnectionString(const std::string& folder, InputFormat fo
 
 struct LoadedInput {
   Ref<Recordset> rows;  // disconnected and static
-  // Lines for the user about columns read as Text although nearly all their
-  // values are numbers or dates.
+  // Lines for the user about guessed columns read as Text although nearly all
+  // their values are numbers or dates, and dates read with the day first.
   std::vector<std::string> notes;
 };
 
@@ -33,10 +33,5 @@ struct LoadedInput {
 // value that does not read under its schema.ini type) pass through unchanged.
 LoadedInput ReadInputFile(const std::string& path, const InputSettings& settings, const std::string& scratchFolder);
 
-// The notes for the columns of `rows`: a Text column whose values are all
-// numbers (or all dates) but for at most one in twenty gets one, naming the
-// column and the first line whose value is none. `firstLine` is the line of
-// the first row.
-std::vector<std::string> TextColumnNotes(const RowStore& rows, const std::string& shownName, size_t firstLine);
 
 }  // namespace vendrel::vdlquery

@@ -14,6 +14,7 @@
 #include "core/catalog.h"
 #include "core/errors.h"
 #include "text/encoding.h"
+#include "text/type_guess.h"
 #include "text/value_reader.h"
 #include "vendrel/dataaccess/convert.h"
 #include "vendrel/dataaccess/filesystem.h"
@@ -43,16 +44,25 @@ std::string Shown(std::string_view value) {
   return out;
 }
 
-// Splits the text into rows of fields. In a file whose first line ends in
-// CR LF only CR LF ends a row and a lone CR or LF is data; otherwise LF ends rows.
+// Splits the text into rows of fields. The first line's end says how rows
+// end: after CR LF only CR LF ends a row and a lone CR or LF is data; after
+// a lone CR (a file of CR line ends) CR ends rows and LF is data; otherwise
+// LF ends rows. A CR at the very end of the text ends the last line.
 class RowSplitter {
  public:
   RowSplitter(std::string_view text, char delimiter, std::optional<char> quote, std::deque<std::string>& owned)
       : text_(text), delimiter_(delimiter), quote_(quote), owned_(owned) {
-    const size_t lf = text.find('\n');
-    crlf_ = lf != std::string_view::npos && lf > 0 && text[lf - 1] == '\r';
+    if (!text_.empty() && text_.back() == '\r') text_.remove_suffix(1);
+    const size_t end = text_.find_first_of("\r\n");
+    if (end != std::string_view::npos && text_[end] == '\r') {
+      if (end + 1 < text_.size() && text_[end + 1] == '\n')
+        crlf_ = true;
+      else
+        lineEnd_ = '\r';
+    }
+    lineEndBytes_ = kEveryByte * static_cast<unsigned char>(lineEnd_);
     stops_[static_cast<unsigned char>(delimiter)] = true;
-    stops_[static_cast<unsigned char>('\n')] = true;
+    stops_[static_cast<unsigned char>(lineEnd_)] = true;
   }
 
   struct Unterminated {
@@ -96,8 +106,9 @@ class RowSplitter {
 
  private:
   // Where an unquoted field starting at p ends; counts the line breaks it holds as data.
-  // Only the delimiter and LF can end a field (at CR LF, the CR before it
-  // ends it), so the scan looks at nothing else.
+  // Only the delimiter and the line end (LF, or CR in a file of CR line
+  // ends) can end a field (at CR LF, the CR before it ends it), so the scan
+  // looks at nothing else.
   size_t FieldEnd(size_t p) {
     const size_t start = p;
     const size_t size = text_.size();
@@ -106,19 +117,21 @@ class RowSplitter {
       while (p + 8 <= size) {
         uint64_t word;
         std::memcpy(&word, text_.data() + p, 8);
-        if (HasByte(word, delimiterBytes_) || HasByte(word, kLineFeedBytes)) break;
+        if (HasByte(word, delimiterBytes_) || HasByte(word, lineEndBytes_)) break;
         p += 8;
       }
       while (p < size && !stops_[static_cast<unsigned char>(text_[p])]) ++p;
       if (p >= size || text_[p] == delimiter_) return p;
-      if (!crlf_) return p;  // LF ends the row
+      if (!crlf_) return p;  // the line end ends the row
       if (p > start && text_[p - 1] == '\r') return p - 1;
       ++line_;  // a lone LF is data
       ++p;
     }
   }
 
-  void CountLines(std::string_view part) { line_ += static_cast<int>(std::count(part.begin(), part.end(), '\n')); }
+  void CountLines(std::string_view part) {
+    line_ += static_cast<int>(std::count(part.begin(), part.end(), lineEnd_));
+  }
 
   bool ReadQuoted(FieldText& field, size_t index) {
     const int startLine = line_;
@@ -161,13 +174,14 @@ class RowSplitter {
   std::optional<char> quote_;
   std::deque<std::string>& owned_;
   bool crlf_ = false;
+  char lineEnd_ = '\n';
   size_t pos_ = 0;
   int line_ = 1;
   int rowLine_ = 1;
   std::optional<Unterminated> error_;
   std::array<bool, 256> stops_{};  // the bytes that may end an unquoted field
   static constexpr uint64_t kEveryByte = 0x0101010101010101ULL;
-  static constexpr uint64_t kLineFeedBytes = kEveryByte * '\n';
+  uint64_t lineEndBytes_ = 0;
   uint64_t delimiterBytes_ = kEveryByte * static_cast<unsigned char>(delimiter_);
 
   // Whether one of the eight bytes of `word` is the byte repeated in `bytes`.
@@ -178,6 +192,12 @@ class RowSplitter {
 };
 
 bool IsBlank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
+
+// No more rows than line ends (of either kind) and one.
+size_t RowsAtMost(std::string_view text) {
+  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n') + std::count(text.begin(), text.end(), '\r')) +
+         1;
+}
 
 // A read looks whether it is to stop once in this many rows (less one).
 constexpr size_t kRowsPerCancelLook = 4095;
@@ -195,7 +215,30 @@ struct Context {
   std::string_view fileName;
   const ValueReader& reader;
   std::deque<std::string>& owned;  // the table's own strings
+  size_t rowsAtMost = 0;           // no more rows than this are read
 };
+
+thread_local std::function<void(const GuessedColumn&)> typeGuessObserver;
+
+// Tells the observer why a guessed column has its type.
+void ReportGuess(std::string_view fileName, std::string_view column, const TypeGuessReport& r) {
+  if (!typeGuessObserver) return;
+  GuessedColumn g;
+  g.file = fileName;
+  g.column = column;
+  g.type = JetTypeName(r.type);
+  g.dayFirst = r.type == JetType::Date && r.order == DayMonthOrder::DayFirst;
+  g.nearly = r.nearly == TypeGuessReport::Kind::Number ? "number" : r.nearly == TypeGuessReport::Kind::Date ? "date" : "";
+  g.nearlyDayFirst = r.nearlyOrder == DayMonthOrder::DayFirst;
+  g.bothOrders = r.bothOrders;
+  g.values = r.values;
+  g.misfits = r.misfits;
+  g.firstMisfit = r.firstMisfit;
+  g.firstMisfitLine = r.firstMisfitLine;
+  g.beyondDouble = r.beyondDouble;
+  g.firstBeyondDouble = r.firstBeyondDouble;
+  typeGuessObserver(g);
+}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -228,13 +271,16 @@ std::optional<std::string> HexBytes(std::string_view text) {
 class ColumnBuilder {
  public:
   // Without `keepValues` the column only settles its type and keeps no values.
-  ColumnBuilder(std::string name, JetType type, long width, bool guessed, bool keepValues = true)
+  // A guessed column sees at most `rowsAtMost` values.
+  ColumnBuilder(std::string name, JetType type, long width, bool guessed, bool keepValues = true,
+                size_t rowsAtMost = 0)
       : name_(std::move(name)),
         type_(type),
         declaredType_(type),
         width_(width),
         guessed_(guessed),
         keepValues_(keepValues),
+        guess_(rowsAtMost),
         values_(guessed ? StorageKind::Text : StorageKindOf(type)) {}
 
   const std::string& Name() const noexcept { return name_; }
@@ -256,8 +302,10 @@ class ColumnBuilder {
     const std::string_view text = field->text;
     if (guessed_) {
       if (!IsBlank(text)) {
-        any_ = true;
-        if (guess_ != 0) guess_ &= cx.reader.Guess(text);
+        if (guess_.Wants())
+          guess_.Add(cx.reader.Guess(text), text, line);
+        else
+          guess_.AddUnread();
       }
       // A text has no more characters than bytes: only a longer one can raise the most.
       if (maxChars_ <= 255 && text.size() > maxChars_) maxChars_ = std::max(maxChars_, CodePointCount(text));
@@ -479,20 +527,14 @@ class ColumnBuilder {
     type_ = JetType::Double;
   }
 
-  // Picks the first type that every value reads as, and converts to it.
+  // Takes the type the guess settles on, and converts to it.
   void Settle(const Context& cx) {
     const size_t rows = values_.size();
-    type_ = !any_                        ? JetType::Text
-            : (guess_ & kGuessBoolean)   ? JetType::Boolean
-            : (guess_ & kGuessLong)      ? JetType::Long
-            : (guess_ & kGuessBigInt)    ? JetType::BigInt
-            : (guess_ & kGuessDouble)    ? JetType::Double
-            : (guess_ & kGuessDate)      ? JetType::Date
-            : maxChars_ > 255            ? JetType::Memo
-                                         : JetType::Text;
+    const TypeGuessReport report = guess_.Settle(maxChars_ > 255);
+    ReportGuess(cx.fileName, name_, report);
+    type_ = report.type;
     width_ = 0;
-    // One day-month order for the whole column: the regional one unless only the other fits every value.
-    order_ = (guess_ & kGuessDateMonthFirst) ? DayMonthOrder::MonthFirst : DayMonthOrder::DayFirst;
+    order_ = report.order;
     if (IsTextual(type_) || !keepValues_) return;
     const ValueReader& reader = cx.reader;
     ColumnValues settled(StorageKindOf(type_));
@@ -520,8 +562,7 @@ class ColumnBuilder {
   long width_;
   bool guessed_;
   bool keepValues_;
-  unsigned guess_ = kGuessAll;
-  bool any_ = false;  // a value that is not blank
+  TypeGuess guess_;
   size_t maxChars_ = 0;
   size_t added_ = 0;
   size_t singleUntil_ = SIZE_MAX;  // declared Single, read as Double from this row on
@@ -573,6 +614,10 @@ std::vector<ColumnBuilder> ScanRows(std::string_view text, const TableLayout& la
                                          "': the quoted value of column '" + column + "' is not closed.");
   };
 
+  // The count of line ends bounds the rows; columns are sized once from it
+  // (columns that regrow as they fill would hold up to twice their values for
+  // a moment), and a guess looks no further for reasons than a note needs.
+  const size_t rowsAtMost = RowsAtMost(text);
   const bool declared = !layout.columns.empty();
   for (const DeclaredColumn& c : layout.columns) columns.emplace_back(c.name, c.type, c.width, false, keepValues);
   // Without declared columns and without a header, a longer row adds columns.
@@ -581,16 +626,13 @@ std::vector<ColumnBuilder> ScanRows(std::string_view text, const TableLayout& la
     const bool any = splitter.Next(fields);
     if (splitter.Error()) failUnterminated();
     if (any && !declared)
-      for (const FieldText& f : fields) columns.emplace_back(std::string(f.text), JetType::Text, 0, true, keepValues);
+      for (const FieldText& f : fields)
+        columns.emplace_back(std::string(f.text), JetType::Text, 0, true, keepValues, rowsAtMost);
   }
   SettleNames(columns, fileName);
 
-  // Sized once from the count of line ends (at least the rows): columns that
-  // regrow as they fill would hold up to twice their values for a moment.
-  if (keepValues) {
-    const auto lineEnds = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-    for (ColumnBuilder& c : columns) c.Reserve(lineEnds + 1);
-  }
+  if (keepValues)
+    for (ColumnBuilder& c : columns) c.Reserve(rowsAtMost);
 
   while (splitter.Next(fields)) {
     if ((table.rowCount & kRowsPerCancelLook) == 0) RaiseIfCancelled();
@@ -598,7 +640,8 @@ std::vector<ColumnBuilder> ScanRows(std::string_view text, const TableLayout& la
     if (fields.size() > columns.size()) {
       if (growing) {
         while (columns.size() < fields.size()) {
-          columns.emplace_back("F" + std::to_string(columns.size() + 1), JetType::Text, 0, true, keepValues);
+          columns.emplace_back("F" + std::to_string(columns.size() + 1), JetType::Text, 0, true, keepValues,
+                               rowsAtMost);
           columns.back().AddNulls(table.rowCount);
         }
       } else {
@@ -620,7 +663,7 @@ std::vector<ColumnBuilder> ScanRows(std::string_view text, const TableLayout& la
   }
   if (splitter.Error()) failUnterminated();
   // An empty file is a table of one column without rows, as its empty header line names it.
-  if (columns.empty()) columns.emplace_back("F1", JetType::Text, 0, true, keepValues);
+  if (columns.empty()) columns.emplace_back("F1", JetType::Text, 0, true, keepValues, rowsAtMost);
   return columns;
 }
 
@@ -833,6 +876,10 @@ namespace vendrel::driver {
 
 void ObserveTextReads(std::function<void(const TextReadProgress&)> observer) {
   text::textReadObserver = std::move(observer);
+}
+
+void ObserveTypeGuesses(std::function<void(const GuessedColumn&)> observer) {
+  text::typeGuessObserver = std::move(observer);
 }
 
 }  // namespace vendrel::driver

@@ -284,7 +284,7 @@ unsigned ValueReader::Guess(std::string_view text) const {
       return 0;
     }
     // A value beyond a double's range (1e400, 1e-400) reads as no double at all.
-    if (plain.nearLimits && Number(trimmed).kind == NumberReading::Kind::Bad) return 0;
+    if (plain.nearLimits && Number(trimmed).kind == NumberReading::Kind::Bad) return kGuessBeyondDouble;
     return plain.significant <= 17 ? kGuessDouble : 0;
   }
   // A date whose reading does not depend on the order is read once.

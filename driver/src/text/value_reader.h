@@ -32,6 +32,8 @@ constexpr unsigned kGuessDateMonthFirst = 16;
 constexpr unsigned kGuessDateDayFirst = 32;
 constexpr unsigned kGuessDate = kGuessDateMonthFirst | kGuessDateDayFirst;
 constexpr unsigned kGuessAll = 63;
+// No type: a number beyond a double's range (1e400), which only Text holds.
+constexpr unsigned kGuessBeyondDouble = 64;
 
 enum class DayMonthOrder { MonthFirst, DayFirst };
 
