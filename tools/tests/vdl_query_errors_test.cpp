@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "vdl_query_test_support.h"
 
@@ -164,6 +166,35 @@ TEST_F(ErrorsTest, HelpShowsUsageWithAnExampleAndVersionTheRelease) {
   const RunResult version = Run({"--version"});
   EXPECT_EQ(0, version.status);
   EXPECT_EQ("vdl-query " VDL_VERSION " (Vendrel 1.2)\n", version.out);
+}
+
+// The manual page and the README describe every option of the usage and
+// every command of the shell's help.
+TEST_F(ErrorsTest, TheManualAndTheReadmeNameEveryOptionAndCommand) {
+  auto read = [](const char* path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  std::string manual = read(VDL_MANUAL);
+  // As the page is written: "\-" for each hyphen, font escapes around words.
+  for (size_t at = manual.find("\\-"); at != std::string::npos; at = manual.find("\\-", at)) manual.erase(at, 1);
+  for (const char* font : {"\\fB", "\\fR", "\\fI"})
+    for (size_t at = manual.find(font); at != std::string::npos; at = manual.find(font, at)) manual.erase(at, 3);
+  const std::string readme = read(VDL_README);
+  const RunResult usage = Run({"--help"});
+  for (size_t at = usage.out.find("--"); at != std::string::npos; at = usage.out.find("--", at + 2)) {
+    const std::string option = usage.out.substr(at, usage.out.find_first_of(" ,\n", at) - at);
+    EXPECT_NE(std::string::npos, manual.find(option)) << option;
+  }
+  const RunResult help = Run({}, ".help\n");
+  for (const std::string& line : Lines(help.out)) {
+    if (!line.starts_with('.')) continue;
+    const std::string command = line.substr(0, line.find(' '));
+    EXPECT_NE(std::string::npos, manual.find(command)) << command;
+    EXPECT_NE(std::string::npos, readme.find(command)) << command;
+  }
+  for (const char* format : {"table", "tsv", "csv", "json", "ndjson", "markdown", "box"})
+    EXPECT_NE(std::string::npos, readme.find("`" + std::string(format) + "`")) << format;
 }
 
 TEST_F(ErrorsTest, OutputToAReaderThatGoesAwayStillRemovesTheTemporaryFolders) {
