@@ -211,9 +211,12 @@ std::string UsageText() {
 Runs a SELECT or a TRANSFORM ... PIVOT crosstab across delimited text
 files, each read into an in-memory recordset and named in the statement by
 its NAME. With SQL: runs it once and prints the result. Without: reads
-statements from standard input, each ending in ";" (outside quotes and
-brackets; a PARAMETERS declaration's own ";" does not end it), with an
-interactive shell on a terminal; .help there lists the commands.
+statements from standard input, each ending in ";" (outside quotes,
+brackets and comments: -- to the end of the line, /* ... */; a PARAMETERS
+declaration's own ";" does not end it), with an interactive shell on a
+terminal: Tab completes names, the history is kept, Ctrl-C stops a
+statement; .help there lists the commands. An error that says where in the
+statement points there with a caret. man vdl-query has the details.
 
 NAME is letters, digits and _. A statement names an input as a table (FROM
 rs1, JOIN rs1 AS a, in subqueries and UNION members too) and as a qualifier
