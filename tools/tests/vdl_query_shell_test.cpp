@@ -390,9 +390,12 @@ TEST_F(ShellTest, CtrlCInATerminalStopsTheStatementAndKeepsTheShell) {
   process.Write("SELECT COUNT(*) AS N FROM a WHERE a.K < 5;\r");
   ASSERT_TRUE(process.ReadUntil("N\r\n-\r\n5\r\nvdl> ")) << process.Output();
   ASSERT_TRUE(process.WaitForLineEditor());
-  process.Write(".save five\r");
-  ASSERT_TRUE(process.WaitForLineEditor());
   size_t from = process.Output().size();
+  process.Write(".save five\r");
+  // Done once the next prompt shows: its query's data files are gone then.
+  ASSERT_TRUE(process.ReadUntil("\r\nvdl> ", from)) << process.Output();
+  ASSERT_TRUE(process.WaitForLineEditor());
+  from = process.Output().size();
   process.Write(std::string(kSlowSql) + ";\r");
   ASSERT_TRUE(WaitForDataFiles(temp_));
   process.Write("\x03");
