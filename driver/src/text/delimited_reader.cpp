@@ -193,11 +193,18 @@ class RowSplitter {
 
 bool IsBlank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
 
-// No more rows than line ends (of either kind) and one.
-size_t RowsAtMost(std::string_view text) {
-  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n') + std::count(text.begin(), text.end(), '\r')) +
-         1;
+// How often `c` stands in the text: memchr's scan, many bytes a step, from
+// one to the next (std::count goes a byte a step).
+size_t CountOf(std::string_view text, char c) {
+  size_t n = 0;
+  for (const char* at = text.data(); const void* found = std::memchr(at, c, text.data() + text.size() - at);
+       at = static_cast<const char*>(found) + 1)
+    ++n;
+  return n;
 }
+
+// No more rows than line ends (of either kind) and one.
+size_t RowsAtMost(std::string_view text) { return CountOf(text, '\n') + CountOf(text, '\r') + 1; }
 
 // A read looks whether it is to stop once in this many rows (less one).
 constexpr size_t kRowsPerCancelLook = 4095;

@@ -4,7 +4,6 @@ namespace vendrel::driver::text {
 
 namespace {
 
-constexpr unsigned kNumberBits = kGuessLong | kGuessBigInt | kGuessDouble;
 // A note names a kind that all values but one in this many are of.
 constexpr size_t kNearlyAll = 20;
 // Enough of a value for a note to show it.
@@ -15,32 +14,22 @@ constexpr size_t kKeptBytes = 200;
 bool TypeGuess::NoteImpossible() const {
   if (!kinds_[kAnyDate].seen) return false;  // all dates so far: they may be in both orders
   // Numbers beyond a double's range count for a note as numbers.
-  if ((values_ - kinds_[kNumber].fits - beyondDouble_) * kNearlyAll <= valuesAtMost_) return false;
+  if ((values_ - fits_[kNumber] - beyondDouble_) * kNearlyAll <= valuesAtMost_) return false;
   for (int k = kMonthFirst; k <= kDayFirst; ++k)
-    if ((values_ - kinds_[k].fits) * kNearlyAll <= valuesAtMost_) return false;
+    if ((values_ - fits_[k]) * kNearlyAll <= valuesAtMost_) return false;
   return true;
 }
 
-bool TypeGuess::Wants() const { return readsAll_ != 0 || !NoteImpossible(); }
-
-void TypeGuess::Add(unsigned readsAs, std::string_view text, int line) {
-  readsAll_ &= readsAs;
-  ++values_;
-  const bool fits[kTracked] = {(readsAs & kNumberBits) != 0, (readsAs & kGuessDateMonthFirst) != 0,
-                               (readsAs & kGuessDateDayFirst) != 0, (readsAs & kGuessDate) != 0};
-  const bool beyond = (readsAs & kGuessBeyondDouble) != 0;
-  if (beyond) ++beyondDouble_;
+void TypeGuess::KeepFirstMisfits(unsigned kinds, bool beyond, std::string_view text, int line) {
   for (int k = 0; k < kTracked; ++k) {
+    if (!(kinds & (1u << k))) continue;
     Misfit& kind = kinds_[k];
-    if (fits[k]) {
-      ++kind.fits;
-    } else if (!kind.seen) {
-      kind.seen = true;
-      kind.first = std::string(text.substr(0, kKeptBytes));
-      kind.line = line;
-      if (k == kNumber) firstNumberMisfitBeyond_ = beyond;
-    }
+    kind.seen = true;
+    kind.first = std::string(text.substr(0, kKeptBytes));
+    kind.line = line;
+    if (k == kNumber) firstNumberMisfitBeyond_ = beyond;
   }
+  unseen_ &= ~kinds;
 }
 
 TypeGuessReport TypeGuess::Settle(bool longTexts) const {
@@ -60,7 +49,7 @@ TypeGuessReport TypeGuess::Settle(bool longTexts) const {
   auto report = [&](Tracked kind, TypeGuessReport::Kind nearly) {
     r.nearly = nearly;
     r.nearlyOrder = kind == kDayFirst ? DayMonthOrder::DayFirst : DayMonthOrder::MonthFirst;
-    r.misfits = values_ - kinds_[kind].fits;
+    r.misfits = values_ - fits_[kind];
     r.firstMisfit = kinds_[kind].first;
     r.firstMisfitLine = kinds_[kind].line;
   };
@@ -70,7 +59,7 @@ TypeGuessReport TypeGuess::Settle(bool longTexts) const {
     return r;
   }
   if (r.type != JetType::Text && r.type != JetType::Memo) return r;
-  if (values_ >= 2 && kinds_[kAnyDate].fits == values_ && kinds_[kMonthFirst].seen && kinds_[kDayFirst].seen) {
+  if (values_ >= 2 && fits_[kAnyDate] == values_ && kinds_[kMonthFirst].seen && kinds_[kDayFirst].seen) {
     r.bothOrders = true;
     report(kMonthFirst, TypeGuessReport::Kind::Date);
     return r;
@@ -79,8 +68,8 @@ TypeGuessReport TypeGuess::Settle(bool longTexts) const {
   // whenever the other values are numbers nearly all.
   Tracked best = kNumber;
   for (Tracked k : {kMonthFirst, kDayFirst})
-    if (kinds_[k].fits > kinds_[best].fits + beyondDouble_) best = k;
-  const size_t misfits = values_ - kinds_[best].fits;
+    if (fits_[k] > fits_[best] + beyondDouble_) best = k;
+  const size_t misfits = values_ - fits_[best];
   const size_t beyond = best == kNumber ? beyondDouble_ : 0;
   if (misfits == 0 || (misfits - beyond) * kNearlyAll > values_ || (beyond == 0 && values_ < 2)) return r;
   report(best, best == kNumber ? TypeGuessReport::Kind::Number : TypeGuessReport::Kind::Date);

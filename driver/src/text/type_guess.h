@@ -39,9 +39,21 @@ class TypeGuess {
   explicit TypeGuess(size_t valuesAtMost) : valuesAtMost_(valuesAtMost) {}
 
   // Whether the next value's reading is wanted.
-  bool Wants() const;
+  bool Wants() const { return readsAll_ != 0 || !NoteImpossible(); }
   // A value that is not blank, and what it reads as (ValueReader::Guess).
-  void Add(unsigned readsAs, std::string_view text, int line);
+  // Inline: it runs for every value of a guessed column.
+  void Add(unsigned readsAs, std::string_view text, int line) {
+    readsAll_ &= readsAs;
+    ++values_;
+    const unsigned fits = ((readsAs & kNumberBits) ? 1u << kNumber : 0u) |
+                          ((readsAs & kGuessDateMonthFirst) ? 1u << kMonthFirst : 0u) |
+                          ((readsAs & kGuessDateDayFirst) ? 1u << kDayFirst : 0u) |
+                          ((readsAs & kGuessDate) ? 1u << kAnyDate : 0u);
+    for (int k = 0; k < kTracked; ++k) fits_[k] += fits >> k & 1u;
+    const bool beyond = (readsAs & kGuessBeyondDouble) != 0;
+    beyondDouble_ += beyond;
+    if (const unsigned firstMisfits = ~fits & unseen_) KeepFirstMisfits(firstMisfits, beyond, text, line);
+  }
   // One that is not blank, when its reading is not wanted.
   void AddUnread() { ++values_; }
 
@@ -54,18 +66,21 @@ class TypeGuess {
   // date in either.
   enum Tracked { kNumber, kMonthFirst, kDayFirst, kAnyDate, kTracked };
   struct Misfit {
-    size_t fits = 0;
     std::string first;  // empty until one comes
     int line = 0;
     bool seen = false;
   };
+  static constexpr unsigned kNumberBits = kGuessLong | kGuessBigInt | kGuessDouble;
   bool NoteImpossible() const;
+  void KeepFirstMisfits(unsigned kinds, bool beyond, std::string_view text, int line);
 
   size_t valuesAtMost_;
   unsigned readsAll_ = kGuessAll;  // what every value so far reads as
   size_t values_ = 0;              // not blank
+  size_t fits_[kTracked] = {};  // values of each kind
   Misfit kinds_[kTracked];
-  size_t beyondDouble_ = 0;        // numbers beyond a double's range
+  unsigned unseen_ = (1u << kTracked) - 1;  // the kinds that had no misfit yet
+  size_t beyondDouble_ = 0;                  // numbers beyond a double's range
   bool firstNumberMisfitBeyond_ = false;
 };
 
