@@ -388,7 +388,12 @@ class Binder {
       }
       if (qualified && qualifierSeen) break;  // the table is known, the column is not
     }
-    if (raise) RaiseUnknownField(Text(e.span), Suggest(e, scope), NearText(text_, e.span.begin, e.span.end));
+    if (raise) {
+      const std::string suggestion = Suggest(e, scope);
+      // CURRENT_TIMESTAMP and the like, which other dialects write without parentheses.
+      const std::string_view hint = qualified || !suggestion.empty() ? std::string_view() : OtherDialectHint(column);
+      RaiseUnknownField(Text(e.span), suggestion, NearText(text_, e.span.begin, e.span.end), hint);
+    }
     return false;
   }
 

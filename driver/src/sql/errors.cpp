@@ -107,11 +107,12 @@ void RaiseBadSelectList(std::string_view hint) {
       hint);
 }
 void RaiseTooComplex() { Syntax("Query is too complex."); }
-void RaiseUnknownField(std::string_view name, std::string_view suggestion, std::string_view near) {
+void RaiseUnknownField(std::string_view name, std::string_view suggestion, std::string_view near,
+                       std::string_view hint) {
   std::string text = Quoted("The Microsoft Jet database engine does not recognize '", name,
                             "' as a valid field name or expression.");
   if (!suggestion.empty()) text += Quoted(" Did you mean '", suggestion, "'?");
-  RaiseDriverError(hr::kNoValueGiven, WithHint(std::move(text), near));
+  RaiseDriverError(hr::kNoValueGiven, WithHint(WithHint(std::move(text), hint), near));
 }
 void RaiseTableNotFound(std::string_view name, std::string_view suggestion, std::string_view near) {
   std::string text = Quoted("The Microsoft Jet database engine cannot find the input table or query '", name,

@@ -20,8 +20,9 @@ namespace vendrel::driver::sql {
 [[noreturn]] void RaiseNotSelect(std::string_view firstWord, std::string_view near);
 [[noreturn]] void RaiseBadSelectList(std::string_view hint = {});
 [[noreturn]] void RaiseTooComplex();
+// `hint`: how the dialect writes a name of another dialect that is no field here.
 [[noreturn]] void RaiseUnknownField(std::string_view name, std::string_view suggestion = {},
-                                    std::string_view near = {});
+                                    std::string_view near = {}, std::string_view hint = {});
 [[noreturn]] void RaiseTableNotFound(std::string_view name, std::string_view suggestion = {},
                                      std::string_view near = {});
 [[noreturn]] void RaiseNotGrouped(std::string_view expression);

@@ -239,10 +239,15 @@ std::vector<CallableName> CallableNames() {
   return names;
 }
 
-std::string FunctionHint(std::string_view name) {
+std::string_view OtherDialectHint(std::string_view name) {
   const std::string folded = FoldCase(name);
   for (const auto& [other, hint] : kOtherDialects)
-    if (other == folded) return std::string(hint);
+    if (other == folded) return hint;
+  return {};
+}
+
+std::string FunctionHint(std::string_view name) {
+  if (const std::string_view hint = OtherDialectHint(name); !hint.empty()) return std::string(hint);
   std::vector<std::string> candidates;
   for (const CallableName& candidate : CallableNames()) candidates.emplace_back(candidate.name);
   const std::string best = ClosestName(name, candidates);

@@ -57,6 +57,9 @@ std::vector<CallableName> CallableNames();
 // the nearest name a statement may call; empty when there is neither. A
 // hint only: the other name is never taken for the dialect's.
 std::string FunctionHint(std::string_view name);
+// Only the first: how this dialect writes what other dialects name so
+// (CURRENT_TIMESTAMP, written without parentheses, is Now); empty otherwise.
+std::string_view OtherDialectHint(std::string_view name);
 
 // SQLite name of the function that evaluates f ("fn_left").
 std::string SqlFunctionName(const FunctionInfo& f);
