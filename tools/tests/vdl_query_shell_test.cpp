@@ -473,6 +473,8 @@ TEST_F(ShellTest, TabCompletesNamesAndTheHistoryOutlivesTheSession) {
     EXPECT_EQ(0, r.status) << r.out;
   }
   EXPECT_TRUE(std::filesystem::exists(Path("state/vdl-query/history")));
+  EXPECT_EQ(std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+            std::filesystem::status(Path("state/vdl-query/history")).permissions());
   Process again({"-i", "rs1=a.csv"}, scratch_, temp_, Process::Streams::Terminal);
   ASSERT_TRUE(again.ReadUntil("vdl> ")) << again.Output();
   ASSERT_TRUE(again.WaitForLineEditor());

@@ -142,7 +142,11 @@ void MakeParentFolders(const std::string& path) {
 void SaveHistory() {
   if (editor.historyPath.empty()) return;
   MakeParentFolders(editor.historyPath);
-  if (::write_history(editor.historyPath.c_str()) == 0 || editor.historyFailed) return;
+  if (::write_history(editor.historyPath.c_str()) == 0) {
+    ::chmod(editor.historyPath.c_str(), 0600);  // the statements are the user's alone
+    return;
+  }
+  if (editor.historyFailed) return;
   editor.historyFailed = true;
   ReportToolError("note: the history cannot be kept in '" + editor.historyPath + "'");
 }
