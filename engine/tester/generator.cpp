@@ -72,7 +72,10 @@ std::optional<Expr> Generator::ColumnOf(Kind kind, const Scope& scope, bool whol
       if (c.kind == kind && (!wholeOnly || c.whole)) columns.push_back(&c);
   }
   if (columns.empty()) return std::nullopt;
-  return Expr::Leaf(kind, columns[static_cast<size_t>(random_.Below(static_cast<int>(columns.size())))]->Sql());
+  const VisibleColumn& c = *columns[static_cast<size_t>(random_.Below(static_cast<int>(columns.size())))];
+  Expr e = Expr::Leaf(kind, c.Sql());
+  e.approximate = c.approximate;
+  return e;
 }
 
 // ---------------------------------------------------------------- expressions
@@ -428,6 +431,7 @@ FromNode Generator::MakeTableInstance(Scope& scope, int depth) {
       c.qualifier = node.alias;
       c.name = core.items[i].alias;
       c.kind = core.items[i].expr.kind;
+      c.approximate = core.items[i].expr.approximate;
       scope.columns.push_back(c);
     }
     return node;

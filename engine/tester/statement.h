@@ -40,6 +40,7 @@ struct VisibleColumn {
   Kind kind = Kind::Number;
   bool whole = false;     // a whole-number column
   bool floating = false;  // Single or Double
+  bool approximate = false;  // a derived table's floating sum or mean
   std::string Sql() const { return qualifier + "." + name; }
 };
 
