@@ -170,9 +170,20 @@ int CompareRowsStrictly(const Row& a, const Row& b) {
 
 std::string MultisetDifference(std::vector<Row> a, std::vector<Row> b, Likeness likeness) {
   // Texts of any spelling sort as the dialect orders them, everything else by its exact key.
+  // Rows sort by keys that let go of what Alike lets go of: floating values
+  // rounded, texts folded where any spelling will do.
   auto less = [&](const Row& x, const Row& y) {
-    if (likeness.anySpelling) return CompareRows(x, y) < 0;
-    return RowKey(x, likeness.approximate) < RowKey(y, likeness.approximate);
+    for (size_t i = 0; i < std::min(x.size(), y.size()); ++i) {
+      const Variant& p = x[i];
+      const Variant& q = y[i];
+      if (likeness.anySpelling && p.Type() == VarType::String && q.Type() == VarType::String) {
+        if (const int c = CompareValues(p, q)) return c < 0;
+        continue;
+      }
+      const std::string kp = ExactKey(p, likeness.approximate), kq = ExactKey(q, likeness.approximate);
+      if (kp != kq) return kp < kq;
+    }
+    return x.size() < y.size();
   };
   std::sort(a.begin(), a.end(), less);
   std::sort(b.begin(), b.end(), less);
