@@ -74,7 +74,7 @@ std::optional<Expr> Generator::ColumnOf(Kind kind, const Scope& scope, bool whol
   if (columns.empty()) return std::nullopt;
   const VisibleColumn& c = *columns[static_cast<size_t>(random_.Below(static_cast<int>(columns.size())))];
   Expr e = Expr::Leaf(kind, c.Sql());
-  e.approximate = c.approximate;
+  e.MarkApproximate(c.approximate);
   return e;
 }
 
@@ -235,20 +235,20 @@ Expr Generator::MakeAggregate(Kind kind, const Scope& scope, int depth) {
         if (exact) arg = *ColumnOf(Kind::Number, inner, true);
         e = Expr::Of(kind, {"Sum(", ")"}, {arg});
         // A sum of whole numbers is exact; any other may differ in its last bits.
-        e.approximate = !exact;
+        e.MarkApproximate(!exact);
         break;
       }
       case 5:
         e = Expr::Of(kind, {random_.Pick<std::string>({"Avg(", "StDev(", "Var(", "StDevP(", "VarP("}), ")"},
                      {MakeNumber(inner, d)});
-        e.approximate = true;
+        e.MarkApproximate(true);
         break;
       default: e = Expr::Of(kind, {random_.OneIn(2) ? "Min(" : "Max(", ")"}, {MakeNumber(inner, d)}); break;
     }
   } else {
     e = Expr::Of(kind, {random_.OneIn(2) ? "Min(" : "Max(", ")"}, {MakeExpr(kind, inner, d)});
   }
-  e.aggregate = true;
+  e.MarkAggregate();
   return e;
 }
 
@@ -394,7 +394,7 @@ Expr Generator::MakeScalarSubquery(Kind kind, const Scope& scope, int depth) {
   inner.aggregates = false;
   if (random_.OneIn(2)) sql += " WHERE " + MakeCondition(inner, kMaxDepth - 1).Sql();
   Expr e = Expr::Leaf(kind, sql + ")", false);
-  e.approximate = item.approximate;
+  e.MarkApproximate(item.approximate);
   return e;
 }
 

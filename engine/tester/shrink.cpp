@@ -45,6 +45,23 @@ Expr* NthExpr(Trial& trial, size_t n) {
   return found;
 }
 
+// The flags of every expression made again from what each node is itself.
+void RefreshFlags(Trial& trial) {
+  for (Core& core : trial.statement.cores) {
+    for (SelectItem& item : core.items) item.expr.Refresh();
+    if (core.where) core.where->Refresh();
+    for (Expr& key : core.groupBy) key.Refresh();
+    if (core.having) core.having->Refresh();
+    std::function<void(FromNode&)> from = [&](FromNode& node) {
+      if (node.on) node.on->Refresh();
+      for (FromNode& side : node.sides) from(side);
+    };
+    if (core.from) from(*core.from);
+  }
+  if (trial.statement.crosstab) trial.statement.crosstab->value.Refresh();
+  if (trial.predicate) trial.predicate->Refresh();
+}
+
 Expr SimplestOf(Kind kind) {
   switch (kind) {
     case Kind::Number: return Expr::Leaf(kind, "1");
@@ -193,6 +210,7 @@ class Shrinker {
       for (const Expr& replacement : simpler) {
         Trial t = trial_;
         *NthExpr(t, n) = replacement;
+        RefreshFlags(t);
         if (Try(t)) {
           progress = true;
           break;

@@ -10,6 +10,16 @@ std::string Expr::Sql() const {
   return out;
 }
 
+void Expr::Refresh() {
+  aggregate = ownAggregate;
+  approximate = ownApproximate;
+  for (Expr& a : args) {
+    a.Refresh();
+    aggregate = aggregate || a.aggregate;
+    approximate = approximate || a.approximate;
+  }
+}
+
 Expr Expr::Leaf(Kind kind, std::string leaf, bool simple) {
   Expr e;
   e.kind = kind;

@@ -20,8 +20,15 @@ struct Expr {
   bool aggregate = false;    // holds an aggregate outside its subqueries
   bool approximate = false;  // a floating sum or mean: the last bits may depend on the rows' order
   bool simple = false;       // a literal or a column: nothing left to shrink
+  // What the node is itself, apart from its arguments: the flags above are
+  // made from these (Refresh, once a shrink has changed the arguments).
+  bool ownAggregate = false;
+  bool ownApproximate = false;
 
   std::string Sql() const;
+  void Refresh();
+  void MarkAggregate() { aggregate = ownAggregate = true; }
+  void MarkApproximate(bool value) { approximate = ownApproximate = value; }
 
   static Expr Leaf(Kind kind, std::string text, bool simple = true);
   // The flags of the arguments carry over.
